@@ -1,0 +1,26 @@
+include(GoogleTest)
+
+# trelm_test(<name> SOURCES ... [LIBS ...] [QT] [TIMEOUT seconds])
+# A GoogleTest binary registered with ctest; every test gets a timeout.
+# QT tests run on the offscreen platform with a QApplication and are labelled "qt";
+# the others are labelled "noqt" (the ThreadSanitizer build runs only those).
+function(trelm_test name)
+  cmake_parse_arguments(T "QT" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(T_QT AND NOT TRELM_WITH_QT)
+    return()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  if(T_QT)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} trelm_test_support_qt)
+    set(label qt)
+  else()
+    target_link_libraries(${name} PRIVATE ${T_LIBS} trelm_test_support_main)
+    set(label noqt)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS ${label})
+endfunction()

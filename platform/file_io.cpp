@@ -1,0 +1,47 @@
+#include "platform/file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string data;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) { data.append(buf, static_cast<std::size_t>(n)); continue; }
+    if (n < 0 && errno == EINTR) continue;
+    ::close(fd);
+    if (n < 0) return std::nullopt;
+    return data;
+  }
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  const std::string aside = path + ".tmp";
+  const int fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = true;
+  std::size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n > 0) done += static_cast<std::size_t>(n);
+    else if (n < 0 && errno == EINTR) continue;
+    else ok = false;
+  }
+  ok = ok && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok && std::rename(aside.c_str(), path.c_str()) == 0) return true;
+  ::unlink(aside.c_str());
+  return false;
+}
+
+std::string PathJoin(std::string_view dir, std::string_view name) {
+  std::string out(dir);
+  if (!out.empty() && out.back() != '/') out += '/';
+  out += name;
+  return out;
+}

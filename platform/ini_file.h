@@ -1,0 +1,41 @@
+#pragma once
+// INI files with the private-profile behaviour the programs rely on: sections and
+// keys match without regard to case (Windows-1251 letters included, so "Нет" and
+// "нет" name one section) and are listed in file order. Every call reads the file
+// afresh; every write replaces it atomically and keeps lines it does not understand.
+// Names and values are Windows-1251 bytes.
+#include <string>
+#include <string_view>
+#include <vector>
+
+class IniFile {
+ public:
+  explicit IniFile(std::string path) : path_(std::move(path)) {}
+  const std::string& Path() const { return path_; }
+
+  std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
+  // Decimal, or hexadecimal after 0x/0X, with an optional sign; anything else gives def.
+  long ReadInteger(std::string_view section, std::string_view key, long def) const;
+
+  // Creates the file and the section when missing. False when the file cannot be written.
+  bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+  bool WriteInteger(std::string_view section, std::string_view key, long value);
+  bool DeleteKey(std::string_view section, std::string_view key);
+  bool EraseSection(std::string_view section);
+
+  bool SectionExists(std::string_view section) const;
+  bool KeyExists(std::string_view section, std::string_view key) const;
+  std::vector<std::string> ReadSections() const;                      // names, file order
+  std::vector<std::string> ReadSection(std::string_view section) const;  // keys, file order
+  // key=value pairs of a section, file order.
+  std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view section) const;
+
+ private:
+  std::string path_;
+};
+
+// Case-insensitive equality of Windows-1251 texts (Latin and Cyrillic letters).
+bool AnsiEqualNoCase(std::string_view a, std::string_view b);
+// Lower case of a Windows-1251 text.
+std::string AnsiLowerCase(std::string_view text);
+std::string AnsiUpperCase(std::string_view text);

@@ -1,0 +1,42 @@
+#include "platform/message_box.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "platform/codepage.h"
+
+namespace {
+
+std::mutex& HandlerLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+MessageBoxHandler& Handler() {
+  static MessageBoxHandler handler;
+  return handler;
+}
+
+MbResult FirstButton(MbButtons buttons) {
+  return buttons == MbButtons::Ok || buttons == MbButtons::OkCancel ? MbResult::Ok : MbResult::Yes;
+}
+
+}  // namespace
+
+MbResult MessageBox(std::string_view text, std::string_view caption, MbButtons buttons, MbIcon icon) {
+  MessageBoxHandler handler;
+  {
+    std::lock_guard guard(HandlerLock());
+    handler = Handler();
+  }
+  MessageBoxRequest request{std::string(text), std::string(caption), buttons, icon};
+  if (handler) return handler(request);
+  std::fprintf(stderr, "[%s] %s\n", AnsiToUtf8(request.caption).c_str(), AnsiToUtf8(request.text).c_str());
+  return FirstButton(buttons);
+}
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
+  std::lock_guard guard(HandlerLock());
+  std::swap(Handler(), handler);
+  return handler;
+}

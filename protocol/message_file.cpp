@@ -1,0 +1,43 @@
+#include "protocol/message_file.h"
+
+#include <algorithm>
+
+#include "platform/file_io.h"
+
+namespace {
+
+std::string ToBytes(std::span<const packet> records) {
+  std::string bytes;
+  bytes.reserve(records.size() * kPacketSize);
+  for (const packet& p : records) {
+    const auto raw = p.raw();
+    bytes.append(reinterpret_cast<const char*>(raw.data()), raw.size());
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::vector<packet> ReadMessageFile(const std::string& path) {
+  std::vector<packet> out;
+  const auto bytes = ReadWholeFile(path);
+  if (!bytes) return out;
+  const std::size_t count = bytes->size() / kPacketSize;
+  out.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto* src = reinterpret_cast<const std::uint8_t*>(bytes->data()) + i * kPacketSize;
+    std::copy(src, src + kPacketSize, out[i].raw().begin());
+  }
+  return out;
+}
+
+bool WriteMessageFile(const std::string& path, std::span<const packet> records) {
+  return WriteFileAtomically(path, ToBytes(records));
+}
+
+bool AppendMessageFile(const std::string& path, std::span<const packet> records) {
+  std::string bytes = ReadWholeFile(path).value_or(std::string{});
+  bytes.resize(bytes.size() / kPacketSize * kPacketSize);
+  bytes += ToBytes(records);
+  return WriteFileAtomically(path, bytes);
+}

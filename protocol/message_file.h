@@ -1,0 +1,16 @@
+#pragma once
+// Message files: plain packet records back to back, no header. The record count
+// is the file size divided by 1076; a trailing partial record is ignored.
+#include <span>
+#include <string>
+#include <vector>
+
+#include "protocol/packet.h"
+
+// Every whole record in file order; a missing or unreadable file gives none.
+std::vector<packet> ReadMessageFile(const std::string& path);
+// Replaces the file atomically with these records.
+bool WriteMessageFile(const std::string& path, std::span<const packet> records);
+// Appends after the whole records already there (a trailing partial record is
+// dropped so the new ones stay aligned); the file is replaced atomically.
+bool AppendMessageFile(const std::string& path, std::span<const packet> records);

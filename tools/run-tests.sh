@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Command two: builds everything and runs every test, three times over:
+#   build/       the ordinary build, warnings as errors;
+#   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer, the whole suite;
+#   build-tsan/  ThreadSanitizer, the tests without Qt (Qt's own library reports false races).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup.sh
+
+jobs=$(nproc)
+status=0
+
+run_suite() {  # dir, ctest args...
+  local dir=$1; shift
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@") || status=1
+}
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELM_WERROR=ON >/dev/null
+cmake --build build -j "$jobs"
+run_suite build
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRELM_SANITIZE=address >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_suite build-asan
+
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRELM_SANITIZE=thread -DTRELM_WITH_QT=OFF >/dev/null
+cmake --build build-tsan -j "$jobs"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_suite build-tsan -L noqt
+
+if [ $status -ne 0 ]; then echo "Some tests failed."; fi
+exit $status
