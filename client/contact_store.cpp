@@ -5,14 +5,6 @@
 
 namespace {
 
-// A file edited by hand may repeat a section under another case; the INI
-// functions see only the first, so it is listed once.
-bool AlreadyListed(const std::vector<std::string>& seen, std::string_view group) {
-  for (const auto& s : seen)
-    if (AnsiEqualNoCase(s, group)) return true;
-  return false;
-}
-
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
 void AppendMatches(Entries entries, std::string_view group, std::string_view name,
@@ -27,10 +19,7 @@ void AppendMatches(Entries entries, std::string_view group, std::string_view nam
 std::vector<Contact> ListEveryGroup(std::string_view appDir, std::string_view name) {
   IniFile ini(AddressBookPath(appDir));
   std::vector<Contact> out;
-  std::vector<std::string> seen;
   for (const auto& group : ini.ReadSections()) {
-    if (AlreadyListed(seen, group)) continue;
-    seen.push_back(group);
     Entries entries = ini.ReadSectionValues(group);
     if (entries.empty()) {
       ini.EraseSection(group);
