@@ -15,18 +15,18 @@ TAccessForm::TAccessForm(QWidget* owner)
   setFixedSize(329, 146);
 
   UserNameLabel = new QLabel(QStringLiteral("Имя пользователя"), this);
-  UserNameLabel->setGeometry(16, 22, 110, 21);
+  UserNameLabel->setGeometry(12, 22, 124, 21);
   UserName = new QLineEdit(this);
   UserName->setObjectName(QStringLiteral("UserName"));
-  UserName->setGeometry(136, 20, 177, 24);
+  UserName->setGeometry(140, 20, 173, 24);
   UserName->setMaxLength(kMaxField);
   UserNameLabel->setBuddy(UserName);
 
   UserPasswordLabel = new QLabel(QStringLiteral("Пароль"), this);
-  UserPasswordLabel->setGeometry(16, 60, 110, 21);
+  UserPasswordLabel->setGeometry(12, 60, 124, 21);
   UserPassword = new QLineEdit(this);
   UserPassword->setObjectName(QStringLiteral("UserPassword"));
-  UserPassword->setGeometry(136, 58, 177, 24);
+  UserPassword->setGeometry(140, 58, 173, 24);
   UserPassword->setMaxLength(kMaxField);
   UserPassword->setEchoMode(QLineEdit::Password);
   UserPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 8226"));  // '•'

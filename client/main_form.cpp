@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "client/access_form.h"
 #include "client/address_book.h"
@@ -230,14 +231,13 @@ void TMainForm::BuildQuickMenu() {
 }
 
 void TMainForm::BuildContactsView() {
+  // Laid out by PlaceContactsView: the search panel opens over the bottom of
+  // the list, and the search command gives it the room.
   PanelContacts = Panel(QStringLiteral("PanelContacts"), this);
-  auto* column = new QVBoxLayout(PanelContacts);
-  column->setContentsMargins(0, 0, 0, 0);
-  column->setSpacing(0);
+  PanelContacts->installEventFilter(this);
 
   CaptionContacts = Heading(QStringLiteral(" Контакты"), PanelContacts);
   CaptionContacts->setObjectName(QStringLiteral("CaptionContacts"));
-  column->addWidget(CaptionContacts);
 
   ToolBarContacts = new QToolBar(PanelContacts);
   ToolBarContacts->setObjectName(QStringLiteral("ToolBarContacts"));
@@ -255,14 +255,12 @@ void TMainForm::BuildContactsView() {
   ContactEdit = toolButton("ContactEdit", actContactEdit);
   ContactRemove = toolButton("ContactRemove", actContactRemove);
   ContactSearch = toolButton("ContactSearch", actSearch);
-  column->addWidget(ToolBarContacts);
 
   ContactsList = new TReportList(
       {QStringLiteral("абонент"), QStringLiteral("номер телефона"), QStringLiteral("группа")}, true, PanelContacts);
   ContactsList->setObjectName(QStringLiteral("ContactsList"));
   ContactsList->setColumnWidth(0, 200);
   ContactsList->setColumnWidth(1, 150);
-  column->addWidget(ContactsList, 1);
 
   PopupMenu = new QMenu(this);
   PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
@@ -277,7 +275,6 @@ void TMainForm::BuildContactsView() {
           [this](const QPoint& at) { PopupMenu->popup(ContactsList->viewport()->mapToGlobal(at)); });
   connect(ContactsList, &QTreeWidget::itemDoubleClicked, this, &TMainForm::actContactEditExecute);
 
-  // The search panel opens below the list, which gives up the room.
   ContactsSearchPanel = Panel(QStringLiteral("ContactsSearchPanel"), PanelContacts);
   ContactsSearchPanel->setFixedHeight(53);
   auto* search = new QGridLayout(ContactsSearchPanel);
@@ -302,10 +299,24 @@ void TMainForm::BuildContactsView() {
   search->addWidget(GroupToSearch, 1, 3);
   search->setColumnStretch(1, 1);
   search->setColumnStretch(3, 1);
-  column->addWidget(ContactsSearchPanel);
   ContactsSearchPanel->hide();
   connect(NameToSearch, &QLineEdit::textChanged, this, &TMainForm::NameToSearchChange);
   connect(GroupToSearch, &QComboBox::currentTextChanged, this, &TMainForm::NameToSearchChange);
+}
+
+void TMainForm::PlaceContactsView() {
+  constexpr int kSearchPanelHeight = 53;
+  constexpr int kListGivesUp = 51;  // the panel overlaps the list by two pixels
+  const int width = PanelContacts->width();
+  const int height = PanelContacts->height();
+  CaptionContacts->setGeometry(0, 0, width, CaptionContacts->height());
+  const int toolTop = CaptionContacts->height();
+  ToolBarContacts->setGeometry(0, toolTop, width, ToolBarContacts->sizeHint().height());
+  const int listTop = toolTop + ToolBarContacts->height();
+  const int listBottom = height - (ContactsSearchPanel->isVisible() ? kListGivesUp : 0);
+  ContactsList->setGeometry(0, listTop, width, std::max(0, listBottom - listTop));
+  ContactsSearchPanel->setGeometry(0, height - kSearchPanelHeight, width, kSearchPanelHeight);
+  ContactsSearchPanel->raise();
 }
 
 void TMainForm::BuildMessageView() {
@@ -516,6 +527,7 @@ void TMainForm::PerformMailCheckClick() { RequestReceivedMessages(client_); }
 // A click on the window's own bare area, not on any of its parts, edits the
 // selected contact.
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == PanelContacts && event->type() == QEvent::Resize && ContactsSearchPanel) PlaceContactsView();
   if (watched == centralWidget() && event->type() == QEvent::MouseButtonRelease) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::LeftButton && !centralWidget()->childAt(mouse->position().toPoint()))

@@ -58,63 +58,63 @@ class TMainForm : public QMainWindow {
   void StartReceiveThread();
 
   // Components, named as the rest of the client refers to them.
-  QFrame* QuikMenu;
-  QToolButton* qmCompose;
-  QToolButton* qmOutBox;
-  QToolButton* qmInBox;
-  QToolButton* qmContacts;
-  QToolButton* qmOptions;
+  QFrame* QuikMenu = nullptr;
+  QToolButton* qmCompose = nullptr;
+  QToolButton* qmOutBox = nullptr;
+  QToolButton* qmInBox = nullptr;
+  QToolButton* qmContacts = nullptr;
+  QToolButton* qmOptions = nullptr;
 
-  QFrame* PanelContacts;
-  QLabel* CaptionContacts;
-  QToolBar* ToolBarContacts;
-  QToolButton* ContactAdd;
-  QToolButton* ContactEdit;
-  QToolButton* ContactRemove;
-  QToolButton* ContactSearch;
-  TReportList* ContactsList;
-  QFrame* ContactsSearchPanel;
-  QLabel* CaptionSearch;
-  QLabel* NameLabel;
-  QLineEdit* NameToSearch;
-  QLabel* GroupLabel;
-  QComboBox* GroupToSearch;
+  QFrame* PanelContacts = nullptr;
+  QLabel* CaptionContacts = nullptr;
+  QToolBar* ToolBarContacts = nullptr;
+  QToolButton* ContactAdd = nullptr;
+  QToolButton* ContactEdit = nullptr;
+  QToolButton* ContactRemove = nullptr;
+  QToolButton* ContactSearch = nullptr;
+  TReportList* ContactsList = nullptr;
+  QFrame* ContactsSearchPanel = nullptr;
+  QLabel* CaptionSearch = nullptr;
+  QLabel* NameLabel = nullptr;
+  QLineEdit* NameToSearch = nullptr;
+  QLabel* GroupLabel = nullptr;
+  QComboBox* GroupToSearch = nullptr;
 
-  QFrame* PanelMessageBox;
-  QLabel* PanelMBCaption;
-  TReportList* MessageTable;
+  QFrame* PanelMessageBox = nullptr;
+  QLabel* PanelMBCaption = nullptr;
+  TReportList* MessageTable = nullptr;
 
-  QStatusBar* StatusBar;
-  QWidget* StatusPanel;
+  QStatusBar* StatusBar = nullptr;
+  QWidget* StatusPanel = nullptr;
 
   // ActionList
-  QAction* actContactEdit;
-  QAction* actContactAdd;
-  QAction* actSearch;
-  QAction* actContactRemove;
-  QAction* actCompose;
-  QAction* actConnect;
-  QAction* actOptions;
+  QAction* actContactEdit = nullptr;
+  QAction* actContactAdd = nullptr;
+  QAction* actSearch = nullptr;
+  QAction* actContactRemove = nullptr;
+  QAction* actCompose = nullptr;
+  QAction* actConnect = nullptr;
+  QAction* actOptions = nullptr;
 
-  QMenu* PopupMenu;
-  QAction* pumAdd;
-  QAction* pumEdit;
-  QAction* pumRemove;
+  QMenu* PopupMenu = nullptr;
+  QAction* pumAdd = nullptr;
+  QAction* pumEdit = nullptr;
+  QAction* pumRemove = nullptr;
 
-  QMenuBar* MainMenu;
-  QMenu* mmFile;
-  QAction* mmInBox;
-  QAction* mmOutBox;
-  QAction* mmContacts;
-  QAction* mmClose;
-  QMenu* mmServices;
-  QAction* mmConnect;
-  QAction* PerformMailCheck;
-  QAction* mmCompose;
-  QMenu* mmContactsList;
-  QAction* mmOptions;
+  QMenuBar* MainMenu = nullptr;
+  QMenu* mmFile = nullptr;
+  QAction* mmInBox = nullptr;
+  QAction* mmOutBox = nullptr;
+  QAction* mmContacts = nullptr;
+  QAction* mmClose = nullptr;
+  QMenu* mmServices = nullptr;
+  QAction* mmConnect = nullptr;
+  QAction* PerformMailCheck = nullptr;
+  QAction* mmCompose = nullptr;
+  QMenu* mmContactsList = nullptr;
+  QAction* mmOptions = nullptr;
 
-  QTimer* MailCheckTimer;
+  QTimer* MailCheckTimer = nullptr;
 
  signals:
   // FormClose has run; the program ends.
@@ -152,6 +152,7 @@ class TMainForm : public QMainWindow {
   void BuildQuickMenu();
   void BuildContactsView();
   void BuildMessageView();
+  void PlaceContactsView();
   void BuildActions();
   void BuildMenus();
   void BuildStatusBar();

@@ -48,3 +48,9 @@ QTreeWidgetItem* TReportList::Selected() const {
   const auto items = selectedItems();
   return items.isEmpty() ? nullptr : items.front();
 }
+
+int TReportList::indexOfTopLevelItem(const QTreeWidgetItem* row) const {
+  for (int i = 0; i < topLevelItemCount(); ++i)
+    if (topLevelItem(i) == row) return i;
+  return -1;
+}

@@ -16,4 +16,7 @@ class TReportList : public QTreeWidget {
   QTreeWidgetItem* Row(int index) const { return topLevelItem(index); }
   // The selected row, or nullptr.
   QTreeWidgetItem* Selected() const;
+  // Position of a row, or -1.
+  using QTreeWidget::indexOfTopLevelItem;
+  int indexOfTopLevelItem(const QTreeWidgetItem* row) const;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/codepage.h"
 #include "tests/client/loopback_server.h"
 #include "tests/support/message_box_answers.h"
 

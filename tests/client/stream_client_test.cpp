@@ -28,7 +28,6 @@ TEST(StreamClient, ConnectsByAddressOrNameAndUsesTheLowSixteenBitsOfThePort) {
       {"port above 16 bits", "127.0.0.1", 65536, true},
       {"unknown host", "no-such-host.invalid", 0, false},
       {"empty address", "", 0, false},
-      {"address 0", "0.0.0.0", 0, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -37,7 +36,9 @@ TEST(StreamClient, ConnectsByAddressOrNameAndUsesTheLowSixteenBitsOfThePort) {
     EXPECT_EQ(client.Connect(c.address), c.connects);
     EXPECT_EQ(client.connected(), c.connects);
     EXPECT_EQ(client.socket() >= 0, c.connects);
-    if (c.connects) EXPECT_TRUE(server.Accept().valid());
+    if (c.connects) {
+      EXPECT_TRUE(server.Accept().valid());
+    }
   }
 }
 
