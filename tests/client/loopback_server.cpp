@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -96,8 +97,9 @@ packet MakePacket(std::uint8_t type, std::string_view number, std::string_view t
   packet p{};
   PacketInit(p);
   p.set_type(type);
-  PacketSetNumber(p, number);
-  PacketSetDate(p, date);
-  PacketSetText(p, text);
+  // Through std::string, so an empty field is never a null pointer.
+  PacketSetNumber(p, std::string(number));
+  PacketSetDate(p, std::string(date));
+  PacketSetText(p, std::string(text));
   return p;
 }
