@@ -8,7 +8,7 @@
 char* CopyZ(std::span<char> dest, std::string_view text) {
   if (dest.empty()) return dest.data();
   const std::size_t n = text.size() < dest.size() ? text.size() : dest.size() - 1;
-  std::memmove(dest.data(), text.data(), n);
+  if (n > 0) std::memmove(dest.data(), text.data(), n);
   dest[n] = '\0';
   return dest.data();
 }
