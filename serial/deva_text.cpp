@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/errno_map.h"
 #include "platform/error_text.h"
 #include "serial/message_table.h"
 
@@ -21,9 +22,12 @@ std::string CleanSystemText(std::string_view text) {
 std::string DevaLoadStr(std::int32_t code) {
   std::string text = MessageNumberToString(code);
   if (!text.empty()) return text;
-  // INT32_MIN has no positive error number to ask for.
+  // Codes count in the layer's own numbering of system errors; the platform's
+  // text is that of the platform error it was translated from.
   if (code == INT32_MIN) return {};
-  return CleanSystemText(SysErrorMessage(code < 0 ? -code : code));
+  const int platform_error = ErrnoFromSysError(code < 0 ? -code : code);
+  if (platform_error == 0) return {};
+  return CleanSystemText(SysErrorMessage(platform_error));
 }
 
 std::string ErrorMsg(std::int32_t code) { return DevaLoadStr(code); }

@@ -6,7 +6,8 @@
 #include <string_view>
 
 // The table text for the code's magnitude; when the row is missing or empty,
-// the system's text for that error number, cleaned; empty when neither exists.
+// the system's text for that error number (in the layer's numbering,
+// platform/errno_map.h), cleaned; empty when neither exists.
 std::string DevaLoadStr(std::int32_t code);
 std::string ErrorMsg(std::int32_t code);
 

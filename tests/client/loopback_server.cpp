@@ -71,16 +71,21 @@ void LoopbackPeer::Close() {
   socket_ = -1;
 }
 
-LoopbackServer::LoopbackServer() {
+LoopbackServer::LoopbackServer(const char* host, std::uint16_t port) {
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int reuse = 1;
+  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
+  address.sin_addr.s_addr = ::inet_addr(host);
+  address.sin_port = htons(port);
   socklen_t size = sizeof address;
   if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(listener_, 8) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+  {
+    if (listener_ >= 0) ::close(listener_);
     throw std::runtime_error("loopback server cannot listen");
+  }
   port_ = ntohs(address.sin_port);
 }
 

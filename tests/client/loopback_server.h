@@ -34,7 +34,8 @@ class LoopbackPeer {
 
 class LoopbackServer {
  public:
-  LoopbackServer();
+  // Any 127.x.y.z address; port 0 picks a free one. Throws when it cannot listen.
+  explicit LoopbackServer(const char* address = "127.0.0.1", std::uint16_t port = 0);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
