@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ansi_case.h"
+
 class IniFile {
  public:
   explicit IniFile(std::string path) : path_(std::move(path)) {}
@@ -33,9 +35,3 @@ class IniFile {
  private:
   std::string path_;
 };
-
-// Case-insensitive equality of Windows-1251 texts (Latin and Cyrillic letters).
-bool AnsiEqualNoCase(std::string_view a, std::string_view b);
-// Lower case of a Windows-1251 text.
-std::string AnsiLowerCase(std::string_view text);
-std::string AnsiUpperCase(std::string_view text);

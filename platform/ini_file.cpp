@@ -1,0 +1,194 @@
+#include "platform/ini_file.h"
+
+#include <climits>
+#include <mutex>
+#include <optional>
+
+#include "platform/file_io.h"
+#include "platform/text_lines.h"
+
+namespace {
+
+struct Entry {
+  std::size_t line;
+  std::string key, value;
+};
+
+struct Section {
+  std::string name;
+  std::size_t header;    // line of "[name]"
+  std::size_t lastLine;  // last line that belongs to it (header or entry)
+  std::vector<Entry> entries;
+};
+
+struct Parsed {
+  TextLines text;
+  std::vector<Section> sections;
+};
+
+std::string_view Unquote(std::string_view v) {
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    return v.substr(1, v.size() - 2);
+  return v;
+}
+
+Parsed Load(const std::string& path) {
+  Parsed p;
+  p.text = SplitLines(ReadWholeFile(path).value_or(std::string{}));
+  for (std::size_t i = 0; i < p.text.lines.size(); ++i) {
+    const std::string_view line = p.text.lines[i];
+    if (auto name = SectionHeaderName(line)) {
+      p.sections.push_back(Section{std::string(*name), i, i, {}});
+      continue;
+    }
+    if (p.sections.empty()) continue;
+    const std::string_view trimmed = TrimSpaces(line);
+    const std::size_t eq = trimmed.find('=');
+    if (trimmed.empty() || trimmed.front() == ';' || eq == std::string_view::npos) continue;
+    Section& s = p.sections.back();
+    s.entries.push_back(Entry{i, std::string(TrimSpaces(trimmed.substr(0, eq))),
+                              std::string(Unquote(TrimSpaces(trimmed.substr(eq + 1))))});
+    s.lastLine = i;
+  }
+  return p;
+}
+
+// Writers read, change and replace the file as one step.
+std::mutex& WriteLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+bool Store(const std::string& path, const Parsed& p) { return WriteFileAtomically(path, JoinLines(p.text)); }
+
+const Section* FindSection(const Parsed& p, std::string_view name) {
+  for (const auto& s : p.sections)
+    if (AnsiEqualNoCase(s.name, name)) return &s;
+  return nullptr;
+}
+
+const Entry* FindEntry(const Section& s, std::string_view key) {
+  for (const auto& e : s.entries)
+    if (AnsiEqualNoCase(e.key, key)) return &e;
+  return nullptr;
+}
+
+std::optional<long> ParseInteger(std::string_view text) {
+  text = TrimSpaces(text);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  if (text.empty()) return std::nullopt;
+  unsigned long long value = 0;
+  for (char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else return std::nullopt;
+    value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+    if (value > static_cast<unsigned long long>(LONG_MAX) + 1) return std::nullopt;
+  }
+  if (!negative && value > static_cast<unsigned long long>(LONG_MAX)) return std::nullopt;
+  return negative ? static_cast<long>(0 - value) : static_cast<long>(value);
+}
+
+}  // namespace
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
+  const Parsed p = Load(path_);
+  if (const Section* s = FindSection(p, section))
+    if (const Entry* e = FindEntry(*s, key)) return e->value;
+  return std::string(def);
+}
+
+long IniFile::ReadInteger(std::string_view section, std::string_view key, long def) const {
+  const Parsed p = Load(path_);
+  if (const Section* s = FindSection(p, section))
+    if (const Entry* e = FindEntry(*s, key)) return ParseInteger(e->value).value_or(def);
+  return def;
+}
+
+bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  std::lock_guard guard(WriteLock());
+  Parsed p = Load(path_);
+  auto& lines = p.text.lines;
+  const std::string line = std::string(key) + "=" + std::string(value);
+  if (const Section* s = FindSection(p, section)) {
+    if (const Entry* e = FindEntry(*s, key)) lines[e->line] = e->key + "=" + std::string(value);
+    else lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(s->lastLine + 1), line);
+  } else {
+    if (!lines.empty() && !TrimSpaces(lines.back()).empty()) lines.emplace_back();
+    lines.push_back("[" + std::string(section) + "]");
+    lines.push_back(line);
+  }
+  return Store(path_, p);
+}
+
+bool IniFile::WriteInteger(std::string_view section, std::string_view key, long value) {
+  return WriteString(section, key, std::to_string(value));
+}
+
+bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
+  std::lock_guard guard(WriteLock());
+  Parsed p = Load(path_);
+  const Section* s = FindSection(p, section);
+  const Entry* e = s ? FindEntry(*s, key) : nullptr;
+  if (!e) return true;
+  p.text.lines.erase(p.text.lines.begin() + static_cast<std::ptrdiff_t>(e->line));
+  return Store(path_, p);
+}
+
+bool IniFile::EraseSection(std::string_view section) {
+  std::lock_guard guard(WriteLock());
+  Parsed p = Load(path_);
+  bool changed = false;
+  // Back to front, so earlier line numbers stay valid; a section runs to the next header.
+  for (auto it = p.sections.rbegin(); it != p.sections.rend(); ++it) {
+    if (!AnsiEqualNoCase(it->name, section)) continue;
+    const auto next = it.base();  // the section after this one
+    const std::size_t end = next == p.sections.end() ? p.text.lines.size() : next->header;
+    p.text.lines.erase(p.text.lines.begin() + static_cast<std::ptrdiff_t>(it->header),
+                       p.text.lines.begin() + static_cast<std::ptrdiff_t>(end));
+    changed = true;
+  }
+  return !changed || Store(path_, p);
+}
+
+bool IniFile::SectionExists(std::string_view section) const { return FindSection(Load(path_), section) != nullptr; }
+
+bool IniFile::KeyExists(std::string_view section, std::string_view key) const {
+  const Parsed p = Load(path_);
+  const Section* s = FindSection(p, section);
+  return s && FindEntry(*s, key);
+}
+
+std::vector<std::string> IniFile::ReadSections() const {
+  std::vector<std::string> out;
+  const Parsed p = Load(path_);
+  for (const auto& s : p.sections)
+    if (FindSection(p, s.name) == &s) out.push_back(s.name);
+  return out;
+}
+
+std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
+  std::vector<std::string> out;
+  for (auto& [key, value] : ReadSectionValues(section)) out.push_back(std::move(key));
+  return out;
+}
+
+std::vector<std::pair<std::string, std::string>> IniFile::ReadSectionValues(std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> out;
+  const Parsed p = Load(path_);
+  if (const Section* s = FindSection(p, section))
+    for (const auto& e : s->entries)
+      if (FindEntry(*s, e.key) == &e) out.emplace_back(e.key, e.value);
+  return out;
+}

@@ -1,0 +1,331 @@
+#include "platform/registry.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "platform/ansi_case.h"
+#include "platform/file_io.h"
+#include "platform/text_lines.h"
+
+// File format, one key per section, values as name=type:data:
+//   [HKEY_LOCAL_MACHINE\SOFTWARE\Trelm\SMSConfig]
+//   "MessageRef"=dword:00000007
+//   "Name"="text with \" and \\ escaped"
+//   "ivanov"=hex:1f,0b,5a
+// Lines that are not understood are kept when the file is rewritten.
+
+namespace {
+
+constexpr std::string_view kRoot = "HKEY_LOCAL_MACHINE";
+
+struct Value {
+  std::size_t line;
+  std::string name;
+  RegDataType type = RegDataType::Unknown;
+  std::string text;               // String
+  std::int32_t integer = 0;       // Integer
+  std::vector<std::uint8_t> bin;  // Binary
+};
+
+struct Key {
+  std::string path;  // normalised: no root, no leading or trailing backslash
+  std::size_t header, lastLine;
+  std::vector<Value> values;
+};
+
+struct Parsed {
+  TextLines text;
+  std::vector<Key> keys;
+};
+
+std::string NormaliseKey(std::string_view path) {
+  path = TrimSpaces(path);
+  if (path.size() >= kRoot.size() && AnsiEqualNoCase(path.substr(0, kRoot.size()), kRoot)) path.remove_prefix(kRoot.size());
+  while (!path.empty() && path.front() == '\\') path.remove_prefix(1);
+  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  return std::string(path);
+}
+
+// A quoted name or string at s[at]; advances past the closing quote.
+std::optional<std::string> ReadQuoted(std::string_view s, std::size_t& at) {
+  if (at >= s.size() || s[at] != '"') return std::nullopt;
+  std::string out;
+  for (++at; at < s.size(); ++at) {
+    if (s[at] == '\\' && at + 1 < s.size()) out += s[++at];
+    else if (s[at] == '"') { ++at; return out; }
+    else out += s[at];
+  }
+  return std::nullopt;
+}
+
+std::string Quote(std::string_view s) {
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::optional<Value> ParseValue(std::string_view line) {
+  line = TrimSpaces(line);
+  Value v;
+  std::size_t at = 0;
+  if (!line.empty() && line[0] == '@') { at = 1; }
+  else if (auto name = ReadQuoted(line, at)) v.name = *name;
+  else return std::nullopt;
+  if (at >= line.size() || line[at] != '=') return std::nullopt;
+  std::string_view data = TrimSpaces(line.substr(at + 1));
+  if (!data.empty() && data.front() == '"') {
+    std::size_t q = 0;
+    auto text = ReadQuoted(data, q);
+    if (!text) return std::nullopt;
+    v.type = RegDataType::String;
+    v.text = *text;
+  } else if (data.substr(0, 6) == "dword:") {
+    std::uint32_t n = 0;
+    std::string_view digits = data.substr(6);
+    if (digits.empty() || digits.size() > 8) return std::nullopt;
+    for (char c : digits) {
+      const int d = HexDigit(c);
+      if (d < 0) return std::nullopt;
+      n = n * 16 + static_cast<std::uint32_t>(d);
+    }
+    v.type = RegDataType::Integer;
+    v.integer = static_cast<std::int32_t>(n);
+  } else if (data.substr(0, 4) == "hex:") {
+    v.type = RegDataType::Binary;
+    std::string_view bytes = data.substr(4);
+    while (!bytes.empty()) {
+      const std::size_t comma = bytes.find(',');
+      const std::string_view item = TrimSpaces(bytes.substr(0, comma));
+      if (item.size() != 2 || HexDigit(item[0]) < 0 || HexDigit(item[1]) < 0) return std::nullopt;
+      v.bin.push_back(static_cast<std::uint8_t>(HexDigit(item[0]) * 16 + HexDigit(item[1])));
+      if (comma == std::string_view::npos) break;
+      bytes.remove_prefix(comma + 1);
+    }
+  } else {
+    return std::nullopt;
+  }
+  return v;
+}
+
+std::string FormatValue(std::string_view name, const Value& v) {
+  std::string out = name.empty() ? "@=" : Quote(name) + "=";
+  char buf[16];
+  switch (v.type) {
+    case RegDataType::String: out += Quote(v.text); break;
+    case RegDataType::Integer:
+      std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<std::uint32_t>(v.integer));
+      out += buf;
+      break;
+    default:
+      out += "hex:";
+      for (std::size_t i = 0; i < v.bin.size(); ++i) {
+        std::snprintf(buf, sizeof buf, i ? ",%02x" : "%02x", v.bin[i]);
+        out += buf;
+      }
+  }
+  return out;
+}
+
+Parsed Load(const std::string& file) {
+  Parsed p;
+  p.text = SplitLines(ReadWholeFile(file).value_or(std::string{}));
+  for (std::size_t i = 0; i < p.text.lines.size(); ++i) {
+    if (auto name = SectionHeaderName(p.text.lines[i])) {
+      p.keys.push_back(Key{NormaliseKey(*name), i, i, {}});
+    } else if (!p.keys.empty()) {
+      if (auto v = ParseValue(p.text.lines[i])) {
+        v->line = i;
+        p.keys.back().values.push_back(std::move(*v));
+        p.keys.back().lastLine = i;
+      }
+    }
+  }
+  return p;
+}
+
+std::mutex& WriteLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+const Key* FindKey(const Parsed& p, std::string_view path) {
+  for (const auto& k : p.keys)
+    if (AnsiEqualNoCase(k.path, path)) return &k;
+  return nullptr;
+}
+
+const Value* FindValue(const Key& k, std::string_view name) {
+  for (const auto& v : k.values)
+    if (AnsiEqualNoCase(v.name, name)) return &v;
+  return nullptr;
+}
+
+// A key exists when it is written down, or when a written key lies below it.
+bool KeyPresent(const Parsed& p, std::string_view path) {
+  if (path.empty() || FindKey(p, path)) return true;
+  for (const auto& k : p.keys)
+    if (k.path.size() > path.size() && k.path[path.size()] == '\\' &&
+        AnsiEqualNoCase(std::string_view(k.path).substr(0, path.size()), path))
+      return true;
+  return false;
+}
+
+}  // namespace
+
+TRegistry::TRegistry(std::string filePath) : file_(std::move(filePath)) {}
+
+bool TRegistry::OpenKey(std::string_view key, bool canCreate) {
+  const std::string path = NormaliseKey(key);
+  CloseKey();
+  std::lock_guard guard(WriteLock());
+  Parsed p = Load(file_);
+  if (!FindKey(p, path)) {
+    if (!canCreate && !KeyPresent(p, path)) return false;
+    if (canCreate) {
+      auto& lines = p.text.lines;
+      if (!lines.empty() && !TrimSpaces(lines.back()).empty()) lines.emplace_back();
+      lines.push_back("[" + std::string(kRoot) + "\\" + path + "]");
+      if (!WriteFileAtomically(file_, JoinLines(p.text))) return false;
+    }
+  }
+  openKey_ = path;
+  readOnly_ = false;
+  return true;
+}
+
+bool TRegistry::OpenKeyReadOnly(std::string_view key) {
+  const std::string path = NormaliseKey(key);
+  CloseKey();
+  if (!KeyPresent(Load(file_), path)) return false;
+  openKey_ = path;
+  readOnly_ = true;
+  return true;
+}
+
+void TRegistry::CloseKey() {
+  openKey_.reset();
+  readOnly_ = false;
+}
+
+bool TRegistry::KeyExists(std::string_view key) const { return KeyPresent(Load(file_), NormaliseKey(key)); }
+
+bool TRegistry::ValueExists(std::string_view name) const { return GetDataType(name) != RegDataType::Unknown; }
+
+RegDataType TRegistry::GetDataType(std::string_view name) const {
+  if (!openKey_) return RegDataType::Unknown;
+  const Parsed p = Load(file_);
+  const Key* k = FindKey(p, *openKey_);
+  const Value* v = k ? FindValue(*k, name) : nullptr;
+  return v ? v->type : RegDataType::Unknown;
+}
+
+std::vector<std::string> TRegistry::GetValueNames() const {
+  std::vector<std::string> out;
+  if (!openKey_) return out;
+  const Parsed p = Load(file_);
+  if (const Key* k = FindKey(p, *openKey_))
+    for (const auto& v : k->values)
+      if (FindValue(*k, v.name) == &v) out.push_back(v.name);
+  return out;
+}
+
+std::vector<std::string> TRegistry::GetKeyNames() const {
+  std::vector<std::string> out;
+  if (!openKey_) return out;
+  const Parsed p = Load(file_);
+  const std::string& base = *openKey_;
+  for (const auto& k : p.keys) {
+    std::string_view rest = k.path;
+    if (!base.empty()) {
+      if (rest.size() <= base.size() || rest[base.size()] != '\\' ||
+          !AnsiEqualNoCase(rest.substr(0, base.size()), base))
+        continue;
+      rest.remove_prefix(base.size() + 1);
+    }
+    const std::string child(rest.substr(0, rest.find('\\')));
+    bool seen = child.empty();
+    for (const auto& name : out) seen = seen || AnsiEqualNoCase(name, child);
+    if (!seen) out.push_back(child);
+  }
+  return out;
+}
+
+namespace {
+
+const Value& RequireValue(const Parsed& p, const std::optional<std::string>& key, std::string_view name,
+                          RegDataType type) {
+  const Key* k = key ? FindKey(p, *key) : nullptr;
+  const Value* v = k ? FindValue(*k, name) : nullptr;
+  if (!v || v->type != type) throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
+  return *v;
+}
+
+}  // namespace
+
+std::string TRegistry::ReadString(std::string_view name) const {
+  return RequireValue(Load(file_), openKey_, name, RegDataType::String).text;
+}
+
+std::int32_t TRegistry::ReadInteger(std::string_view name) const {
+  return RequireValue(Load(file_), openKey_, name, RegDataType::Integer).integer;
+}
+
+std::vector<std::uint8_t> TRegistry::ReadBinaryData(std::string_view name) const {
+  return RequireValue(Load(file_), openKey_, name, RegDataType::Binary).bin;
+}
+
+namespace {
+
+void StoreValue(const std::string& file, const std::optional<std::string>& key, bool readOnly, std::string_view name,
+                const Value& value) {
+  if (!key || readOnly) throw ERegistryException("Failed to set data for '" + std::string(name) + "'");
+  std::lock_guard guard(WriteLock());
+  Parsed p = Load(file);
+  auto& lines = p.text.lines;
+  const std::string line = FormatValue(name, value);
+  const Key* k = FindKey(p, *key);
+  if (!k) {
+    if (!lines.empty() && !TrimSpaces(lines.back()).empty()) lines.emplace_back();
+    lines.push_back("[" + std::string(kRoot) + "\\" + *key + "]");
+    lines.push_back(line);
+  } else if (const Value* v = FindValue(*k, name)) {
+    lines[v->line] = FormatValue(v->name, value);  // an existing name keeps its spelling
+  } else {
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(k->lastLine + 1), line);
+  }
+  if (!WriteFileAtomically(file, JoinLines(p.text)))
+    throw ERegistryException("Failed to set data for '" + std::string(name) + "'");
+}
+
+}  // namespace
+
+void TRegistry::WriteString(std::string_view name, std::string_view value) {
+  Value v;
+  v.type = RegDataType::String;
+  v.text = std::string(value);
+  StoreValue(file_, openKey_, readOnly_, name, v);
+}
+
+void TRegistry::WriteInteger(std::string_view name, std::int32_t value) {
+  Value v;
+  v.type = RegDataType::Integer;
+  v.integer = value;
+  StoreValue(file_, openKey_, readOnly_, name, v);
+}
+
+void TRegistry::WriteBinaryData(std::string_view name, const std::vector<std::uint8_t>& data) {
+  Value v;
+  v.type = RegDataType::Binary;
+  v.bin = data;
+  StoreValue(file_, openKey_, readOnly_, name, v);
+}

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/codepage.h"
+#include "platform/file_io.h"
+#include "platform/ini_file.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  std::string path = dir.File("Config.ini");
+  IniFile ini{path};
+  void Given(std::string_view text) { ASSERT_TRUE(WriteFileAtomically(path, text)); }
+};
+
+TEST_F(IniFileTest, MissingFileGivesDefaults) {
+  EXPECT_EQ(ini.ReadString("CONNECTION", "ServerIP", "127.0.0.1"), "127.0.0.1");
+  EXPECT_EQ(ini.ReadInteger("CONNECTION", "Port", 8099), 8099);
+  EXPECT_TRUE(ini.ReadSections().empty());
+  EXPECT_FALSE(ini.SectionExists("CONNECTION"));
+}
+
+TEST_F(IniFileTest, SectionsAndKeysMatchWithoutCaseCyrillicIncluded) {
+  Given("[connection]\r\n  port = 9000 \r\nNeedReg=1\r\n[" + Ansi("Нет") + "]\r\n+7123=" + Ansi("Иван") + "\r\n");
+  EXPECT_EQ(ini.ReadInteger("CONNECTION", "Port", 0), 9000);
+  EXPECT_EQ(ini.ReadString("Connection", "PORT", ""), "9000");
+  EXPECT_EQ(ini.ReadString(Ansi("нет"), "+7123", ""), Ansi("Иван"));
+  EXPECT_EQ(ini.ReadString(Ansi("НЕТ"), "+7123", ""), Ansi("Иван"));
+  EXPECT_TRUE(AnsiEqualNoCase(Ansi("ЁЛКА ЇЖАК"), Ansi("ёлка їжак")));
+  EXPECT_FALSE(AnsiEqualNoCase(Ansi("Нет"), Ansi("Нит")));
+}
+
+TEST_F(IniFileTest, IntegersDecimalOrHexElseDefault) {
+  struct Case { const char* text; long expected; };
+  const Case cases[] = {
+      {"8099", 8099}, {"0x1F", 31}, {"0X1f", 31}, {"-5", -5}, {" 12 ", 12}, {"0", 0},
+      {"true", -1}, {"12abc", -1}, {"0x", -1}, {"", -1}, {"1.5", -1}, {"$10", -1},
+      {"99999999999999999999999", -1},
+  };
+  for (const auto& c : cases) {
+    Given(std::string("[S]\nK=") + c.text + "\n");
+    EXPECT_EQ(ini.ReadInteger("S", "K", -1), c.expected) << c.text;
+  }
+}
+
+TEST_F(IniFileTest, ListsInFileOrder) {
+  Given("[B]\nz=1\na=2\n[a]\nk=v\n[C]\n");
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"B", "a", "C"}));
+  EXPECT_EQ(ini.ReadSection("b"), (std::vector<std::string>{"z", "a"}));
+  EXPECT_TRUE(ini.ReadSection("C").empty());
+  EXPECT_TRUE(ini.SectionExists("c"));
+  const auto values = ini.ReadSectionValues("B");
+  ASSERT_EQ(values.size(), 2u);
+  EXPECT_EQ(values[1], (std::pair<std::string, std::string>{"a", "2"}));
+}
+
+TEST_F(IniFileTest, WritesCreateReplaceAndKeepUnknownLines) {
+  ASSERT_TRUE(ini.WriteString("Group", "+7001", "Anna"));  // creates file and section
+  EXPECT_EQ(ini.ReadString("Group", "+7001", ""), "Anna");
+  Given(*ReadWholeFile(path) + "; a comment the reader skips\ngarbage line\n");
+  ASSERT_TRUE(ini.WriteString("GROUP", "+7001", "Boris"));  // replaces, no second key
+  ASSERT_TRUE(ini.WriteString("group", "+7002", "Vera"));
+  ASSERT_TRUE(ini.WriteInteger("Other", "Port", 8100));
+  EXPECT_EQ(ini.ReadSection("Group"), (std::vector<std::string>{"+7001", "+7002"}));
+  EXPECT_EQ(ini.ReadString("Group", "+7001", ""), "Boris");
+  EXPECT_EQ(ini.ReadInteger("other", "port", 0), 8100);
+  const std::string text = *ReadWholeFile(path);
+  EXPECT_NE(text.find("; a comment the reader skips"), std::string::npos);
+  EXPECT_NE(text.find("garbage line"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+TEST_F(IniFileTest, DeleteKeyKeepsSectionEraseSectionRemovesIt) {
+  Given("[A]\nx=1\n[B]\ny=2\n[A]\nz=3\n");
+  ASSERT_TRUE(ini.DeleteKey("a", "X"));
+  EXPECT_TRUE(ini.SectionExists("A"));
+  EXPECT_TRUE(ini.ReadSection("A").empty());
+  ASSERT_TRUE(ini.EraseSection("a"));  // every section of that name
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"B"}));
+  EXPECT_EQ(ini.ReadString("B", "y", ""), "2");
+  EXPECT_TRUE(ini.DeleteKey("Missing", "k"));
+}
+
+TEST_F(IniFileTest, KeepsCrLfFilesCrLf) {
+  Given("[A]\r\nx=1\r\n");
+  ASSERT_TRUE(ini.WriteString("A", "y", "2"));
+  EXPECT_EQ(*ReadWholeFile(path), "[A]\r\nx=1\r\ny=2\r\n");
+}
+
+TEST_F(IniFileTest, UnwritableFileReportsFailure) {
+  IniFile nowhere(dir.File("no/such/dir/Config.ini"));
+  EXPECT_FALSE(nowhere.WriteString("A", "k", "v"));
+}
+
+}  // namespace

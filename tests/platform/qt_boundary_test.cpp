@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <future>
+#include <thread>
+
+#include "platform/codepage.h"
+#include "platform/message_box.h"
+#include "platform/qt/message_box_qt.h"
+#include "platform/qt/qt_text.h"
+#include "tests/support/qt_print.h"
+
+namespace {
+
+TEST(QtText, ConvertsAtTheBoundary) {
+  EXPECT_EQ(FromAnsi(Ansi("Подключен к 127.0.0.1")), QString::fromUtf8("Подключен к 127.0.0.1"));
+  EXPECT_EQ(ToAnsi(QString::fromUtf8("Ёж №5")), Ansi("Ёж №5"));
+  EXPECT_EQ(ToAnsi(QString::fromUtf8("a😀b")), "a?b");  // one character the code page lacks, one byte
+  for (int b = 0; b < 256; ++b) {
+    const std::string one(1, static_cast<char>(b));
+    ASSERT_EQ(ToAnsi(FromAnsi(one)), one) << b;
+  }
+}
+
+// Presses `button` on the next message box that appears.
+void AnswerNextBox(QMessageBox::StandardButton button) {
+  auto* timer = new QTimer(qApp);
+  QObject::connect(timer, &QTimer::timeout, [timer, button] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      timer->stop();
+      timer->deleteLater();
+      box->button(button)->click();
+    }
+  });
+  timer->start(10);
+}
+
+TEST(QtMessageBoxes, ShownOnTheUiThreadWhenAskedFromAnother) {
+  const MessageBoxHandler previous = SetMessageBoxHandler({});
+  InstallQtMessageBoxes();
+  AnswerNextBox(QMessageBox::No);
+  auto answer = std::async(std::launch::async, [] {
+    return MessageBox(Ansi("Удалить?"), Ansi("Предупреждение"), MbButtons::YesNo, MbIcon::Question);
+  });
+  while (answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_EQ(answer.get(), MbResult::No);
+
+  AnswerNextBox(QMessageBox::Ok);
+  EXPECT_EQ(MessageBox("on the UI thread", "caption"), MbResult::Ok);
+  SetMessageBoxHandler(previous);
+}
+
+}  // namespace
