@@ -26,6 +26,9 @@ class ClientService {
   // thread, wakes every connection still open and joins all their threads.
   void Stop();
 
+  // Connections being served right now.
+  std::size_t Connections() { return clients_.Running(); }
+
   // Acts on one received request. A type-1 packet is moved into OutgoingQueue;
   // anything else stays with the caller.
   void HandleRequest(int socket, PacketPtr& p);

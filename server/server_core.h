@@ -34,6 +34,8 @@ class ServerCore {
   void set_close_wait_ms(int ms) { closeWaitMs_ = ms; }
 
   ServerState& state() { return state_; }
+  // Connections being served right now (0 when not running).
+  std::size_t Connections() { return service_ ? service_->Connections() : 0; }
   const ServerConfig& config() const { return config_; }
   const std::string& app_dir() const { return appDir_; }
   std::string FilePath(const char* name) const;
