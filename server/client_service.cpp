@@ -1,5 +1,6 @@
 #include "server/client_service.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "protocol/packet_io.h"
@@ -54,7 +55,7 @@ bool ClientService::Login(int socket) {
   const bool accepted = CheckUser(login, registryPath_);
   // The answer carries no text; the password the client sent does not go back.
   PacketClear(login);
-  PacketSetText(login, {});
+  std::ranges::fill(login.text_field(), std::uint8_t{0});
   login.set_type(accepted ? kPacketLoginAccepted : kPacketLoginRefused);
   SendPacket(socket, login);
   return accepted;
