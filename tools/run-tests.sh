@@ -2,7 +2,8 @@
 # Command two: builds everything and runs every test, three times over:
 #   build/       the ordinary build, warnings as errors;
 #   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer, the whole suite;
-#   build-tsan/  ThreadSanitizer, the tests without Qt (Qt's own library reports false races).
+#   build-tsan/  ThreadSanitizer, the tests without Qt (Qt's own library reports false races);
+#   build-fuzz/  the PDU parser under libFuzzer for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -26,6 +27,9 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRELM_SANITIZE=thread -DTRELM_WITH_QT=OFF >/dev/null
 cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_suite build-tsan -L noqt
+
+# The PDU parser under libFuzzer (clang, its own build folder), for about a minute.
+bash tools/fuzz/run-pdu-fuzz.sh || status=1
 
 if [ $status -ne 0 ]; then echo "Some tests failed."; fi
 exit $status

@@ -1,0 +1,17 @@
+#pragma once
+// The settings dialog's conversions between texts and numbers.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// A decimal 32-bit integer with an optional sign, as the settings store them.
+std::optional<std::int32_t> ParseInt32(std::string_view text);
+
+// The stored address split at its first three dots, each part an integer, as
+// first × 2^24 + second × 2^16 + third × 2^8 + fourth (modulo 2^32). On failure
+// `badPart` holds the text that is not a number.
+std::optional<std::uint32_t> StoredAddressValue(std::string_view address, std::string* badPart = nullptr);
+
+// "a.b.c.d", most significant byte first.
+std::string DottedAddress(std::uint32_t value);

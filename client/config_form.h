@@ -1,0 +1,26 @@
+#pragma once
+// The settings dialog: the server's port and IPv4 address.
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TIPAddressEdit;
+
+class TConfigForm : public QDialog {
+  Q_OBJECT
+ public:
+  // The dialog's result when confirmed with "Сохранить".
+  static constexpr int kResultYes = 6;
+
+  explicit TConfigForm(QWidget* owner);
+
+  QLabel* RemotePortLabel;
+  QLineEdit* RemotePort;
+  QLabel* IPLabel;
+  QPushButton* btnSave;
+  TIPAddressEdit* IPAddressHandle = nullptr;  // made by FormCreate
+
+ private:
+  void FormCreate();
+};

@@ -1,0 +1,30 @@
+#pragma once
+// An IPv4 address input of four octet fields (0-255) separated by dots. The
+// address travels as one 32-bit value, first octet most significant. A blank
+// field reads as 0; the whole input is blank only when no field holds a digit.
+#include <QFrame>
+#include <array>
+#include <cstdint>
+
+class QLineEdit;
+
+class TIPAddressEdit : public QFrame {
+  Q_OBJECT
+ public:
+  explicit TIPAddressEdit(QWidget* parent = nullptr);
+
+  void SetAddress(std::uint32_t address);
+  std::uint32_t GetAddress() const;
+  bool IsBlank() const;
+  void Clear();
+  QLineEdit* Field(int index) const { return fields_[static_cast<std::size_t>(index)]; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  int IndexOf(QObject* field) const;
+  void FieldEdited(int index);
+
+  std::array<QLineEdit*, 4> fields_{};
+};

@@ -1,0 +1,3 @@
+#include "client/program_entry.h"
+
+int main(int argc, char** argv) { return RunClientProgram(argc, argv); }

@@ -1,0 +1,156 @@
+// The contacts view's commands and compose, on the main window.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolButton>
+#include <memory>
+
+#include "client/address_book.h"
+#include "client/compose_form.h"
+#include "client/edit_form.h"
+#include "client/input_checks.h"
+#include "client/main_form.h"
+#include "client/progress_form.h"
+#include "client/recipients.h"
+#include "client/report_list.h"
+#include "client/send_job.h"
+#include "platform/codepage.h"
+#include "platform/file_io.h"
+#include "platform/message_box.h"
+#include "platform/qt/qt_text.h"
+
+namespace {
+
+void Warn(const InputWarning& w) { MessageBox(w.text, w.caption, MbButtons::Ok, MbIcon::Warning); }
+
+void WarnNotSaved(const std::string& path) {
+  MessageBox(Ansi("Не удалось записать файл ") + path, Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
+}
+
+struct ContactInput {
+  std::string name, number, group;
+};
+
+ContactInput InputOf(const TEditForm& form) {
+  return {ToAnsi(form.NameEdit->text()), ToAnsi(form.NumEdit->text()), ToAnsi(form.GroupSelect->currentText())};
+}
+
+bool SameContact(const QTreeWidgetItem* row, const Contact& c) {
+  if (!row) return false;
+  const Contact now = ContactOfRow(row);
+  return now.name == c.name && now.number == c.number && now.group == c.group;
+}
+
+}  // namespace
+
+void TMainForm::actContactAddExecute() {
+  auto form = std::make_unique<TEditForm>(this);
+  form->ClearFields();
+  LoadGroupNames(AppDir, form->GroupSelect);
+  form->setWindowTitle(QStringLiteral("Создать новый"));
+  if (form->exec() != QDialog::Accepted) return;
+  ContactInput in = InputOf(*form);
+  form.reset();
+  if (auto w = CheckContactInput(in.name, in.number)) return Warn(*w);
+  // Without a group the contact goes to "нет"; the edit command's "Нет" is the same section.
+  if (in.group.empty()) in.group = Ansi("нет");
+  AddContactRow(ContactsList, in.name, in.number, in.group);
+  if (!WriteContact(AppDir, in.group, in.number, in.name)) WarnNotSaved(AddressBookPath(AppDir));
+}
+
+void TMainForm::actContactEditExecute() {
+  const QTreeWidgetItem* selected = ContactsList->Selected();
+  if (!selected) return;
+  const int index = ContactsList->indexOfTopLevelItem(selected);
+  const Contact old = ContactOfRow(selected);
+
+  auto form = std::make_unique<TEditForm>(this);
+  form->ClearFields();
+  form->setWindowTitle(QStringLiteral("Редактировать"));
+  form->FillFields(FromAnsi(old.name), FromAnsi(old.number), FromAnsi(old.group));
+  LoadGroupNames(AppDir, form->GroupSelect);
+  if (form->exec() != QDialog::Accepted) return;
+  ContactInput in = InputOf(*form);
+  form.reset();
+  if (auto w = CheckContactInput(in.name, in.number)) return Warn(*w);
+
+  // The list may have been refilled while the dialog was open: change the row
+  // only when it still shows the contact that was edited.
+  QTreeWidgetItem* row = ContactsList->Row(index);
+  if (!SameContact(row, old)) row = nullptr;
+  DeleteContact(AppDir, old.group, old.number);
+  if (in.group.empty()) in.group = Ansi("Нет");
+  if (row) {
+    row->setText(kColName, FromAnsi(in.name));
+    row->setText(kColNumber, FromAnsi(in.number));
+    row->setText(kColGroup, FromAnsi(in.group));
+  }
+  if (!WriteContact(AppDir, in.group, in.number, in.name)) WarnNotSaved(AddressBookPath(AppDir));
+}
+
+void TMainForm::actContactRemoveExecute() {
+  QTreeWidgetItem* row = ContactsList->Selected();
+  if (!row) return;
+  const Contact c = ContactOfRow(row);
+  const std::string question = Ansi("Удалить запись ") + "\"" + c.name + "\"" + Ansi(" из списка контактов");
+  if (MessageBox(question, Ansi("Подтверждение"), MbButtons::OkCancel, MbIcon::Question) != MbResult::Ok) return;
+  if (!DeleteContact(AppDir, c.group, c.number)) return WarnNotSaved(AddressBookPath(AppDir));
+  delete row;
+}
+
+void TMainForm::actSearchExecute() {
+  // The list gives up 51 pixels to the 53-pixel panel (the panel overlaps it by two).
+  constexpr int kListShrink = 51;
+  const bool show = ContactsSearchPanel->isHidden();
+  ContactsSearchPanel->setVisible(show);
+  if (show) {
+    ContactsList->resize(ContactsList->width(), ContactsList->height() - kListShrink);
+    LoadGroupNames(AppDir, GroupToSearch);
+  } else {
+    ContactsList->resize(ContactsList->width(), ContactsList->height() + kListShrink);
+    LoadContacts(AppDir, ContactsList);
+  }
+}
+
+void TMainForm::NameToSearchChange() {
+  FilterContacts(AppDir, NameToSearch->text(), GroupToSearch->currentText(), ContactsList);
+}
+
+void TMainForm::actComposeExecute() {
+  ResetQuickMenuHighlight();
+  Highlight(qmCompose);
+  if (!client_.connected()) {
+    ResetQuickMenuHighlight();
+    MessageBox(Ansi("Вы не подключены к серверу"), Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
+    return;
+  }
+  auto form = std::make_unique<TComposeForm>(this, AppDir);
+  form->LoadPicker();
+  if (form->exec() != QDialog::Accepted) {
+    ResetQuickMenuHighlight();
+    return;
+  }
+  if (auto w = CheckComposeInput(form->MessageAnsi(), form->RecipientsAnsi())) {
+    ResetQuickMenuHighlight();
+    return Warn(*w);
+  }
+  MailList = SplitRecipients(form->RecipientsAnsi());
+  std::string message = form->MessageAnsi();
+  form.reset();
+
+  TProgressForm progress(this, static_cast<int>(MailList.size()));
+  progress.show();
+  const SendJob job{MailList, std::move(message), JobDateText(Now())};
+  const std::string outbox = PathJoin(AppDir, "outbox.db");
+  const bool recorded = RunSendJob(
+      job, outbox, [this](packet& p) { client_.Send(p); }, [&progress](std::size_t) { progress.StepIt(); });
+  progress.close();
+  if (!recorded) WarnNotSaved(outbox);
+  ResetQuickMenuHighlight();
+}
+
+void TMainForm::actPutToMailListExecute() {
+  for (int i = 0; i < ContactsList->RowCount(); ++i) {
+    const QTreeWidgetItem* row = ContactsList->Row(i);
+    if (row->checkState(kColName) == Qt::Checked) MailList.push_back(ToAnsi(row->text(kColNumber)));
+  }
+}

@@ -1,0 +1,53 @@
+#include "client/program_entry.h"
+
+#include <QApplication>
+#include <exception>
+
+#include "client/main_form.h"
+#include "client/pictures.h"
+#include "platform/codepage.h"
+#include "platform/message_box.h"
+#include "platform/program_dir.h"
+#include "platform/qt/message_box_qt.h"
+#include "platform/single_instance.h"
+
+namespace {
+
+// Errors that reach the message loop are shown, as the standard error display does.
+class ClientApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+      MessageBox(error.what(), Ansi("Trelm SMS Клиент"), MbButtons::Ok, MbIcon::Error);
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<SingleInstance> ClaimClientInstance(const std::string& lockDir) {
+  auto instance = std::make_unique<SingleInstance>("trelmcl", lockDir);
+  if (!instance->AlreadyRunning()) return instance;
+  MessageBox(Ansi("Приложение уже запущено"), Ansi("Trelm SMS Клиент"), MbButtons::Ok, MbIcon::Information);
+  return nullptr;
+}
+
+int RunClientProgram(int argc, char** argv) {
+  ClientApplication app(argc, argv);
+  app.setApplicationDisplayName(QStringLiteral("Trelm SMS Клиент"));
+  app.setWindowIcon(ProgramIcon());
+  InstallQtMessageBoxes();
+
+  const std::unique_ptr<SingleInstance> instance = ClaimClientInstance();
+  if (!instance) return 0;
+
+  stream_client client;  // the process's one connection, made before the main window
+  TMainForm form(client, ProgramDir());
+  QObject::connect(&form, &TMainForm::Closed, &app, [] { QCoreApplication::exit(0); });
+  form.show();
+  return app.exec();
+}

@@ -1,0 +1,99 @@
+#include "client/receive_thread.h"
+
+#include "platform/codepage.h"
+#include "platform/file_io.h"
+#include "protocol/message_file.h"
+
+namespace {
+
+// Two receive threads may overlap for a moment after a reconnect; inbox.db is
+// read, extended and replaced as a whole, so appends take turns.
+std::mutex& InboxLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+}  // namespace
+
+void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, const packet& p,
+                        ReceiveHooks& hooks) {
+  switch (p.type()) {
+    case kPacketMessage: {
+      std::lock_guard guard(InboxLock());
+      AppendMessageFile(PathJoin(hooks.AppDir(), "inbox.db"), std::span(&p, 1));
+      break;
+    }
+    case kPacketLogin:
+      ShowLoginDialog(client, connection, hooks);
+      break;
+    case kPacketLoginRefused:
+      hooks.ShowConnectionMessage(Ansi("Отказ в регистрации"));
+      break;
+    default:
+      break;
+  }
+}
+
+void ShowLoginDialog(stream_client& client, const ConnectionPtr& connection, ReceiveHooks& hooks) {
+  const std::optional<LoginAnswer> answer = hooks.RunLoginDialog();
+  if (!answer) return;
+  packet reply{};
+  PacketInit(reply);
+  reply.set_type(kPacketLogin);
+  PacketSetNumber(reply, answer->userName);
+  PacketSetText(reply, answer->password);
+  client.Send(connection, reply);
+}
+
+int ClientReceiveThread(stream_client& client, ConnectionPtr connection, ReceiveHooks& hooks) {
+  auto received = PacketNew();
+  bool ok = false;
+  do {
+    ok = client.Receive(connection, *received);
+    if (ok) HandleServerPacket(client, connection, *received, hooks);
+  } while (ok && connection->open());
+  PacketFree(received);
+  connection.reset();  // lets the socket close before the user reads the message
+  hooks.ShowConnectionMessage(Ansi("Сервер сбросил соединение"));
+  return 0;
+}
+
+ReceiveThreads::~ReceiveThreads() { JoinAll(); }
+
+void ReceiveThreads::StartReceiveThread(stream_client& client, ReceiveHooks& hooks) {
+  ConnectionPtr connection = client.Current();
+  if (!connection) return;
+  std::vector<Entry> finished;
+  std::lock_guard guard(lock_);
+  for (auto it = threads_.begin(); it != threads_.end();) {
+    if (it->done->load()) {
+      finished.push_back(std::move(*it));
+      it = threads_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto& entry : finished) entry.thread.join();
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  std::thread thread([&client, &hooks, connection = std::move(connection), done]() mutable {
+    ClientReceiveThread(client, std::move(connection), hooks);
+    done->store(true);
+  });
+  threads_.push_back(Entry{std::move(thread), std::move(done)});
+}
+
+void ReceiveThreads::JoinAll() {
+  std::vector<Entry> all;
+  {
+    std::lock_guard guard(lock_);
+    all.swap(threads_);
+  }
+  for (auto& entry : all) entry.thread.join();
+}
+
+std::size_t ReceiveThreads::Running() const {
+  std::lock_guard guard(lock_);
+  std::size_t running = 0;
+  for (const auto& entry : threads_) running += entry.done->load() ? 0 : 1;
+  return running;
+}

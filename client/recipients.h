@@ -1,0 +1,12 @@
+#pragma once
+// The recipients text of the compose dialog: phone numbers separated by ",".
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Cut at every ","; n commas give n + 1 numbers, empty ones included, repeats kept.
+std::vector<std::string> SplitRecipients(std::string_view text);
+
+// Appends `number` after a "," unless it already occurs anywhere in the text, even
+// inside a longer number. True when it was appended.
+bool AddRecipient(std::string& recipients, std::string_view number);

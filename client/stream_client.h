@@ -1,0 +1,80 @@
+#pragma once
+// The client's one TCP connection to the server. The user-interface thread
+// connects, sends and closes; a receive thread per connection reads from it.
+//
+// Each successful Connect makes a new Connection object. A receive thread holds
+// the connection it was started for, so when the user reconnects meanwhile the
+// old thread can only ever read from or close its own, never the newer one. The
+// socket itself is closed when the last holder lets go, so its number cannot be
+// reused under a thread still blocked on it. Sends on one connection take its
+// send lock, so two packets never interleave their bytes.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+#include "protocol/packet.h"
+
+class Connection {
+ public:
+  explicit Connection(int socket) : socket_(socket) {}
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  int socket() const { return socket_; }
+  bool open() const { return open_.load(); }
+  // Whole packet, serialised with every other send on this connection.
+  bool Send(packet& p);
+  // Reads one whole packet; false when the peer closed or the socket failed.
+  bool Receive(packet& p);
+  // Marks it closed and wakes a thread blocked in Receive. Idempotent.
+  void Shutdown();
+
+ private:
+  const int socket_;
+  std::atomic<bool> open_{true};
+  std::mutex sendLock_;
+};
+
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+class stream_client {
+ public:
+  stream_client();
+  ~stream_client();
+  stream_client(const stream_client&) = delete;
+  stream_client& operator=(const stream_client&) = delete;
+
+  // True after a successful Connect until Close (or a failed send or receive).
+  bool connected() const;
+  // The open connection's socket; -1 when none.
+  int socket() const;
+
+  // Server TCP port; its low 16 bits are used. Set by the user-interface thread
+  // before it connects.
+  std::int32_t port = 0;
+
+  // Host name or dotted IPv4 address. Closes any open connection first.
+  bool Connect(std::string_view address);
+  // Sends on the open connection; a failure closes it. Nothing is reported.
+  void Send(packet& p);
+  // Receives one packet on the open connection and verifies its checksum.
+  bool Receive(packet& p);
+  void Close();
+
+  // The open connection, or nullptr. A receive thread keeps the one it got.
+  ConnectionPtr Current() const;
+  // The same operations on a given connection. A failure closes that connection
+  // only, and only counts as a disconnect while it is still the open one.
+  void Send(const ConnectionPtr& connection, packet& p);
+  // Receives and deciphers; false on a lost connection or a failed checksum,
+  // both of which close the connection.
+  bool Receive(const ConnectionPtr& connection, packet& p);
+  void Close(const ConnectionPtr& connection);
+
+ private:
+  mutable std::mutex lock_;  // guards current_
+  ConnectionPtr current_;
+};

@@ -1,0 +1,83 @@
+#pragma once
+// Message windows: handles owned by the thread that made them, each thread with
+// its own queue. Other threads post to a window, or send to it and wait while
+// the owner's thread runs the window procedure. A waiting sender serves the
+// messages sent to its own thread meanwhile, so two threads that send to each
+// other do not deadlock. No Qt here: a thread that runs Qt's event loop sets a
+// wake-up hook and pumps this queue when the hook fires.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+using WindowHandle = std::uint32_t;  // 0 is no window; handles are never reused
+
+using WindowProc = std::function<std::intptr_t(WindowHandle window, std::uint32_t message,
+                                               std::uintptr_t wparam, std::intptr_t lparam)>;
+
+struct WindowMessage {
+  WindowHandle window = 0;  // 0 for the quit request
+  std::uint32_t message = 0;
+  std::uintptr_t wparam = 0;
+  std::intptr_t lparam = 0;
+};
+
+// The quit request's message number; its wparam is the exit code.
+inline constexpr std::uint32_t kQuitMessage = 18;
+
+// How long a trigger notification waits for the window's thread.
+inline constexpr std::chrono::milliseconds kNotifyTimeout{3000};
+
+// A window of the calling thread. Its procedure runs only on that thread.
+WindowHandle CreateMessageWindow(WindowProc proc);
+
+// Only the owning thread can destroy a window (false elsewhere). Messages
+// still queued for it are dropped and senders waiting on it are released.
+bool DestroyMessageWindow(WindowHandle window);
+bool IsMessageWindow(WindowHandle window);
+
+// Queues a message for the window's thread; false when the window is gone.
+bool PostWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wparam,
+                       std::intptr_t lparam);
+
+// Runs the window procedure on its thread and returns its result; 0 when the
+// window is gone or goes before the message is served. On the owning thread
+// the procedure is called directly.
+std::intptr_t SendWindowMessage(WindowHandle window, std::uint32_t message,
+                                std::uintptr_t wparam, std::intptr_t lparam);
+
+// As SendWindowMessage, giving up after `timeout`: false on time-out or when
+// the window is gone. A reply that comes after the time-out is dropped.
+bool SendWindowMessageTimeout(WindowHandle window, std::uint32_t message, std::uintptr_t wparam,
+                              std::intptr_t lparam, std::chrono::milliseconds timeout,
+                              std::intptr_t* result = nullptr);
+
+// Asks the calling thread's loop to end; the request is seen after the
+// messages already queued.
+void PostQuitRequest(int exit_code);
+
+// Serves the messages sent to the calling thread, then takes (or, with
+// remove false, looks at) the next posted message or the quit request.
+bool PeekWindowMessage(WindowMessage& message, bool remove = true);
+
+// Calls the procedure of the message's window; 0 for a gone window or the quit request.
+std::intptr_t DispatchWindowMessage(const WindowMessage& message);
+
+// Dispatches everything pending on the calling thread; a quit request stays pending.
+void ProcessWindowMessages();
+
+// Blocks until the calling thread has something to serve, or the time-out
+// passes; true when something is there.
+bool WaitWindowMessage(std::chrono::milliseconds timeout);
+
+// Called, from whichever thread queues it, whenever a message arrives for the
+// calling thread. It must be safe to call from any thread until it is replaced.
+void SetMessageWakeHook(std::function<void()> hook);
+
+// The main thread is the one that started the program, unless a program names another.
+void SetMainThread();
+bool IsMainThread();
+
+// Runs `call` on the main thread and waits for it; on the main thread it runs
+// at once. An exception it throws is thrown again here. False when the main
+// thread's queue has ended and the call did not run.
+bool Synchronize(const std::function<void()>& call);

@@ -1,0 +1,313 @@
+#include "client/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+#include <filesystem>
+
+#include "client/access_form.h"
+#include "client/client_config.h"
+#include "client/load_mailbox.h"
+#include "client/report_list.h"
+#include "platform/codepage.h"
+#include "platform/file_io.h"
+#include "protocol/message_file.h"
+#include "tests/client/loopback_server.h"
+#include "tests/client/qt_wait.h"
+#include "tests/support/message_box_answers.h"
+#include "tests/support/qt_print.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const QColor kBlue(0, 0, 255);
+
+QColor TextColour(const QToolButton* button) { return button->palette().color(QPalette::ButtonText); }
+
+bool Paints(QWidget* widget, const QColor& colour) {
+  const QImage image = widget->grab().toImage();
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixelColor(x, y).rgb() == colour.rgb()) return true;
+  return false;
+}
+
+QStringList MenuTexts(const QMenu* menu) {
+  QStringList texts;
+  for (const QAction* a : menu->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  return texts;
+}
+
+// A main window connected to a loopback server, with message boxes answered.
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", server.port()}));
+    form = std::make_unique<TMainForm>(client, dir.path());
+    peer = server.Accept();
+    ASSERT_TRUE(peer.valid());
+  }
+  void TearDown() override { form.reset(); }
+
+  bool WaitForBoxes(std::size_t count) {
+    return WaitUntil([&] { return boxes.Asked().size() >= count; });
+  }
+  std::string File(const char* name) const { return PathJoin(dir.path(), name); }
+
+  TempDir dir;
+  LoopbackServer server;
+  MessageBoxAnswers boxes;
+  stream_client client;
+  std::unique_ptr<TMainForm> form;
+  LoopbackPeer peer;
+};
+
+TEST(MainFormStart, WithoutConfigConnectsTo127001Port8099) {
+  TempDir dir;
+  MessageBoxAnswers boxes;
+  std::unique_ptr<LoopbackServer> server;
+  try {
+    server = std::make_unique<LoopbackServer>("127.0.0.1", 8099);
+  } catch (const std::exception&) {
+    // Port 8099 is taken here; the defaults are still checked.
+  }
+  stream_client client;
+  TMainForm form(client, dir.path());
+  EXPECT_EQ(form.GetServerIP(), "127.0.0.1");
+  EXPECT_EQ(client.port, 8099);
+  EXPECT_TRUE(boxes.Asked().empty()) << "no message box at start";
+  EXPECT_FALSE(std::filesystem::exists(ClientConfigPath(dir.path()))) << "start writes no settings";
+  if (!server) GTEST_SKIP() << "port 8099 is in use on this machine";
+  EXPECT_TRUE(server->Accept().valid());
+  EXPECT_TRUE(client.connected());
+}
+
+TEST(MainFormStart, ServerDownShowsOnlyTheStatusLine) {
+  TempDir dir;
+  MessageBoxAnswers boxes;
+  std::int32_t freePort;
+  {
+    LoopbackServer gone;
+    freePort = gone.port();
+  }
+  ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", freePort}));
+  stream_client client;
+  TMainForm form(client, dir.path());
+  EXPECT_FALSE(client.connected());
+  EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
+  EXPECT_TRUE(boxes.Asked().empty());
+}
+
+TEST(StatusLine, TextsAndColoursOfBothStates) {
+  const StatusLine on = ConnectionStatusLine(true, "10.0.0.1");
+  EXPECT_EQ(on.text, "Подключен к 10.0.0.1");
+  EXPECT_EQ(on.colour, QColor(0, 128, 0));
+  const StatusLine off = ConnectionStatusLine(false, "10.0.0.1");
+  EXPECT_EQ(off.text, "Не подключен");
+  EXPECT_EQ(off.colour, QColor(255, 0, 0));
+}
+
+TEST_F(MainFormTest, StatusLineTurnsRedOnceTheLostConnectionIsReported) {
+  EXPECT_EQ(form->CurrentStatusLine().text, "Подключен к 127.0.0.1");
+  EXPECT_TRUE(Paints(form->StatusPanel, QColor(0, 128, 0)));
+
+  peer.Close();
+  ASSERT_TRUE(WaitForBoxes(1));
+  EXPECT_EQ(boxes.TextsUtf8(), std::vector<std::string>{"Сервер сбросил соединение"});
+  EXPECT_EQ(boxes.Asked()[0].caption, "127.0.0.1");
+  EXPECT_EQ(form->CurrentStatusLine().text, "Не подключен");
+  EXPECT_TRUE(Paints(form->StatusPanel, QColor(255, 0, 0)));
+  EXPECT_FALSE(Paints(form->StatusPanel, QColor(0, 128, 0)));
+}
+
+TEST_F(MainFormTest, ReceivedMessagesAreStoredInOrderAndListed) {
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketMessage, "+79001112233", Ansi("первое"), "09.12.2026 10:00:00")));
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketMessage, "+79004445566", "second", "09.12.2026 10:05:00")));
+  ASSERT_TRUE(WaitUntil([&] { return ReadMessageFile(File("inbox.db")).size() == 2; }));
+
+  form->mmInBox->trigger();
+  EXPECT_EQ(form->PanelMBCaption->text(), " Принятые");
+  ASSERT_EQ(form->MessageTable->RowCount(), 2);
+  EXPECT_EQ(form->MessageTable->Row(0)->text(0), "+79001112233");
+  EXPECT_EQ(form->MessageTable->Row(0)->text(1), "09.12.2026 10:00:00");
+  EXPECT_EQ(form->MessageTable->Row(0)->text(2), "первое");
+  EXPECT_EQ(form->MessageTable->Row(1)->text(2), "second");
+}
+
+TEST_F(MainFormTest, LoginDialogSendsTheTypedNameCutTo24AndThePassword) {
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLogin)));
+  TAccessForm* dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindTopLevel<TAccessForm>()) != nullptr; }));
+  EXPECT_EQ(dialog->windowTitle(), "Авторизация");
+  EXPECT_FALSE(dialog->windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_EQ(dialog->size(), QSize(329, 146));
+  EXPECT_EQ(dialog->UserPassword->echoMode(), QLineEdit::Password);
+
+  dialog->UserName->setText(QStringLiteral("Администратор_отдела_1234"));  // 25 characters
+  EXPECT_EQ(dialog->UserName->text().size(), 25);
+  dialog->UserPassword->setText(QStringLiteral("пароль"));
+  dialog->OKButton->click();
+
+  const auto answer = peer.Receive();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->type(), kPacketLogin);
+  EXPECT_EQ(answer->number(), Ansi("Администратор_отдела_123"));
+  EXPECT_EQ(answer->text(), Ansi("пароль"));
+  EXPECT_TRUE(PacketVerify(*answer));
+  EXPECT_TRUE(WaitUntil([] { return FindTopLevel<TAccessForm>() == nullptr; }));
+}
+
+TEST_F(MainFormTest, LoginDialogClosedWithoutConfirmingSendsNothing) {
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLogin)));
+  TAccessForm* dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindTopLevel<TAccessForm>()) != nullptr; }));
+  dialog->UserName->setText(QStringLiteral("user"));
+  dialog->reject();  // what the close keystroke does
+  // The next packet is read only after the dialog is over.
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLoginRefused)));
+  ASSERT_TRUE(WaitForBoxes(1));
+  EXPECT_TRUE(peer.Quiet());
+  EXPECT_TRUE(client.connected());
+}
+
+TEST_F(MainFormTest, RefusalThenTheLostConnectionAreBothReported) {
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLoginRefused)));
+  ASSERT_TRUE(WaitForBoxes(1));
+  peer.Close();
+  ASSERT_TRUE(WaitForBoxes(2));
+  EXPECT_EQ(boxes.TextsUtf8(), (std::vector<std::string>{"Отказ в регистрации", "Сервер сбросил соединение"}));
+  for (const auto& box : boxes.Asked()) EXPECT_EQ(box.caption, "127.0.0.1");
+  EXPECT_EQ(form->CurrentStatusLine().text, "Не подключен");
+}
+
+TEST_F(MainFormTest, MailCheckSendsRequestWhenConnectedAndWarnsWhenNot) {
+  form->PerformMailCheck->trigger();
+  const auto request = peer.Receive();
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->type(), kPacketFetch);
+  EXPECT_EQ(request->number(), "REQUEST");
+  EXPECT_FALSE(request->date().empty());
+  EXPECT_EQ(request->length(), 0);
+  EXPECT_TRUE(boxes.Asked().empty());
+
+  peer.Close();
+  ASSERT_TRUE(WaitForBoxes(1));
+  form->PerformMailCheck->trigger();
+  ASSERT_EQ(boxes.Asked().size(), 2u);
+  EXPECT_EQ(boxes.TextsUtf8()[1], "Подключение к серверу не установлено");
+  EXPECT_EQ(boxes.Asked()[1].caption, Ansi("Предупреждение"));
+}
+
+TEST_F(MainFormTest, ConnectCommandDoesNothingWhileConnectedAndReconnectsAfterwards) {
+  form->actConnect->trigger();
+  EXPECT_FALSE(server.Pending()) << "no second connection";
+  EXPECT_TRUE(peer.Quiet());
+
+  peer.Close();
+  ASSERT_TRUE(WaitForBoxes(1));
+  form->actConnect->trigger();
+  LoopbackPeer again = server.Accept();
+  ASSERT_TRUE(again.valid());
+  EXPECT_EQ(form->CurrentStatusLine().text, "Подключен к 127.0.0.1");
+  // The new connection has its receive thread.
+  ASSERT_TRUE(again.Send(MakePacket(kPacketMessage, "+7", "after reconnect")));
+  EXPECT_TRUE(WaitUntil([&] { return ReadMessageFile(File("inbox.db")).size() == 1; }));
+}
+
+TEST_F(MainFormTest, ConnectCommandWithTheServerDownSaysSo) {
+  peer.Close();
+  ASSERT_TRUE(WaitForBoxes(1));
+  {
+    LoopbackServer gone;  // a port where nothing listens any more
+    client.port = gone.port();
+  }
+  form->actConnect->trigger();
+  ASSERT_EQ(boxes.Asked().size(), 2u);
+  EXPECT_EQ(boxes.TextsUtf8()[1], "Сервер не отвечает");
+  EXPECT_EQ(boxes.Asked()[1].caption, "127.0.0.1");
+  EXPECT_EQ(form->CurrentStatusLine().text, "Не подключен");
+}
+
+TEST_F(MainFormTest, MenuAndQuickMenuChooseTheSameViewAndHighlight) {
+  struct Case {
+    const char* name;
+    std::function<void()> choose;
+    QToolButton* TMainForm::*button;
+    bool contacts;
+  };
+  const std::vector<Case> cases = {
+      {"sent, menu", [&] { form->mmOutBox->trigger(); }, &TMainForm::qmOutBox, false},
+      {"contacts, button", [&] { form->qmContacts->click(); }, &TMainForm::qmContacts, true},
+      {"received, button", [&] { form->qmInBox->click(); }, &TMainForm::qmInBox, false},
+      {"sent, button", [&] { form->qmOutBox->click(); }, &TMainForm::qmOutBox, false},
+      {"received, menu", [&] { form->mmInBox->trigger(); }, &TMainForm::qmInBox, false},
+      {"contacts, menu", [&] { form->mmContacts->trigger(); }, &TMainForm::qmContacts, true},
+  };
+  form->show();
+  EXPECT_TRUE(form->PanelContacts->isVisible());
+  EXPECT_FALSE(form->PanelMessageBox->isVisible());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.choose();
+    for (QToolButton* b : {form->qmCompose, form->qmOutBox, form->qmInBox, form->qmContacts, form->qmOptions})
+      EXPECT_EQ(TextColour(b), b == form.get()->*c.button ? kBlue : QColor(Qt::black)) << b->text().toStdString();
+    EXPECT_EQ(form->PanelContacts->isVisible(), c.contacts);
+    EXPECT_EQ(form->PanelMessageBox->isVisible(), !c.contacts);
+  }
+  form->ResetQuickMenuHighlight();
+  for (QToolButton* b : {form->qmCompose, form->qmOutBox, form->qmInBox, form->qmContacts, form->qmOptions})
+    EXPECT_EQ(TextColour(b), QColor(Qt::black));
+}
+
+TEST_F(MainFormTest, MenusAreBuiltWithTheirSeparatorsAndContactCommands) {
+  EXPECT_EQ(MenuTexts(form->mmFile), (QStringList{"Принятые", "Отпрвавленные", "Контакты", "-", "Выход"}));
+  EXPECT_EQ(MenuTexts(form->mmServices), (QStringList{"Подключиться к серверу", "Считать сообщения",
+                                                      "Написать сообщение", "-", "Список контактов", "-",
+                                                      "Настройки"}));
+  EXPECT_EQ(MenuTexts(form->mmContactsList), (QStringList{"Добавить", "Редактировать", "Удалить", "-", "Поиск"}));
+  EXPECT_EQ(MenuTexts(form->PopupMenu), (QStringList{"Добавить", "Редактировать", "Удалить"}));
+  EXPECT_EQ(form->windowTitle(), "Trelm SMS Клиент");
+  EXPECT_EQ(form->minimumSize(), QSize(696, 478));
+  EXPECT_EQ(form->MailCheckTimer->interval(), 60000);
+  EXPECT_FALSE(form->ContactsSearchPanel->isVisibleTo(form.get()));
+}
+
+TEST_F(MainFormTest, ClosingTheWindowDisconnectsWithoutAMessage) {
+  bool closed = false;
+  QObject::connect(form.get(), &TMainForm::Closed, [&] { closed = true; });
+  form->show();
+  form->mmClose->trigger();
+  EXPECT_TRUE(closed);
+  EXPECT_FALSE(client.connected());
+  EXPECT_TRUE(peer.WaitClosedByClient());
+  QApplication::processEvents();
+  EXPECT_TRUE(boxes.Asked().empty()) << "the program ends without reporting its own close";
+}
+
+TEST(LoadMailbox, ListsEveryWholeRecordAndIgnoresThePartialTail) {
+  TempDir dir;
+  TReportList list({"a", "b", "c"}, false);
+  const std::vector<packet> records = {MakePacket(kPacketMessage, "+1", "one", "d1"),
+                                       MakePacket(kPacketMessage, "+2", "two", "d2")};
+  std::string bytes;
+  for (const packet& p : records) bytes.append(reinterpret_cast<const char*>(p.raw().data()), kPacketSize);
+  bytes.append(100, 'x');
+  ASSERT_TRUE(WriteFileAtomically(dir.File("outbox.db"), bytes));
+
+  LoadMailbox(dir.File("outbox.db"), &list);
+  ASSERT_EQ(list.RowCount(), 2);
+  EXPECT_EQ(list.Row(1)->text(0), "+2");
+  EXPECT_EQ(list.Row(1)->text(1), "d2");
+  EXPECT_EQ(list.Row(1)->text(2), "two");
+
+  LoadMailbox(dir.File("missing.db"), &list);
+  EXPECT_EQ(list.RowCount(), 0);
+}
+
+}  // namespace

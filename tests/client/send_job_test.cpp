@@ -1,0 +1,124 @@
+// The send job against a loopback receiver: what goes over the wire is what
+// outbox.db records.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "client/recipients.h"
+#include "client/send_job.h"
+#include "protocol/message_file.h"
+#include "protocol/packet_io.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// A connected socket pair; the far end collects every packet until it closes.
+class LoopbackReceiver {
+ public:
+  LoopbackReceiver() {
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) == 0) {
+      near_ = fds[0];
+      far_ = fds[1];
+    }
+    reader_ = std::thread([this] {
+      packet p;
+      while (RecvPacket(far_, p)) received_.push_back(p);
+    });
+  }
+  ~LoopbackReceiver() {
+    Finish();
+    ::close(far_);
+  }
+  SendOnePacket Sender() {
+    return [this](packet& p) { SendPacket(near_, p); };
+  }
+  // Ends the stream and returns everything that arrived.
+  std::vector<packet> Finish() {
+    if (near_ >= 0) ::close(near_);
+    near_ = -1;
+    if (reader_.joinable()) reader_.join();
+    return received_;
+  }
+
+ private:
+  int near_ = -1, far_ = -1;
+  std::vector<packet> received_;
+  std::thread reader_;
+};
+
+packet Existing() { return MessagePacket("+70000000000", "old", "01.01.2026 10:00:00"); }
+
+TEST(SendJob, OnePacketPerRecipientAppendedAfterExistingRecords) {
+  TempDir dir;
+  const std::string outbox = dir.File("outbox.db");
+  const packet old = Existing();
+  ASSERT_TRUE(WriteMessageFile(outbox, std::span(&old, 1)));
+
+  LoopbackReceiver server;
+  std::vector<std::size_t> steps;
+  const SendJob job{SplitRecipients("+79161234567,+79250000000"), "abc", "09.12.2026 21:16:07"};
+  ASSERT_TRUE(RunSendJob(job, outbox, server.Sender(), [&](std::size_t n) { steps.push_back(n); }));
+  const auto received = server.Finish();
+
+  EXPECT_EQ(steps, (std::vector<std::size_t>{1, 2}));
+  const auto records = ReadMessageFile(outbox);
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0], old);
+  ASSERT_EQ(received.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(received[i], records[i + 1]);
+    EXPECT_TRUE(PacketVerify(received[i]));
+    EXPECT_EQ(received[i].type(), kPacketMessage);
+    EXPECT_EQ(received[i].text(), "abc");
+    EXPECT_EQ(received[i].date(), "09.12.2026 21:16:07");
+  }
+  EXPECT_EQ(received[0].number(), "+79161234567");
+  EXPECT_EQ(received[1].number(), "+79250000000");
+}
+
+TEST(SendJob, AdjacentCommasSendAnEmptyNumberInItsPlace) {
+  TempDir dir;
+  LoopbackReceiver server;
+  ASSERT_TRUE(RunSendJob({SplitRecipients("111,,222"), "x", "d"}, dir.File("outbox.db"), server.Sender()));
+  const auto received = server.Finish();
+  ASSERT_EQ(received.size(), 3u);
+  EXPECT_EQ(received[0].number(), "111");
+  EXPECT_EQ(received[1].number(), "");
+  EXPECT_EQ(received[2].number(), "222");
+  EXPECT_EQ(ReadMessageFile(dir.File("outbox.db")), received);
+}
+
+TEST(SendJob, RecordsEveryPacketEvenWhenTheConnectionIsGone) {
+  TempDir dir;
+  int sends = 0;
+  const SendOnePacket lost = [&](packet& p) {
+    ++sends;
+    EXPECT_FALSE(SendPacket(-1, p));
+  };
+  ASSERT_TRUE(RunSendJob({{"1", "2", "3"}, "text", "d"}, dir.File("outbox.db"), lost));
+  EXPECT_EQ(sends, 3);
+  const auto records = ReadMessageFile(dir.File("outbox.db"));
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[2].number(), "3");
+  EXPECT_TRUE(PacketVerify(records[2]));
+}
+
+TEST(SendJob, AnUnwritableOutboxIsReported) {
+  TempDir dir;
+  // A directory where the file should be cannot be replaced.
+  const std::string outbox = dir.File("outbox.db");
+  ASSERT_EQ(::mkdir(outbox.c_str(), 0700), 0);
+  EXPECT_FALSE(RunSendJob({{"1"}, "text", "d"}, outbox, [](packet&) {}));
+}
+
+TEST(JobDateText, ShortDateBlankLongTimeEvenAtMidnight) {
+  EXPECT_EQ(JobDateText({2026, 12, 9, 0, 0, 0}), "09.12.2026 0:00:00");
+  EXPECT_EQ(JobDateText({2026, 12, 9, 21, 16, 7}), "09.12.2026 21:16:07");
+  EXPECT_LE(JobDateText({9999, 12, 31, 23, 59, 59}).size(), 19u);
+}
+
+}  // namespace

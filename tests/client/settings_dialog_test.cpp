@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QValidator>
+
+#include "client/client_config.h"
+#include "client/config_form.h"
+#include "client/ip_address_edit.h"
+#include "client/main_form.h"
+#include "client/program_entry.h"
+#include "platform/codepage.h"
+#include "platform/file_io.h"
+#include "platform/single_instance.h"
+#include "protocol/message_file.h"
+#include "tests/client/loopback_server.h"
+#include "tests/client/qt_wait.h"
+#include "tests/support/message_box_answers.h"
+#include "tests/support/qt_print.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+TEST(IPAddressEdit, HoldsOneValueAndIsBlankOnlyWithNoFieldFilled) {
+  TIPAddressEdit edit;
+  EXPECT_TRUE(edit.IsBlank());
+  EXPECT_EQ(edit.GetAddress(), 0u);
+  edit.SetAddress(0xC0A80005u);
+  EXPECT_EQ(edit.Field(0)->text(), "192");
+  EXPECT_EQ(edit.Field(3)->text(), "5");
+  EXPECT_EQ(edit.GetAddress(), 0xC0A80005u);
+  EXPECT_FALSE(edit.IsBlank());
+
+  edit.Clear();
+  EXPECT_TRUE(edit.IsBlank());
+  edit.Field(0)->setText("10");  // the other fields read as 0
+  EXPECT_FALSE(edit.IsBlank());
+  EXPECT_EQ(edit.GetAddress(), 0x0A000000u);
+
+  const QValidator* octet = edit.Field(1)->validator();
+  ASSERT_NE(octet, nullptr);
+  for (const auto& [text, state] : std::vector<std::pair<QString, QValidator::State>>{
+           {"255", QValidator::Acceptable}, {"", QValidator::Acceptable},
+           {"256", QValidator::Invalid}, {"1a", QValidator::Invalid}, {"1234", QValidator::Invalid}}) {
+    QString input = text;
+    int pos = 0;
+    EXPECT_EQ(octet->validate(input, pos), state) << text.toStdString();
+  }
+}
+
+TEST(ConfigForm, SizesAndDigitOnlyPort) {
+  TConfigForm dialog(nullptr);
+  EXPECT_EQ(dialog.windowTitle(), "Настройки");
+  EXPECT_EQ(dialog.size(), QSize(197, 149));
+  EXPECT_EQ(dialog.IPAddressHandle->geometry(), QRect(72, 68, 120, 20));
+  EXPECT_EQ(dialog.btnSave->text(), "Сохранить");
+  EXPECT_TRUE(dialog.RemotePort->font().bold());
+  QString letters = "80a";
+  int pos = 0;
+  EXPECT_EQ(dialog.RemotePort->validator()->validate(letters, pos), QValidator::Invalid);
+  QString digits = "8099";
+  EXPECT_EQ(dialog.RemotePort->validator()->validate(digits, pos), QValidator::Acceptable);
+}
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", server.port()}));
+    configBefore = *ReadWholeFile(ClientConfigPath(dir.path()));
+    form = std::make_unique<TMainForm>(client, dir.path());
+    peer = server.Accept();
+    ASSERT_TRUE(peer.valid());
+  }
+  void TearDown() override { form.reset(); }
+
+  // Opens the settings and lets `fill` act on the dialog before it closes.
+  void RunSettings(std::function<void(TConfigForm*)> fill) {
+    const auto watcher = OnNextModal([fill](QWidget* w) {
+      auto* dialog = qobject_cast<TConfigForm*>(w);
+      ASSERT_NE(dialog, nullptr);
+      fill(dialog);
+    });
+    form->actOptions->trigger();
+  }
+  void ExpectAllQuickButtonsBlack() {
+    for (QToolButton* b : {form->qmCompose, form->qmOutBox, form->qmInBox, form->qmContacts, form->qmOptions})
+      EXPECT_EQ(b->palette().color(QPalette::ButtonText), QColor(Qt::black)) << b->text().toStdString();
+  }
+
+  TempDir dir;
+  LoopbackServer server;
+  MessageBoxAnswers boxes;
+  stream_client client;
+  std::string configBefore;
+  std::unique_ptr<TMainForm> form;
+  LoopbackPeer peer;
+};
+
+TEST_F(SettingsTest, DialogOpensWithTheCurrentPortAndAddress) {
+  QString port;
+  std::uint32_t address = 0;
+  RunSettings([&](TConfigForm* d) {
+    port = d->RemotePort->text();
+    address = d->IPAddressHandle->GetAddress();
+    EXPECT_EQ(d->parentWidget(), form.get());
+    EXPECT_EQ(form->qmOptions->palette().color(QPalette::ButtonText), QColor(0, 0, 255));
+    d->reject();
+  });
+  EXPECT_EQ(port, QString::number(server.port()));
+  EXPECT_EQ(address, 0x7F000001u);
+}
+
+TEST_F(SettingsTest, SavingReconnectsToTheNewAddressAndWritesBothKeys) {
+  LoopbackServer other("127.0.0.2");
+  RunSettings([&](TConfigForm* d) {
+    d->RemotePort->setText(QString::number(other.port()));
+    d->IPAddressHandle->SetAddress(0x7F000002u);
+    d->btnSave->click();
+  });
+  LoopbackPeer newPeer = other.Accept();
+  ASSERT_TRUE(newPeer.valid());
+  EXPECT_TRUE(peer.WaitClosedByClient());
+  EXPECT_EQ(form->GetServerIP(), "127.0.0.2");
+  EXPECT_EQ(client.port, other.port());
+  const ClientConfig saved = ReadClientConfig(dir.path());
+  EXPECT_EQ(saved.serverIP, "127.0.0.2");
+  EXPECT_EQ(saved.port, other.port());
+  EXPECT_EQ(form->CurrentStatusLine().text, "Подключен к 127.0.0.2");
+  ExpectAllQuickButtonsBlack();
+
+  // The old connection's thread reports its end; the new connection keeps its own.
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Asked().size() >= 1; }));
+  EXPECT_EQ(boxes.TextsUtf8(), std::vector<std::string>{"Сервер сбросил соединение"});
+  EXPECT_TRUE(client.connected());
+  ASSERT_TRUE(newPeer.Send(MakePacket(kPacketMessage, "+7", "via new server")));
+  EXPECT_TRUE(WaitUntil([&] { return ReadMessageFile(PathJoin(dir.path(), "inbox.db")).size() == 1; }));
+}
+
+TEST_F(SettingsTest, NotConfirmedOrIncompleteChangesNothing) {
+  struct Case {
+    const char* name;
+    std::function<void(TConfigForm*)> act;
+    std::vector<std::string> boxes;
+  };
+  const std::vector<Case> cases = {
+      {"closed by the system button", [](TConfigForm* d) { d->reject(); }, {}},
+      {"blank address",
+       [](TConfigForm* d) {
+         d->IPAddressHandle->Clear();
+         d->RemotePort->setText("1");
+         d->btnSave->click();
+       },
+       {"IP адрес не задан!"}},
+      {"empty port",
+       [](TConfigForm* d) {
+         d->RemotePort->clear();
+         d->IPAddressHandle->SetAddress(0x7F000002u);
+         d->btnSave->click();
+       },
+       {"'' - неверное целое число"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MessageBoxAnswers caseBoxes;
+    RunSettings(c.act);
+    EXPECT_EQ(caseBoxes.TextsUtf8(), c.boxes);
+    EXPECT_EQ(*ReadWholeFile(ClientConfigPath(dir.path())), configBefore);
+    EXPECT_EQ(form->GetServerIP(), "127.0.0.1");
+    EXPECT_TRUE(client.connected());
+    EXPECT_TRUE(peer.Quiet()) << "the old connection stays open";
+    EXPECT_FALSE(server.Pending()) << "no reconnect";
+    ExpectAllQuickButtonsBlack();
+  }
+}
+
+TEST_F(SettingsTest, SavingWithTheServerDownSaysSoAndShowsDisconnected) {
+  std::int32_t freePort;
+  {
+    LoopbackServer gone;
+    freePort = gone.port();
+  }
+  RunSettings([&](TConfigForm* d) {
+    d->RemotePort->setText(QString::number(freePort));
+    d->btnSave->click();
+  });
+  ASSERT_GE(boxes.Asked().size(), 1u);
+  EXPECT_EQ(boxes.TextsUtf8()[0], "Сервер не отвечает");
+  EXPECT_EQ(boxes.Asked()[0].caption, "127.0.0.1");
+  EXPECT_EQ(ReadClientConfig(dir.path()).port, freePort) << "saved before connecting";
+  EXPECT_EQ(form->CurrentStatusLine().text, "Не подключен");
+}
+
+TEST(SettingsWithHostName, DialogDoesNotOpenAndTheErrorIsShown) {
+  TempDir dir;
+  MessageBoxAnswers boxes;
+  LoopbackServer server;
+  ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"localhost", server.port()}));
+  stream_client client;
+  TMainForm form(client, dir.path());
+  const LoopbackPeer peer = server.Accept();
+  ASSERT_TRUE(peer.valid()) << "a host name still connects";
+  bool opened = false;
+  const auto watcher = OnNextModal([&](QWidget* w) {
+    opened = true;
+    w->close();
+  });
+  form.actOptions->trigger();
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(boxes.TextsUtf8(), std::vector<std::string>{"'localhost' - неверное целое число"});
+  EXPECT_EQ(form.qmOptions->palette().color(QPalette::ButtonText), QColor(Qt::black));
+  EXPECT_TRUE(client.connected());
+}
+
+TEST(ClientInstance, SecondCopyIsToldAndGetsNothing) {
+  TempDir lockDir;
+  MessageBoxAnswers boxes;
+  const auto first = ClaimClientInstance(lockDir.path());
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(boxes.Asked().empty());
+  const auto second = ClaimClientInstance(lockDir.path());
+  EXPECT_EQ(second, nullptr);
+  ASSERT_EQ(boxes.TextsUtf8(), std::vector<std::string>{"Приложение уже запущено"});
+  EXPECT_EQ(boxes.Asked()[0].icon, MbIcon::Information);
+  EXPECT_FALSE(first->AlreadyRunning()) << "the first copy keeps running";
+}
+
+}  // namespace
