@@ -1,6 +1,5 @@
 #include "server/sms/hex_text.h"
 
-#include <cstdio>
 
 namespace {
 
@@ -67,7 +66,9 @@ std::string SwapNibbles(std::string_view s) {
 }
 
 std::string ToHex(unsigned value, int width) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%0*X", width, value);
-  return buf;
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned v = value; v != 0; v >>= 4) out.insert(out.begin(), kDigits[v & 0xF]);
+  if (out.size() < static_cast<std::size_t>(width)) out.insert(0, static_cast<std::size_t>(width) - out.size(), '0');
+  return out;
 }

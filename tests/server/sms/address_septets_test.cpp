@@ -89,6 +89,11 @@ TEST(HexText, ConvertsToBytesAndUnits) {
   EXPECT_EQ(ParseHex(" 1"), std::nullopt);
   EXPECT_EQ(HexOctetAt("0A1", 3), 1u);  // one digit left
   EXPECT_EQ(HexOctetAt("0A", 3), std::nullopt);
+  EXPECT_EQ(ToHex(0x2A, 2), "2A");
+  EXPECT_EQ(ToHex(7, 2), "07");
+  EXPECT_EQ(ToHex(0, 2), "00");
+  EXPECT_EQ(ToHex(0x410, 4), "0410");
+  EXPECT_EQ(ToHex(0x123, 2), "123");
 }
 
 }  // namespace

@@ -142,6 +142,8 @@ TEST(GetText, ReadsEachCodingAndHeader) {
       {"8-bit", Deliver("04", "04", kStamp, "02", "4869"), "Hi", ""},
       // A header directly followed by the data, as other senders write it.
       {"8-bit with header", Deliver("44", "04", kStamp, "08", "0500032A02016869"), "hi", "0500032A0201"},
+      // Our own builder leaves one zero octet after the header.
+      {"8-bit part as built here", Deliver("44", "04", kStamp, "09", "0500032A0201006869"), "hi", "0500032A0201"},
       {"flash class 0", Deliver("04", "10", kStamp, "02", "C834"), "Hi", ""},
       {"reserved coding", Deliver("04", "0C", kStamp, "02", "C834"), Ansi("Ошибка"), ""},
       {"length not hex", Deliver("04", "00", kStamp, "XX", "C834"), Ansi("Ошибка"), ""},
@@ -157,6 +159,40 @@ TEST(GetText, ReadsEachCodingAndHeader) {
     sms.ParsePdu(c.pdu);
     EXPECT_EQ(sms.GetText(), c.text) << c.name;
     EXPECT_EQ(sms.udh, c.udh) << c.name;
+  }
+}
+
+// Broken PDUs, as a sender or a faulty SIM may hand them over: each getter gives
+// its failure value, and nothing reads beyond the text.
+TEST(ParsePdu, BrokenPdusFailCleanly) {
+  const std::string error = Ansi("Ошибка");
+  struct Case {
+    const char* name;
+    std::string pdu;
+    std::string number;
+    bool stampThrows;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"service centre longer than the pdu", "FF", "", true, error},
+      {"address longer than the pdu", "0044FF", "", true, error},
+      {"address cut short", "00440B91", "+", true, error},
+      {"first octet only", "0004", "", true, error},
+      {"alphanumeric sender without digits", "00040AD0", "", true, error},
+      {"header longer than the pdu", Deliver("44", "00", kStamp, "A0", "FF"), "+79161234567", false, ""},
+      {"ucs2 header longer than the pdu", Deliver("44", "08", kStamp, "0B", "FF0001"), "+79161234567", false, ""},
+      {"length beyond the data", "0011000B916407281553F80000AAFFE8329BFD4697D9EC37", "+46708251358", false, "hellohello"},
+      {"odd digit count", "0011000B916407281553F80000AA0AE8329BFD4697D9EC3", "+46708251358", false, "hellohell"},
+      // Header fields may be lowercase; septets must be uppercase.
+      {"lowercase", "0011000b916407281553f80000aa0ae8329bfd4697d9ec37", "+46708251358f", false, ""},
+  };
+  for (const auto& c : cases) {
+    TSMS sms;
+    sms.ParsePdu(c.pdu);
+    EXPECT_EQ(sms.GetNumber(), c.number) << c.name;
+    if (c.stampThrows) EXPECT_THROW(sms.GetTimestamp(), ESmsTimestampError) << c.name;
+    else EXPECT_NO_THROW(sms.GetTimestamp()) << c.name;
+    EXPECT_EQ(sms.GetText(), c.text) << c.name;
   }
 }
 
