@@ -1,6 +1,7 @@
 #include "client/program_entry.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <exception>
 
 #include "client/main_form.h"
@@ -48,6 +49,8 @@ int RunClientProgram(int argc, char** argv) {
   stream_client client;  // the process's one connection, made before the main window
   TMainForm form(client, ProgramDir());
   QObject::connect(&form, &TMainForm::Closed, &app, [] { QCoreApplication::exit(0); });
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    form.move(screen->availableGeometry().center() - form.rect().center());
   form.show();
   return app.exec();
 }

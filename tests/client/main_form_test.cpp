@@ -290,6 +290,24 @@ TEST_F(MainFormTest, ClosingTheWindowDisconnectsWithoutAMessage) {
   EXPECT_TRUE(boxes.Asked().empty()) << "the program ends without reporting its own close";
 }
 
+TEST_F(MainFormTest, ClosingWhileTheLoginDialogIsOpenEndsCleanly) {
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLogin)));
+  ASSERT_TRUE(WaitUntil([] { return FindTopLevel<TAccessForm>() != nullptr; }));
+  form->close();
+  EXPECT_TRUE(peer.WaitClosedByClient());
+  form.reset();  // joins the receive thread, which no longer waits for the dialog
+  EXPECT_TRUE(boxes.Asked().empty());
+}
+
+TEST_F(MainFormTest, WindowGoingAwayReleasesAThreadWaitingToReportTheServerGone) {
+  peer.Close();
+  // The receive thread now waits for the user-interface thread to show its
+  // message; the window goes without ever serving it.
+  form.reset();
+  EXPECT_TRUE(boxes.Asked().empty());
+  EXPECT_FALSE(client.connected());
+}
+
 TEST(LoadMailbox, ListsEveryWholeRecordAndIgnoresThePartialTail) {
   TempDir dir;
   TReportList list({"a", "b", "c"}, false);
