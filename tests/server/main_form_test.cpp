@@ -24,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class MainFormTest : public ::testing::Test {
+class ServerFormTest : public ::testing::Test {
  protected:
   void WriteConfig(long port) {
     ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"),
@@ -37,7 +37,7 @@ class MainFormTest : public ::testing::Test {
   int port = FreePort();
 };
 
-TEST_F(MainFormTest, TheTrayMenuCountsTheQueues) {
+TEST_F(ServerFormTest, TheTrayMenuCountsTheQueues) {
   WriteConfig(port);
   TMainForm form(dir.path());
   form.closeWaitMs = 0;
@@ -54,7 +54,7 @@ TEST_F(MainFormTest, TheTrayMenuCountsTheQueues) {
   EXPECT_EQ(form.pmRcv->text(), QString::fromUtf8("Входящих: 0"));
 }
 
-TEST_F(MainFormTest, TheTimerFiresOnceHidesTheSplashAndTheServerRunsOn) {
+TEST_F(ServerFormTest, TheTimerFiresOnceHidesTheSplashAndTheServerRunsOn) {
   WriteConfig(port);
   TMainForm form(dir.path());
   form.closeWaitMs = 0;
@@ -72,7 +72,7 @@ TEST_F(MainFormTest, TheTimerFiresOnceHidesTheSplashAndTheServerRunsOn) {
   EXPECT_TRUE(WaitUntil([&] { return form.core()->state().OutgoingCount() == 1; }));
 }
 
-TEST_F(MainFormTest, OptionsStartsTheConfigurationProgramAndAMissingOneIsNotReported) {
+TEST_F(ServerFormTest, OptionsStartsTheConfigurationProgramAndAMissingOneIsNotReported) {
   WriteConfig(port);
   TMainForm form(dir.path());
   form.closeWaitMs = 0;
@@ -87,7 +87,7 @@ TEST_F(MainFormTest, OptionsStartsTheConfigurationProgramAndAMissingOneIsNotRepo
   ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(marker).value_or("") == "0\n"; }));  // no arguments
 }
 
-TEST_F(MainFormTest, ASecondInstanceIsToldAndEnds) {
+TEST_F(ServerFormTest, ASecondInstanceIsToldAndEnds) {
   SingleInstance first("trelmsrv", dir.path());
   ASSERT_FALSE(first.AlreadyRunning());
   WriteConfig(port);
@@ -99,7 +99,7 @@ TEST_F(MainFormTest, ASecondInstanceIsToldAndEnds) {
   EXPECT_FALSE(client.connected());
 }
 
-TEST_F(MainFormTest, PortZeroEndsTheProgramQuietlyAndKeepsTheQueueFiles) {
+TEST_F(ServerFormTest, PortZeroEndsTheProgramQuietlyAndKeepsTheQueueFiles) {
   WriteConfig(0);
   ASSERT_TRUE(WriteMessageFile(dir.File(kOutgoingQueueFile), std::vector<packet>{MessagePacket("+7001", "kept")}));
   EXPECT_EQ(RunServer(Options()), 0);
@@ -108,7 +108,7 @@ TEST_F(MainFormTest, PortZeroEndsTheProgramQuietlyAndKeepsTheQueueFiles) {
 }
 
 // A terminate signal runs the same close as "Выход": the queue is saved.
-TEST_F(MainFormTest, ATerminateSignalSavesTheQueues) {
+TEST_F(ServerFormTest, ATerminateSignalSavesTheQueues) {
   WriteConfig(port);
   std::thread client([&] {
     std::unique_ptr<LoopbackClient> c;
