@@ -56,6 +56,13 @@ bool DeleteContact(std::string_view appDir, std::string_view group, std::string_
   return IniFile(AddressBookPath(appDir)).DeleteKey(group, number);
 }
 
+bool ReplaceContact(std::string_view appDir, const Contact& old, const Contact& now) {
+  if (!WriteContact(appDir, now.group, now.number, now.name)) return false;
+  // Same section and key: the write above already replaced the name.
+  if (AnsiEqualNoCase(old.group, now.group) && AnsiEqualNoCase(old.number, now.number)) return true;
+  return DeleteContact(appDir, old.group, old.number);
+}
+
 bool NameStartsWith(std::string_view name, std::string_view prefix) {
   if (name.size() < prefix.size()) return false;
   return AnsiEqualNoCase(name.substr(0, prefix.size()), prefix);

@@ -34,5 +34,11 @@ bool WriteContact(std::string_view appDir, std::string_view group, std::string_v
 // Removes the key; the section stays even when it is now empty.
 bool DeleteContact(std::string_view appDir, std::string_view group, std::string_view number);
 
+// Moves a contact to a new group, number and name. The new entry is written
+// before the old one is removed, so a failure or crash in between leaves the
+// contact twice rather than not at all. False when the new entry was not written
+// (the old one then stays).
+bool ReplaceContact(std::string_view appDir, const Contact& old, const Contact& now);
+
 // True when `name` begins with `prefix`, without regard to case.
 bool NameStartsWith(std::string_view name, std::string_view prefix);

@@ -53,8 +53,9 @@ void TMainForm::actContactAddExecute() {
   if (auto w = CheckContactInput(in.name, in.number)) return Warn(*w);
   // Without a group the contact goes to "нет"; the edit command's "Нет" is the same section.
   if (in.group.empty()) in.group = Ansi("нет");
+  // The row is shown only for a contact that reached the file.
+  if (!WriteContact(AppDir, in.group, in.number, in.name)) return WarnNotSaved(AddressBookPath(AppDir));
   AddContactRow(ContactsList, in.name, in.number, in.group);
-  if (!WriteContact(AppDir, in.group, in.number, in.name)) WarnNotSaved(AddressBookPath(AppDir));
 }
 
 void TMainForm::actContactEditExecute() {
@@ -77,14 +78,14 @@ void TMainForm::actContactEditExecute() {
   // only when it still shows the contact that was edited.
   QTreeWidgetItem* row = ContactsList->Row(index);
   if (!SameContact(row, old)) row = nullptr;
-  DeleteContact(AppDir, old.group, old.number);
   if (in.group.empty()) in.group = Ansi("Нет");
+  if (!ReplaceContact(AppDir, old, Contact{in.name, in.number, in.group}))
+    return WarnNotSaved(AddressBookPath(AppDir));
   if (row) {
     row->setText(kColName, FromAnsi(in.name));
     row->setText(kColNumber, FromAnsi(in.number));
     row->setText(kColGroup, FromAnsi(in.group));
   }
-  if (!WriteContact(AppDir, in.group, in.number, in.name)) WarnNotSaved(AddressBookPath(AppDir));
 }
 
 void TMainForm::actContactRemoveExecute() {

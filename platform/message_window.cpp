@@ -232,11 +232,18 @@ bool SendPrim(WindowHandle window, const WindowMessage& message,
   auto item = std::make_shared<SentItem>();
   item->message = message;
   if (!SendAndWait(owner, item, deadline)) return false;
-  // The answer fields are stable once done is seen under our lock.
-  std::lock_guard lock(me->mutex);
-  if (item->error) std::rethrow_exception(item->error);
-  result = item->result;
-  return item->served;
+  // The answer fields are stable once done is seen under our lock. The error
+  // is taken out, so that this thread alone owns it from here.
+  std::exception_ptr error;
+  bool served = false;
+  {
+    std::lock_guard lock(me->mutex);
+    error = std::move(item->error);
+    result = item->result;
+    served = item->served;
+  }
+  if (error) std::rethrow_exception(error);
+  return served;
 }
 
 }  // namespace
@@ -384,7 +391,13 @@ bool Synchronize(const std::function<void()>& call) {
   auto item = std::make_shared<SentItem>();
   item->call = call;
   if (!SendAndWait(main, item, nullptr)) return false;
-  std::lock_guard lock(item->sender->mutex);
-  if (item->error) std::rethrow_exception(item->error);
-  return item->served;
+  std::exception_ptr error;
+  bool served = false;
+  {
+    std::lock_guard lock(item->sender->mutex);
+    error = std::move(item->error);
+    served = item->served;
+  }
+  if (error) std::rethrow_exception(error);
+  return served;
 }

@@ -69,8 +69,13 @@ void ProcessWindowMessages();
 // passes; true when something is there.
 bool WaitWindowMessage(std::chrono::milliseconds timeout);
 
-// Called, from whichever thread queues it, whenever a message arrives for the
-// calling thread. It must be safe to call from any thread until it is replaced.
+// Called, from whichever thread queues it, whenever a message or a
+// Synchronize call arrives for the calling thread. It must be safe to call
+// from any thread until it is replaced. A Qt program connects its event loop
+// on the thread that owns windows, for example:
+//   SetMessageWakeHook([] {
+//     QMetaObject::invokeMethod(qApp, [] { ProcessWindowMessages(); }, Qt::QueuedConnection);
+//   });
 void SetMessageWakeHook(std::function<void()> hook);
 
 // The main thread is the one that started the program, unless a program names another.

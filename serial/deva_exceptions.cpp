@@ -9,6 +9,7 @@
 #include "serial/component.h"
 #include "serial/deva_text.h"
 #include "serial/message_table.h"
+#include "serial/result_codes.h"
 
 namespace {
 
@@ -62,7 +63,6 @@ const MappedCode* FindMapped(std::int32_t code) {
 // The run-time library's band of file and device errors.
 constexpr std::int32_t kFirstIoCode = -2;
 constexpr std::int32_t kLastIoCode = -162;
-constexpr std::int32_t kOutOfMemoryCode = -8;
 constexpr std::int32_t kForeignExceptionCode = -9999;
 
 }  // namespace
@@ -90,7 +90,7 @@ std::int32_t CheckException(const TComponent* owner, std::int32_t code) {
   if (owner != nullptr && owner->IsLoading()) return code;
   if (const MappedCode* mapped = FindMapped(code)) mapped->raise(code);
   if (code <= kFirstIoCode && code >= kLastIoCode) {
-    if (code == kOutOfMemoryCode) OutOfMemoryError();
+    if (code == ecOutOfMemory) OutOfMemoryError();
     throw EInOutError(DevaLoadStr(-code), -code);
   }
   throw EDevaException(std::string(kDevaExceptionText));
@@ -99,6 +99,6 @@ std::int32_t CheckException(const TComponent* owner, std::int32_t code) {
 std::int32_t XlatException(const std::exception& e) {
   if (auto* deva = dynamic_cast<const EDevaException*>(&e)) return deva->ErrorCode;
   if (auto* io = dynamic_cast<const EInOutError*>(&e)) return -io->ErrorCode;
-  if (dynamic_cast<const EOutOfMemory*>(&e) != nullptr) return kOutOfMemoryCode;
+  if (dynamic_cast<const EOutOfMemory*>(&e) != nullptr) return ecOutOfMemory;
   return kForeignExceptionCode;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The serial layer's exception family, turned from and back into result codes.
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -16,7 +17,10 @@ class EDevaException : public Exception {
   explicit EDevaException(std::string message);
   const char* ClassName() const override { return "EDevaException"; }
 
-  static std::int32_t MapCodeToStringID(std::int32_t code) { return code < 0 ? -code : code; }
+  // The code's magnitude; the most negative code, which has none, stays as it is.
+  static std::int32_t MapCodeToStringID(std::int32_t code) {
+    return code < 0 && code != INT32_MIN ? -code : code;
+  }
 
   std::int32_t ErrorCode;
 };

@@ -9,6 +9,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <functional>
+#include <sys/stat.h>
 
 #include "client/compose_form.h"
 #include "client/contact_store.h"
@@ -186,6 +187,18 @@ TEST_F(ContactCommands, BadNumbersAndEmptyFieldsAreRefusedAndNothingChanges) {
   }
   EXPECT_EQ(Rows(form->ContactsList), (Texts{"Иван|+79161234567|Друзья", "Bob|8800|Work"}));
   EXPECT_EQ(ReadWholeFile(AddressBookPath(dir.path())).value_or(""), before);
+}
+
+TEST_F(ContactCommands, AnUnwritableBookIsReportedAndTheListShowsOnlyWhatIsStored) {
+  // The file cannot be replaced while its side copy is blocked by a directory.
+  ASSERT_EQ(::mkdir((AddressBookPath(dir.path()) + ".tmp").c_str(), 0700), 0);
+  ASSERT_TRUE(RunEdit(&TMainForm::actContactAddExecute, "Ann", "111", "G"));
+  Select(0);
+  ASSERT_TRUE(RunEdit(&TMainForm::actContactEditExecute, "Ivan", "222", "G"));
+  const std::string warning = "Не удалось записать файл " + AnsiToUtf8(AddressBookPath(dir.path()));
+  EXPECT_EQ(answers.TextsUtf8(), (Texts{warning, warning}));
+  EXPECT_EQ(Rows(form->ContactsList), (Texts{"Иван|+79161234567|Друзья", "Bob|8800|Work"}));
+  EXPECT_EQ(StoredRows(dir.path()), (Texts{"Иван|+79161234567|Друзья", "Bob|8800|Work"}));
 }
 
 TEST_F(ContactCommands, CancelAndNoSelectionChangeNothing) {

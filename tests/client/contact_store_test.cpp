@@ -1,6 +1,8 @@
 // ab.db through the INI file: groups as sections, numbers as keys, names as values.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "client/contact_store.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
@@ -102,6 +104,24 @@ TEST_F(ContactStore, FiltersByNamePrefixAnyCaseAndByGroupAsTyped) {
                 "Ivy|6|Work", "iVAN|7|Work"}},
   };
   for (const auto& c : cases) EXPECT_EQ(Find(c.name, c.group), c.rows) << c.name << " / " << c.group;
+}
+
+TEST_F(ContactStore, ReplaceMovesTheContactOrKeepsTheOldOneWhenTheWriteFails) {
+  Write("Друзья", "1", "Иван");
+  Write("Друзья", "2", "Анна");
+  const Contact ivan{Ansi("Иван"), "1", Ansi("Друзья")};
+  ASSERT_TRUE(ReplaceContact(dir.path(), ivan, Contact{Ansi("Иван Петров"), "+71", "Work"}));
+  EXPECT_EQ(Rows(ReadAllContacts(dir.path())), (Texts{"Анна|2|Друзья", "Иван Петров|+71|Work"}));
+
+  // The same number in the same group under another case only renames.
+  ASSERT_TRUE(ReplaceContact(dir.path(), Contact{Ansi("Анна"), "2", Ansi("Друзья")},
+                             Contact{Ansi("Аня"), "2", Ansi("ДРУЗЬЯ")}));
+  EXPECT_EQ(Rows(ReadAllContacts(dir.path())), (Texts{"Аня|2|Друзья", "Иван Петров|+71|Work"}));
+
+  // The file cannot be replaced while its side copy is blocked by a directory.
+  ASSERT_EQ(::mkdir((AddressBookPath(dir.path()) + ".tmp").c_str(), 0700), 0);
+  EXPECT_FALSE(ReplaceContact(dir.path(), Contact{Ansi("Аня"), "2", Ansi("Друзья")}, Contact{"A", "3", "B"}));
+  EXPECT_EQ(Rows(ReadAllContacts(dir.path())), (Texts{"Аня|2|Друзья", "Иван Петров|+71|Work"}));
 }
 
 TEST_F(ContactStore, UnwritableBookIsReported) {

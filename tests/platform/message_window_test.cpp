@@ -253,4 +253,50 @@ TEST(Synchronize, RunsOnTheMainThreadWhileTheCallerWaits) {
   EXPECT_EQ(error, "from the main thread");
 }
 
+TEST(Synchronize, IsServedWhileTheMainThreadWaitsOnASend) {
+  // The worker's window procedure needs the main thread while the main thread
+  // waits for that very procedure.
+  bool ran = false;
+  PumpingThread worker([&](WindowHandle, std::uint32_t m, std::uintptr_t, std::intptr_t) {
+    if (m == kStop) return std::intptr_t{0};
+    Synchronize([&] { ran = IsMainThread(); });
+    return std::intptr_t{3};
+  });
+  EXPECT_EQ(SendWindowMessage(worker.window(), 0x7E04, 0, 0), 3);
+  EXPECT_TRUE(ran);
+}
+
+TEST(MessageWindow, ManyThreadsPostAndSendWhileWindowsComeAndGo) {
+  std::atomic<int> handled{0};
+  auto count = [&](WindowHandle, std::uint32_t m, std::uintptr_t, std::intptr_t) {
+    if (m != kStop) ++handled;
+    return std::intptr_t{1};
+  };
+  PumpingThread a(count), b(count);
+  constexpr int kThreads = 4, kRounds = 200;
+  std::atomic<int> sent_ok{0}, posted_ok{0};
+  std::vector<std::thread> senders;
+  for (int t = 0; t < kThreads; ++t) {
+    senders.emplace_back([&, t] {
+      const WindowHandle target = t % 2 == 0 ? a.window() : b.window();
+      const WindowHandle own = CreateMessageWindow(
+          [](WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) { return std::intptr_t{0}; });
+      for (int i = 0; i < kRounds; ++i) {
+        if (SendWindowMessage(target, 0x7E01, i, 0) == 1) ++sent_ok;
+        if (PostWindowMessage(target, 0x7E02, i, 0)) ++posted_ok;
+        PostWindowMessage(own, 0x7E03, i, 0);  // dropped with the window below
+      }
+      DestroyMessageWindow(own);
+    });
+  }
+  for (auto& s : senders) s.join();
+  EXPECT_EQ(sent_ok.load(), kThreads * kRounds);
+  EXPECT_EQ(posted_ok.load(), kThreads * kRounds);
+  const int expected = 2 * kThreads * kRounds;
+  const auto limit = std::chrono::steady_clock::now() + kLongWait;
+  while (handled.load() < expected && std::chrono::steady_clock::now() < limit)
+    std::this_thread::yield();
+  EXPECT_EQ(handled.load(), expected);
+}
+
 }  // namespace

@@ -176,6 +176,8 @@ TEST(DevaExceptions, StandAloneAndPositionedClassesKeepWhatTheyAreGiven) {
   EXPECT_STREQ(base.ClassName(), "EAdParserError");
   EXPECT_EQ(EAdStreamError(40, L"bad").FilePosition, 40);
   EXPECT_EQ(EDevaException::MapCodeToStringID(-2001), 2001);
+  EXPECT_EQ(EDevaException(INT32_MIN).Message(), "");
+  EXPECT_EQ(EDevaException(-3007).Message(), "Buffer is empty");
 }
 
 TEST(DevaLoadStr, TableTextByMagnitudeElseTheCleanedSystemText) {

@@ -6,6 +6,7 @@
 
 #include "serial/dispatch_types.h"
 #include "serial/message_table.h"
+#include "serial/result_codes.h"
 
 namespace {
 
@@ -193,6 +194,18 @@ TEST(MessageTable, CodesOutsideTheTableFindNothingAndNeverAliasAnotherRow) {
   for (int code : {1, 7, 1000, 4729, 15743, 32767, -32768, 65536 + 2001, -(65536 + 2001),
                    65536 * 2, INT32_MAX, INT32_MIN})
     EXPECT_EQ(MessageNumberToString(code), "") << code;
+}
+
+TEST(MessageTable, NamedResultCodesAreTheCodesOfTheirRows) {
+#define TRELM_CHECK_CODE(name, value)                                 \
+  {                                                                   \
+    const AdMessageNumberLookupRecord* row = FindMessageRow("_sec" #name); \
+    ASSERT_NE(row, nullptr) << #name;                                 \
+    EXPECT_EQ(row->code, value) << #name;                             \
+  }
+  TRELM_RESULT_CODES(TRELM_CHECK_CODE)
+#undef TRELM_CHECK_CODE
+  EXPECT_EQ(ecDeviceRead, -161);
 }
 
 }  // namespace
