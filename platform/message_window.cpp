@@ -334,8 +334,12 @@ bool PeekWindowMessage(WindowMessage& message, bool remove) {
 
 std::intptr_t DispatchWindowMessage(const WindowMessage& message) {
   if (message.window == 0) return 0;
-  auto proc = FindProc(message.window);
-  return proc ? (*proc)(message.window, message.message, message.wparam, message.lparam) : 0;
+  std::shared_ptr<ThreadQueue> me;
+  MyQueue(&me);
+  std::shared_ptr<WindowProc> proc;
+  // A window's procedure runs on its own thread only.
+  if (OwnerOf(message.window, &proc) != me) return 0;
+  return (*proc)(message.window, message.message, message.wparam, message.lparam);
 }
 
 void ProcessWindowMessages() {

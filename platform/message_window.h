@@ -59,7 +59,8 @@ void PostQuitRequest(int exit_code);
 // remove false, looks at) the next posted message or the quit request.
 bool PeekWindowMessage(WindowMessage& message, bool remove = true);
 
-// Calls the procedure of the message's window; 0 for a gone window or the quit request.
+// Calls the procedure of the message's window; 0 for a gone window, another
+// thread's window or the quit request.
 std::intptr_t DispatchWindowMessage(const WindowMessage& message);
 
 // Dispatches everything pending on the calling thread; a quit request stays pending.

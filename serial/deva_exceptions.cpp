@@ -54,7 +54,7 @@ std::vector<MappedCode> BuildMapping() {
 }
 
 const MappedCode* FindMapped(std::int32_t code) {
-  static const std::vector<MappedCode> map = BuildMapping();
+  static const std::vector<MappedCode>& map = *new std::vector<MappedCode>(BuildMapping());
   auto it = std::lower_bound(map.begin(), map.end(), code,
                              [](const MappedCode& m, std::int32_t c) { return m.code < c; });
   return it != map.end() && it->code == code ? &*it : nullptr;

@@ -28,7 +28,7 @@ std::uint32_t Magnitude(std::int32_t code) {
 }
 
 std::vector<AdMessageNumberLookupRecord> BuildTable() {
-  static const DispatchRowNames dispatch_names;
+  static const DispatchRowNames& dispatch_names = *new DispatchRowNames;
   std::vector<AdMessageNumberLookupRecord> rows;
   rows.reserve(kMessageTableRows);
   for (const MessageNameRun& run : MessageNameRuns()) {
@@ -70,8 +70,9 @@ int Middle(int low, int high) {
 }  // namespace
 
 std::span<const AdMessageNumberLookupRecord> AdMessageNumberLookup() {
-  static const std::vector<AdMessageNumberLookupRecord> table = BuildTable();
-  return table;
+  // Never freed: code that runs while the program ends may still look texts up.
+  static const auto* table = new std::vector<AdMessageNumberLookupRecord>(BuildTable());
+  return *table;
 }
 
 std::string MessageNumberToString(std::int32_t code) {

@@ -110,6 +110,9 @@ TEST(MessageWindow, CrossThreadSendRunsOnTheOwnerAndReturnsItsResult) {
   EXPECT_TRUE(SendWindowMessageTimeout(owner.window(), 0x7E04, 5, 0, kNotifyTimeout, &result));
   EXPECT_EQ(result, 10);
   EXPECT_FALSE(DestroyMessageWindow(owner.window()));  // not this thread's window
+  const auto before = ran_on;
+  EXPECT_EQ(DispatchWindowMessage({owner.window(), 0x7E04, 1, 0}), 0);
+  EXPECT_EQ(ran_on, before);
 }
 
 TEST(MessageWindow, TwoThreadsSendingToEachOtherDoNotDeadlock) {
