@@ -96,21 +96,18 @@ class TMainForm::Hooks : public ReceiveHooks {
 
   std::string AppDir() const override { return appDir_; }
 
-  std::optional<LoginAnswer> RunLoginDialog() override {
-    auto answer = std::make_shared<std::optional<LoginAnswer>>();
+  void RunLoginDialog(const SendLogin& send) override {
     TMainForm* form = &form_;
-    const bool closed = calls_.Run([form, answer](UiCalls::Finish finish) {
+    calls_.Run([form, send](UiCalls::Finish finish) {
       auto* dialog = new TAccessForm(form);
-      QObject::connect(dialog, &QDialog::finished, dialog, [dialog, answer, finish](int result) {
+      QObject::connect(dialog, &QDialog::finished, dialog, [dialog, send, finish](int result) {
         if (result == QDialog::Accepted)
-          *answer = LoginAnswer{ToAnsi(dialog->UserName->text()), ToAnsi(dialog->UserPassword->text())};
+          send(LoginAnswer{ToAnsi(dialog->UserName->text()), ToAnsi(dialog->UserPassword->text())});
         dialog->deleteLater();
         finish();
       });
       dialog->open();
     });
-    if (!closed) return std::nullopt;
-    return *answer;
   }
 
   void ShowConnectionMessage(std::string_view text) override {

@@ -35,14 +35,14 @@ void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, 
 }
 
 void ShowLoginDialog(stream_client& client, const ConnectionPtr& connection, ReceiveHooks& hooks) {
-  const std::optional<LoginAnswer> answer = hooks.RunLoginDialog();
-  if (!answer) return;
-  packet reply{};
-  PacketInit(reply);
-  reply.set_type(kPacketLogin);
-  PacketSetNumber(reply, answer->userName);
-  PacketSetText(reply, answer->password);
-  client.Send(connection, reply);
+  hooks.RunLoginDialog([&client, connection](const LoginAnswer& answer) {
+    packet reply{};
+    PacketInit(reply);
+    reply.set_type(kPacketLogin);
+    PacketSetNumber(reply, answer.userName);
+    PacketSetText(reply, answer.password);
+    client.Send(connection, reply);
+  });
 }
 
 int ClientReceiveThread(stream_client& client, ConnectionPtr connection, ReceiveHooks& hooks) {

@@ -4,9 +4,9 @@
 // (the login dialog, message boxes, the program directory) comes through
 // ReceiveHooks, so this part runs and is tested without any user interface.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -25,8 +25,11 @@ class ReceiveHooks {
   virtual ~ReceiveHooks() = default;
   // Directory of the client's files.
   virtual std::string AppDir() const = 0;
-  // Shows the login dialog and waits until it is closed; nothing unless confirmed.
-  virtual std::optional<LoginAnswer> RunLoginDialog() = 0;
+  // Shows the login dialog and waits until it is closed. When the user confirms,
+  // `send` is called at once, before the user can do anything else, so the
+  // answer reaches the server ahead of any request made after the dialog.
+  using SendLogin = std::function<void(const LoginAnswer&)>;
+  virtual void RunLoginDialog(const SendLogin& send) = 0;
   // A message box captioned with the server address; returns once it is closed
   // and the status line shows the current connection state.
   virtual void ShowConnectionMessage(std::string_view text) = 0;

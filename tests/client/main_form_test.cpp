@@ -153,6 +153,7 @@ TEST_F(MainFormTest, LoginDialogSendsTheTypedNameCutTo24AndThePassword) {
   EXPECT_EQ(dialog->UserName->text().size(), 25);
   dialog->UserPassword->setText(QStringLiteral("пароль"));
   dialog->OKButton->click();
+  form->PerformMailCheck->trigger();  // the user's next step comes after the answer
 
   const auto answer = peer.Receive();
   ASSERT_TRUE(answer);
@@ -160,6 +161,9 @@ TEST_F(MainFormTest, LoginDialogSendsTheTypedNameCutTo24AndThePassword) {
   EXPECT_EQ(answer->number(), Ansi("Администратор_отдела_123"));
   EXPECT_EQ(answer->text(), Ansi("пароль"));
   EXPECT_TRUE(PacketVerify(*answer));
+  const auto request = peer.Receive();
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->type(), kPacketFetch);
   EXPECT_TRUE(WaitUntil([] { return FindTopLevel<TAccessForm>() == nullptr; }));
 }
 

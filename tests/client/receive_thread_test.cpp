@@ -7,6 +7,7 @@
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 
 #include "tests/client/loopback_server.h"
 #include "platform/codepage.h"
@@ -24,14 +25,16 @@ class FakeUser : public ReceiveHooks {
 
   std::string AppDir() const override { return dir_; }
 
-  std::optional<LoginAnswer> RunLoginDialog() override {
-    std::lock_guard guard(lock_);
-    ++loginPrompts_;
-    changed_.notify_all();
-    if (answers_.empty()) return std::nullopt;
-    auto answer = answers_.front();
-    answers_.pop_front();
-    return answer;
+  void RunLoginDialog(const SendLogin& send) override {
+    std::optional<LoginAnswer> answer;
+    {
+      std::lock_guard guard(lock_);
+      if (!answers_.empty()) {
+        answer = answers_.front();
+        answers_.pop_front();
+      }
+    }
+    if (answer) send(*answer);
   }
 
   void ShowConnectionMessage(std::string_view text) override {
@@ -61,7 +64,6 @@ class FakeUser : public ReceiveHooks {
   std::condition_variable changed_;
   std::deque<std::optional<LoginAnswer>> answers_;
   std::vector<std::string> messages_;
-  int loginPrompts_ = 0;
 };
 
 class ReceiveThreadTest : public ::testing::Test {
