@@ -6,11 +6,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTextEdit>
-#include <QTreeWidget>
 
 #include "client/address_book.h"
 #include "client/part_counter.h"
 #include "client/recipients.h"
+#include "client/report_list.h"
 #include "platform/qt/qt_text.h"
 
 namespace {
@@ -104,14 +104,12 @@ TComposeForm::TComposeForm(QWidget* owner, std::string appDir) : QDialog(owner),
   GroupToSearch->setGeometry(292, 26, 116, 22);
   GroupLabel->setBuddy(GroupToSearch);
 
-  ContactsList = new QTreeWidget(PanelContacts);
+  ContactsList = new TReportList(
+      {QStringLiteral("абонент"), QStringLiteral("номер телефона"), QStringLiteral("группа")}, true, PanelContacts);
   ContactsList->setObjectName("ContactsList");
   ContactsList->setGeometry(0, 55, 416, 267);
-  ContactsList->setHeaderLabels({QStringLiteral("абонент"), QStringLiteral("номер телефона"),
-                                 QStringLiteral("группа")});
-  ContactsList->setRootIsDecorated(false);
-  ContactsList->setSelectionBehavior(QAbstractItemView::SelectRows);
-  ContactsList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ContactsList->setColumnWidth(kColName, 150);
+  ContactsList->setColumnWidth(kColNumber, 130);
   ContactsList->setContextMenuPolicy(Qt::CustomContextMenu);
 
   PopupMenu = new QMenu(this);
@@ -188,15 +186,14 @@ void TComposeForm::NameToSearchChange() {
 }
 
 void TComposeForm::ShowCheckBoxes() {
-  for (int i = 0; i < ContactsList->topLevelItemCount(); ++i)
-    ContactsList->topLevelItem(i)->setCheckState(kColName, Qt::Unchecked);
+  for (int i = 0; i < ContactsList->RowCount(); ++i) ContactsList->Row(i)->setCheckState(kColName, Qt::Unchecked);
 }
 
 void TComposeForm::pmAddClick() {
-  const auto selected = ContactsList->selectedItems();
-  if (selected.isEmpty()) return;
+  const QTreeWidgetItem* selected = ContactsList->Selected();
+  if (!selected) return;
   std::string recipients = RecipientsAnsi();
-  AddRecipient(recipients, ToAnsi(selected.front()->text(kColNumber)));
+  AddRecipient(recipients, ToAnsi(selected->text(kColNumber)));
   RecepientsEdit->setText(FromAnsi(recipients));
 }
 
@@ -206,8 +203,8 @@ void TComposeForm::pmAddCheckedClick() { AddNumbersOf(true); }
 
 void TComposeForm::AddNumbersOf(bool onlyChecked) {
   std::string recipients = RecipientsAnsi();
-  for (int i = 0; i < ContactsList->topLevelItemCount(); ++i) {
-    const QTreeWidgetItem* row = ContactsList->topLevelItem(i);
+  for (int i = 0; i < ContactsList->RowCount(); ++i) {
+    const QTreeWidgetItem* row = ContactsList->Row(i);
     if (onlyChecked && row->checkState(kColName) != Qt::Checked) continue;
     AddRecipient(recipients, ToAnsi(row->text(kColNumber)));
   }

@@ -12,7 +12,7 @@ class QAction;
 class QComboBox;
 class QPushButton;
 class QTextEdit;
-class QTreeWidget;
+class TReportList;
 class QWidget;
 
 // The most a message may hold: one packet text, in Windows-1251 bytes.
@@ -51,7 +51,7 @@ class TComposeForm : public QDialog {
   QLineEdit* NameToSearch;
   QLabel* GroupLabel;
   QComboBox* GroupToSearch;
-  QTreeWidget* ContactsList;
+  TReportList* ContactsList;
   QMenu* PopupMenu;
   QAction* pmAdd;
   QAction* pmAddAll;

@@ -5,10 +5,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextEdit>
-#include <QTreeWidget>
 
 #include "client/compose_form.h"
 #include "client/contact_store.h"
+#include "client/report_list.h"
 #include "platform/codepage.h"
 #include "tests/support/qt_print.h"
 #include "tests/support/temp_dir.h"
@@ -24,7 +24,7 @@ class ComposeFormTest : public ::testing::Test {
     WriteContact(dir.path(), "Work", "8800", "Bob");
     form.LoadPicker();
   }
-  QTreeWidgetItem* Row(int i) { return form.ContactsList->topLevelItem(i); }
+  QTreeWidgetItem* Row(int i) { return form.ContactsList->Row(i); }
 
   TempDir dir;
   TComposeForm form{nullptr, dir.path()};
@@ -64,7 +64,7 @@ TEST_F(ComposeFormTest, TextNeverGrowsPastOnePacket) {
 }
 
 TEST_F(ComposeFormTest, PickerListsEveryContactWithCheckBoxes) {
-  ASSERT_EQ(form.ContactsList->topLevelItemCount(), 4);
+  ASSERT_EQ(form.ContactsList->RowCount(), 4);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(Row(i)->checkState(0), Qt::Unchecked);
   EXPECT_EQ(form.GroupToSearch->count(), 2);
   EXPECT_EQ(form.GroupToSearch->currentText(), "");
@@ -84,14 +84,14 @@ TEST_F(ComposeFormTest, AddingCheckedSkipsNumbersAlreadyContained) {
 TEST_F(ComposeFormTest, AddingAllTakesOnlyTheFilteredRows) {
   form.RecepientsEdit->setText("111");
   form.GroupToSearch->setEditText("work");
-  ASSERT_EQ(form.ContactsList->topLevelItemCount(), 2);
+  ASSERT_EQ(form.ContactsList->RowCount(), 2);
   EXPECT_EQ(Row(0)->checkState(0), Qt::Unchecked);
   form.pmAddAllClick();
   EXPECT_EQ(form.RecepientsEdit->text(), "111,+79250000000,8800");
 
   form.GroupToSearch->setEditText("");
   form.NameToSearch->setText("ив");
-  ASSERT_EQ(form.ContactsList->topLevelItemCount(), 1);
+  ASSERT_EQ(form.ContactsList->RowCount(), 1);
   EXPECT_EQ(Row(0)->text(0), "Иван");
 }
 
