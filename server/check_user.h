@@ -1,0 +1,14 @@
+#pragma once
+// The login check against the users list in the registry file.
+#include <string>
+
+#include "protocol/packet.h"
+
+inline constexpr const char* kUsersKey = "\\SOFTWARE\\Trelm\\SMSConfig\\Server\\Users";
+
+// True when the login answer's `number` names a user of the list and its `text` is
+// that user's password, byte for byte. Each user is a binary value named by the
+// user; its data is the password enciphered with EncodeBuffer, at most 25 bytes,
+// ending at the first zero byte. A value of another type or longer than 25 bytes
+// refuses the login.
+bool CheckUser(const packet& answer, const std::string& registryPath);

@@ -1,0 +1,107 @@
+#include "server/client_service.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "protocol/packet_io.h"
+#include "server/check_user.h"
+
+ClientService::ClientService(ServerState& state, stream_server& listener, const ServerConfig& config,
+                             std::string registryPath)
+    : state_(state), listener_(listener), config_(config), registryPath_(std::move(registryPath)) {}
+
+ClientService::~ClientService() { Stop(); }
+
+void ClientService::StartAcceptThread() {
+  acceptThread_ = std::thread([this] { AcceptThread(); });
+}
+
+void ClientService::Stop() {
+  state_.StopFlag.store(true);
+  listener_.ListenerClose();
+  {
+    std::lock_guard guard(restLock_);
+    stopped_ = true;
+  }
+  restEnded_.notify_all();
+  if (acceptThread_.joinable()) acceptThread_.join();
+  clients_.StopAll();
+}
+
+void ClientService::AcceptThread() {
+  while (!state_.StopFlag.load()) {
+    sockaddr_in peer{};
+    int client = -1;
+    if (listener_.AcceptClient(peer, client)) {
+      StartClientThread(client);
+      continue;
+    }
+    // Out of descriptors, or the listener closed: rest, unless stopping.
+    std::unique_lock guard(restLock_);
+    restEnded_.wait_for(guard, std::chrono::milliseconds(config_.Timeout), [this] { return stopped_; });
+  }
+}
+
+void ClientService::StartClientThread(int socket) {
+  clients_.Start(socket, [this](int s) { ClientThread(s); });
+}
+
+bool ClientService::Login(int socket) {
+  packet login;
+  PacketInit(login);
+  login.set_type(kPacketLogin);
+  SendPacket(socket, login);
+  if (!stream_server::ReceivePacket(socket, login) || login.type() != kPacketLogin) return false;
+  const bool accepted = CheckUser(login, registryPath_);
+  // The answer carries no text; the password the client sent does not go back.
+  PacketClear(login);
+  std::ranges::fill(login.text_field(), std::uint8_t{0});
+  login.set_type(accepted ? kPacketLoginAccepted : kPacketLoginRefused);
+  SendPacket(socket, login);
+  return accepted;
+}
+
+void ClientService::ClientThread(int socket) {
+  if (config_.NeedReg && !Login(socket)) return;
+  bool received;
+  do {
+    PacketPtr p = PacketNew();
+    received = stream_server::ReceivePacket(socket, *p);
+    if (received) HandleRequest(socket, p);
+  } while (received && !state_.StopFlag.load());
+}
+
+void ClientService::HandleRequest(int socket, PacketPtr& p) {
+  switch (p->type()) {
+    case kPacketMessage: {
+      std::lock_guard guard(state_.QueueLock);
+      state_.OutgoingQueue.push_back(std::move(p));
+      break;
+    }
+    case kPacketFetch:
+      SendIncoming(socket);
+      break;
+    default:
+      break;
+  }
+}
+
+// Hands every waiting received message to this client, oldest first. The lock is
+// not held while sending, so a client that stops reading holds up only itself; a
+// packet that fails to go returns to the front of the queue and the fetch ends.
+void ClientService::SendIncoming(int socket) {
+  while (!state_.StopFlag.load()) {
+    PacketPtr p;
+    {
+      std::lock_guard guard(state_.QueueLock);
+      if (state_.IncomingQueue.empty()) return;
+      p = std::move(state_.IncomingQueue.front());
+      state_.IncomingQueue.pop_front();
+    }
+    if (!SendPacket(socket, *p)) {
+      std::lock_guard guard(state_.QueueLock);
+      state_.IncomingQueue.push_front(std::move(p));
+      return;
+    }
+  }
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Serves desktop clients: the accept thread, one thread per connection, the login
+// handshake and the requests (hand in a message, fetch received ones).
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "server/client_threads.h"
+#include "server/server_config.h"
+#include "server/server_state.h"
+#include "server/stream_server.h"
+
+class ClientService {
+ public:
+  // The state, the listener and the settings must outlive the service.
+  ClientService(ServerState& state, stream_server& listener, const ServerConfig& config,
+                std::string registryPath);
+  ~ClientService();  // Stop
+  ClientService(const ClientService&) = delete;
+  ClientService& operator=(const ClientService&) = delete;
+
+  void StartAcceptThread();
+
+  // Sets StopFlag and closes the listener (when not done yet), ends the accept
+  // thread, wakes every connection still open and joins all their threads.
+  void Stop();
+
+  // Connections being served right now.
+  std::size_t Connections() { return clients_.Running(); }
+
+  // Acts on one received request. A type-1 packet is moved into OutgoingQueue;
+  // anything else stays with the caller.
+  void HandleRequest(int socket, PacketPtr& p);
+
+ private:
+  void AcceptThread();
+  void StartClientThread(int socket);
+  void ClientThread(int socket);
+  // The handshake when logins are required; false ends the connection.
+  bool Login(int socket);
+  void SendIncoming(int socket);
+
+  ServerState& state_;
+  stream_server& listener_;
+  const ServerConfig& config_;
+  const std::string registryPath_;
+
+  std::thread acceptThread_;
+  std::mutex restLock_;                // lets Stop cut the rest after a failed accept short
+  std::condition_variable restEnded_;
+  bool stopped_ = false;
+  ClientThreads clients_;
+};

@@ -1,0 +1,130 @@
+#include "server/qt/main_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "platform/file_io.h"
+#include "platform/message_box.h"
+#include "server/find_modem_port.h"
+#include "server/qt/splash_art.h"
+#include "server/server_config.h"
+
+namespace {
+constexpr int kWidth = 400;
+constexpr int kHeight = 300;
+constexpr const char* kTitle = "Trelm SMS Server";
+}  // namespace
+
+TMainForm::TMainForm(std::string programDir, QWidget* parent)
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool), programDir_(std::move(programDir)) {
+  setWindowTitle(QString::fromLatin1(kTitle));
+  setFixedSize(kWidth, kHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+
+  Image = new QLabel(this);
+  Image->setGeometry(0, 0, kWidth, kHeight);
+  Image->setPixmap(SplashPicture(kWidth, kHeight));
+
+  PopupMenu = new QMenu(this);
+  pmSnt = PopupMenu->addAction(QString::fromUtf8("Исходящих: 0"));
+  pmRcv = PopupMenu->addAction(QString::fromUtf8("Входящих: 0"));
+  pmOptions = PopupMenu->addAction(QString::fromUtf8("Конфигурация"));
+  pmClose = PopupMenu->addAction(QString::fromUtf8("Выход"));
+  connect(PopupMenu, &QMenu::aboutToShow, this, &TMainForm::PopupMenuPopup);
+  connect(pmOptions, &QAction::triggered, this, &TMainForm::pmOptionsClick);
+  connect(pmClose, &QAction::triggered, this, &TMainForm::pmCloseClick);
+
+  // The menu opens from the icon's context click; other clicks do nothing. A
+  // machine without a notification area runs the server all the same.
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    TrayIcon = new QSystemTrayIcon(TrayPicture(), this);
+    TrayIcon->setToolTip(QString::fromLatin1(kTitle));
+    TrayIcon->setContextMenu(PopupMenu);
+    TrayIcon->setVisible(true);
+  }
+
+  Timer = new QTimer(this);
+  Timer->setInterval(2000);
+  connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
+}
+
+TMainForm::~TMainForm() {
+  // A form that was never closed (a test, an early end) still saves its queues.
+  if (core_) core_->Close();
+}
+
+bool TMainForm::FormCreate() {
+  AppDir = programDir_;
+  const ServerConfig config = ReadServerConfig(PathJoin(AppDir, kConfigFile));
+  core_ = std::make_unique<ServerCore>(AppDir);
+  core_->set_close_wait_ms(closeWaitMs);
+  if (!core_->Start(config)) {
+    core_.reset();
+    return false;
+  }
+  Timer->start();
+  return true;
+}
+
+void TMainForm::TimerTimer() {
+  Timer->stop();
+  hide();
+  try {
+    if (core_) FindModemPort(*core_);
+  } catch (const std::exception& e) {
+    ShowException(e);
+  }
+}
+
+void TMainForm::PopupMenuPopup() {
+  const std::size_t outgoing = core_ ? core_->state().OutgoingCount() : 0;
+  const std::size_t incoming = core_ ? core_->state().IncomingCount() : 0;
+  pmSnt->setText(QString::fromUtf8("Исходящих: ") + QString::number(outgoing));
+  pmRcv->setText(QString::fromUtf8("Входящих: ") + QString::number(incoming));
+}
+
+void TMainForm::pmOptionsClick() {
+  // The configuration program is not ours; a missing one is not reported.
+  QProcess::startDetached(QFile::decodeName(QByteArray::fromStdString(PathJoin(AppDir, "trelmconf"))), {});
+}
+
+void TMainForm::pmCloseClick() { close(); }
+
+void TMainForm::FormCloseQuery(bool& canClose) {
+  if (core_) {
+    core_->set_close_wait_ms(closeWaitMs);
+    core_->Close();
+  }
+  canClose = true;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (closed_) {
+    event->accept();
+    return;
+  }
+  bool canClose = true;
+  FormCloseQuery(canClose);
+  if (!canClose) {
+    event->ignore();
+    return;
+  }
+  closed_ = true;
+  if (TrayIcon) TrayIcon->hide();
+  event->accept();
+  QCoreApplication::quit();
+}
+
+void TMainForm::ShowException(const std::exception& e) {
+  MessageBox(e.what(), kTitle, MbButtons::Ok, MbIcon::Error);
+}

@@ -1,0 +1,53 @@
+#include "server/qt/server_program.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <exception>
+
+#include "platform/codepage.h"
+#include "platform/message_box.h"
+#include "platform/single_instance.h"
+#include "server/qt/main_form.h"
+#include "server/shutdown_signals.h"
+
+namespace {
+
+constexpr const char* kTitle = "Trelm SMS Server";
+
+int Run(const ServerProgramOptions& options) {
+  SingleInstance instance("trelmsrv", options.lockDir);
+  if (instance.AlreadyRunning()) {
+    MessageBox(Ansi("Приложение уже запущено"), kTitle, MbButtons::Ok, MbIcon::Information);
+    return 0;
+  }
+  QApplication::setApplicationDisplayName(QString::fromLatin1(kTitle));
+  // The form hides after the splash; only "Выход" or a stop signal ends the loop.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  ShutdownSignals stopSignals;
+  TMainForm form(options.programDir);
+  form.closeWaitMs = options.closeWaitMs;
+  if (!form.FormCreate()) return 0;
+
+  QSocketNotifier stopRequests(stopSignals.fd(), QSocketNotifier::Read);
+  QObject::connect(&stopRequests, &QSocketNotifier::activated, &form, [&] {
+    stopSignals.Take();
+    form.close();
+  });
+  form.show();
+  QApplication::exec();
+  return 0;
+}
+
+}  // namespace
+
+int RunServer(const ServerProgramOptions& options) {
+  try {
+    return Run(options);
+  } catch (const std::exception& e) {
+    MessageBox(e.what(), kTitle, MbButtons::Ok, MbIcon::Error);
+  } catch (...) {
+    MessageBox("", kTitle, MbButtons::Ok, MbIcon::Error);
+  }
+  return 0;
+}

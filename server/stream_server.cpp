@@ -1,0 +1,87 @@
+#include "server/stream_server.h"
+
+#include <cerrno>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/codepage.h"
+#include "platform/error_text.h"
+#include "platform/message_box.h"
+#include "protocol/packet_io.h"
+
+namespace {
+std::atomic<bool> netStarted{false};
+}
+
+void NetStartup() { netStarted.store(true); }
+void NetCleanup() { netStarted.store(false); }
+
+void ReportLastError() {
+  const int error = errno;
+  MessageBox(SysErrorMessage(error), Ansi("Ошибка"), MbButtons::Ok, MbIcon::Error);
+}
+
+stream_server::stream_server(std::int32_t backlog_) : backlog(backlog_) {
+  if (!netStarted.load()) NetStartup();
+}
+
+stream_server::~stream_server() {
+  ListenerClose();
+  const int s = socket.exchange(-1);
+  if (s >= 0) ::close(s);
+  port = 0;
+}
+
+bool stream_server::ListenerListen() {
+  if (listening.load() || port == 0) return false;
+  if (const int old = socket.exchange(-1); old >= 0) ::close(old);
+  const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (s < 0) {
+    ReportLastError();
+    return false;
+  }
+  // A restart must not wait for the last run's connections to leave TIME_WAIT;
+  // a port some other program listens on still refuses the bind.
+  const int on = 1;
+  ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_ANY);
+  addr.sin_port = htons(static_cast<std::uint16_t>(port & 0xFFFF));
+  if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    ReportLastError();
+    ::close(s);
+    return false;
+  }
+  if (::listen(s, backlog) != 0) {
+    ReportLastError();
+    ::close(s);
+    return false;
+  }
+  socket.store(s);
+  listening.store(true);
+  return true;
+}
+
+void stream_server::ListenerClose() {
+  if (!listening.exchange(false)) return;
+  // Closing does not wake a thread blocked in accept on Linux; shutting the socket
+  // down does, and every later accept on it fails at once. The descriptor itself is
+  // closed by the destructor, after the accept thread has ended, so its number
+  // cannot be reused under a pending accept.
+  ::shutdown(socket.load(), SHUT_RDWR);
+}
+
+bool stream_server::AcceptClient(sockaddr_in& peer, int& client) {
+  const int s = socket.load();
+  if (s < 0) return false;
+  socklen_t len = sizeof peer;
+  const int c = ::accept4(s, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
+  if (c < 0) return false;
+  client = c;
+  return true;
+}
+
+bool stream_server::ReceivePacket(int client, packet& p) {
+  return RecvPacket(client, p) && PacketVerify(p);
+}

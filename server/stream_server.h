@@ -1,0 +1,45 @@
+#pragma once
+// The listening socket clients connect to.
+#include <atomic>
+#include <cstdint>
+#include <netinet/in.h>
+
+#include "protocol/packet.h"
+
+// The socket layer needs no start-up here; these keep the pairing the server's
+// start and close expect, and are idempotent.
+void NetStartup();
+void NetCleanup();
+
+class stream_server {
+ public:
+  explicit stream_server(std::int32_t backlog);  // not listening, no socket, port 0
+  ~stream_server();  // ListenerClose, then releases the socket
+  stream_server(const stream_server&) = delete;
+  stream_server& operator=(const stream_server&) = delete;
+
+  // Opens the listening socket on all interfaces at the low 16 bits of `port`.
+  // Already listening or port 0: false with no message. A failing socket, bind or
+  // listen is shown with ReportLastError and gives false.
+  bool ListenerListen();
+  // Stops listening: a pending AcceptClient fails, and so does every later one.
+  void ListenerClose();
+  // One blocking accept. False when no socket came (including after ListenerClose).
+  bool AcceptClient(sockaddr_in& peer, int& client);
+  // Reads one whole record, deciphers it and checks its checksum. False when the
+  // connection ended or failed first, or the checksum does not match.
+  static bool ReceivePacket(int client, packet& p);
+
+  void set_port(std::int32_t p) { port = p; }
+  std::int32_t get_port() const { return port; }
+  bool is_listening() const { return listening.load(); }
+
+ private:
+  std::atomic<bool> listening{false};
+  std::atomic<int> socket{-1};
+  std::int32_t port = 0;
+  std::int32_t backlog;
+};
+
+// Shows the text of the calling thread's last system error (errno), caption "Ошибка".
+void ReportLastError();

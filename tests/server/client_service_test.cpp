@@ -1,0 +1,121 @@
+// The client service against a real listener over loopback TCP.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "protocol/cipher.h"
+#include "tests/server/server_fixture.h"
+
+namespace {
+
+class ClientServiceTest : public ServerFixture {};
+
+TEST_F(ClientServiceTest, WithoutLoginTheFirstPacketIsARequestAndIsQueued) {
+  StartServer(Config());
+  LoopbackClient client(port);
+  ASSERT_TRUE(client.Send(MessagePacket("+79161234567", "first")));
+  ASSERT_TRUE(client.Send(MessagePacket("+79161234568", "second")));
+  ASSERT_TRUE(WaitUntil([&] { return Outgoing() == 2; }));
+  EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"first", "second"}));
+  // No prompt and no reply of any kind.
+  client.ShutdownWrite();
+  EXPECT_EQ(client.BytesUntilClosed(), 0u);
+}
+
+TEST_F(ClientServiceTest, FetchSendsEveryQueuedPacketInOrderThenNothing) {
+  StartServer(Config());
+  QueueIncoming({MessagePacket("+7001", "one"), MessagePacket("+7002", "two"), MessagePacket("+7003", "three")});
+  LoopbackClient client(port);
+  packet fetch = TypedPacket(kPacketFetch);
+  PacketSetNumber(fetch, "REQUEST");
+  ASSERT_TRUE(client.Send(fetch));
+  for (const char* text : {"one", "two", "three"}) {
+    auto got = client.Receive();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->type(), kPacketMessage);
+    EXPECT_EQ(got->text(), text);
+    EXPECT_TRUE(PacketVerify(*got));
+  }
+  EXPECT_EQ(Incoming(), 0u);
+
+  // A second fetch finds nothing and sends nothing: the message sent after it is
+  // queued (so the fetch was served), and the connection then ends with no bytes.
+  ASSERT_TRUE(client.Send(fetch));
+  ASSERT_TRUE(client.Send(MessagePacket("+7004", "after")));
+  ASSERT_TRUE(WaitUntil([&] { return Outgoing() == 1; }));
+  client.ShutdownWrite();
+  EXPECT_EQ(client.BytesUntilClosed(), 0u);
+}
+
+TEST_F(ClientServiceTest, UnknownTypesAreIgnoredAndTheConnectionStaysOpen) {
+  StartServer(Config());
+  LoopbackClient client(port);
+  for (std::uint8_t type : {0, 2, 3, 4, 6, 255}) ASSERT_TRUE(client.Send(TypedPacket(type)));
+  ASSERT_TRUE(client.Send(MessagePacket("+7001", "still here")));
+  ASSERT_TRUE(WaitUntil([&] { return Outgoing() == 1; }));
+  EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"still here"}));
+  client.ShutdownWrite();
+  EXPECT_EQ(client.BytesUntilClosed(), 0u);
+}
+
+TEST_F(ClientServiceTest, ABadChecksumClosesTheConnectionAndQueuesNothing) {
+  StartServer(Config());
+  LoopbackClient client(port);
+  packet bad = MessagePacket("+7001", "tampered");
+  bad.text_field()[0] ^= 1;
+  ASSERT_TRUE(client.Send(bad));
+  EXPECT_EQ(client.BytesUntilClosed(), 0u);
+  EXPECT_EQ(Outgoing(), 0u);
+}
+
+TEST_F(ClientServiceTest, ARecordArrivingInTwoPiecesIsOnePacket) {
+  StartServer(Config());
+  LoopbackClient client(port);
+  packet p = MessagePacket("+7001", "in two pieces");
+  EncodeBuffer(p.raw());
+  ASSERT_TRUE(client.SendRaw(p.raw().first(600)));
+  ASSERT_TRUE(client.SendRaw(p.raw().subspan(600)));
+  ASSERT_TRUE(WaitUntil([&] { return Outgoing() == 1; }));
+  EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"in two pieces"}));
+}
+
+// A fetched packet that cannot be sent goes back to the front of the queue, and
+// the packets behind it stay queued in order for the next fetch.
+TEST_F(ClientServiceTest, AFetchThatCannotSendKeepsTheRestQueuedInOrder) {
+  StartServer(Config());
+  constexpr int kCount = 10000;  // far more than the socket buffers hold
+  std::vector<packet> waiting;
+  for (int i = 0; i < kCount; ++i) waiting.push_back(MessagePacket("+7001", std::to_string(i)));
+  QueueIncoming(waiting);
+  {
+    LoopbackClient reader(port, 4096);
+    ASSERT_TRUE(reader.Send(TypedPacket(kPacketFetch)));
+    // Wait until the server is stuck in a send the reader never takes, then reset.
+    ASSERT_TRUE(WaitUntil([&] { return Incoming() < kCount; }));
+    reader.Reset();
+  }
+  ASSERT_TRUE(WaitUntil([&] { return core->Connections() == 0; }));
+  std::lock_guard guard(core->state().QueueLock);
+  const PacketQueue& left = core->state().IncomingQueue;
+  ASSERT_FALSE(left.empty());
+  const int first = std::stoi(std::string(left.front()->text()));
+  ASSERT_EQ(static_cast<int>(left.size()), kCount - first);
+  for (std::size_t i = 0; i < left.size(); ++i) ASSERT_EQ(left[i]->text(), std::to_string(first + static_cast<int>(i)));
+}
+
+// A client that asks for its messages and never reads them holds up only itself.
+TEST_F(ClientServiceTest, AStalledFetchDoesNotHoldUpOtherClients) {
+  StartServer(Config());
+  std::vector<packet> waiting(10000, MessagePacket("+7001", "for the slow reader"));
+  QueueIncoming(waiting);
+  LoopbackClient slow(port, 4096);
+  ASSERT_TRUE(slow.Send(TypedPacket(kPacketFetch)));
+  ASSERT_TRUE(WaitUntil([&] { return Incoming() < waiting.size(); }));
+
+  LoopbackClient other(port);
+  ASSERT_TRUE(other.Send(MessagePacket("+7002", "not held up")));
+  EXPECT_TRUE(WaitUntil([&] { return Outgoing() == 1; }));
+}
+
+}  // namespace

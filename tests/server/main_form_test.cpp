@@ -1,0 +1,131 @@
+// The main form and the program entry, offscreen.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QTimer>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+#include "platform/codepage.h"
+#include "platform/file_io.h"
+#include "platform/single_instance.h"
+#include "protocol/message_file.h"
+#include "server/qt/main_form.h"
+#include "server/qt/server_program.h"
+#include "server/queue_file.h"
+#include "tests/server/loopback_client.h"
+#include "tests/support/message_box_answers.h"
+#include "tests/support/qt_print.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ServerFormTest : public ::testing::Test {
+ protected:
+  void WriteConfig(long port) {
+    ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"),
+                                    "[CONNECTION]\nEthernetPort=" + std::to_string(port) + "\n"));
+  }
+  ServerProgramOptions Options() const { return {dir.path(), dir.path(), 0}; }
+
+  TempDir dir;
+  MessageBoxAnswers boxes;
+  int port = FreePort();
+};
+
+TEST_F(ServerFormTest, TheTrayMenuCountsTheQueues) {
+  WriteConfig(port);
+  TMainForm form(dir.path());
+  form.closeWaitMs = 0;
+  ASSERT_TRUE(form.FormCreate());
+  EXPECT_EQ(form.pmSnt->text(), QString::fromUtf8("Исходящих: 0"));
+  EXPECT_EQ(form.pmOptions->text(), QString::fromUtf8("Конфигурация"));
+  EXPECT_EQ(form.pmClose->text(), QString::fromUtf8("Выход"));
+
+  LoopbackClient client(port);
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(client.Send(MessagePacket("+7001", "queued")));
+  ASSERT_TRUE(WaitUntil([&] { return form.core()->state().OutgoingCount() == 5; }));
+  form.PopupMenuPopup();
+  EXPECT_EQ(form.pmSnt->text(), QString::fromUtf8("Исходящих: 5"));
+  EXPECT_EQ(form.pmRcv->text(), QString::fromUtf8("Входящих: 0"));
+}
+
+TEST_F(ServerFormTest, TheTimerFiresOnceHidesTheSplashAndTheServerRunsOn) {
+  WriteConfig(port);
+  TMainForm form(dir.path());
+  form.closeWaitMs = 0;
+  ASSERT_TRUE(form.FormCreate());
+  form.show();
+  EXPECT_TRUE(form.Timer->isActive());
+  EXPECT_EQ(form.Timer->interval(), 2000);
+  form.TimerTimer();
+  EXPECT_FALSE(form.Timer->isActive());
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_TRUE(boxes.Asked().empty());  // no modem is not an error
+
+  LoopbackClient client(port);
+  ASSERT_TRUE(client.Send(MessagePacket("+7001", "no modem yet")));
+  EXPECT_TRUE(WaitUntil([&] { return form.core()->state().OutgoingCount() == 1; }));
+}
+
+TEST_F(ServerFormTest, OptionsStartsTheConfigurationProgramAndAMissingOneIsNotReported) {
+  WriteConfig(port);
+  TMainForm form(dir.path());
+  form.closeWaitMs = 0;
+  ASSERT_TRUE(form.FormCreate());
+  form.pmOptionsClick();
+  EXPECT_TRUE(boxes.Asked().empty());
+
+  const std::string marker = dir.File("started");
+  ASSERT_TRUE(WriteFileAtomically(dir.File("trelmconf"), "#!/bin/sh\necho \"$#\" > '" + marker + "'\n"));
+  fs::permissions(dir.File("trelmconf"), fs::perms::owner_all);
+  form.pmOptionsClick();
+  ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(marker).value_or("") == "0\n"; }));  // no arguments
+}
+
+TEST_F(ServerFormTest, ASecondInstanceIsToldAndEnds) {
+  SingleInstance first("trelmsrv", dir.path());
+  ASSERT_FALSE(first.AlreadyRunning());
+  WriteConfig(port);
+  EXPECT_EQ(RunServer(Options()), 0);
+  ASSERT_EQ(boxes.TextsUtf8(), std::vector<std::string>{"Приложение уже запущено"});
+  EXPECT_EQ(boxes.Asked()[0].icon, MbIcon::Information);
+  // It never listened.
+  LoopbackClient client(port);
+  EXPECT_FALSE(client.connected());
+}
+
+TEST_F(ServerFormTest, PortZeroEndsTheProgramQuietlyAndKeepsTheQueueFiles) {
+  WriteConfig(0);
+  ASSERT_TRUE(WriteMessageFile(dir.File(kOutgoingQueueFile), std::vector<packet>{MessagePacket("+7001", "kept")}));
+  EXPECT_EQ(RunServer(Options()), 0);
+  EXPECT_TRUE(boxes.Asked().empty());
+  EXPECT_EQ(ReadMessageFile(dir.File(kOutgoingQueueFile)).size(), 1u);
+}
+
+// A terminate signal runs the same close as "Выход": the queue is saved.
+TEST_F(ServerFormTest, ATerminateSignalSavesTheQueues) {
+  WriteConfig(port);
+  std::thread client([&] {
+    std::unique_ptr<LoopbackClient> c;
+    ASSERT_TRUE(WaitUntil([&] {
+      c = std::make_unique<LoopbackClient>(port);
+      return c->connected();
+    }));
+    ASSERT_TRUE(c->Send(MessagePacket("+7001", "saved on terminate")));
+    c->ShutdownWrite();
+    ASSERT_TRUE(c->BytesUntilClosed());  // the server has taken the packet
+    ::kill(::getpid(), SIGTERM);
+  });
+  EXPECT_EQ(RunServer(Options()), 0);
+  client.join();
+  const auto saved = ReadMessageFile(dir.File(kOutgoingQueueFile));
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].text(), "saved on terminate");
+}
+
+}  // namespace
