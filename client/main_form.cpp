@@ -119,6 +119,13 @@ class TMainForm::Hooks : public ReceiveHooks {
     });
   }
 
+  void ShowWarning(std::string_view text) override {
+    calls_.Run([text = std::string(text)](UiCalls::Finish finish) {
+      MessageBox(text, Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
+      finish();
+    });
+  }
+
  private:
   TMainForm& form_;
   UiCalls& calls_;

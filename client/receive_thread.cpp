@@ -19,8 +19,14 @@ void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, 
                         ReceiveHooks& hooks) {
   switch (p.type()) {
     case kPacketMessage: {
-      std::lock_guard guard(InboxLock());
-      AppendMessageFile(PathJoin(hooks.AppDir(), "inbox.db"), std::span(&p, 1));
+      const std::string inbox = PathJoin(hooks.AppDir(), "inbox.db");
+      bool stored;
+      {
+        std::lock_guard guard(InboxLock());
+        stored = AppendMessageFile(inbox, std::span(&p, 1));
+      }
+      // The server has let go of the message: say so rather than lose it unseen.
+      if (!stored) hooks.ShowWarning(Ansi("Не удалось записать файл ") + inbox);
       break;
     }
     case kPacketLogin:

@@ -33,6 +33,9 @@ class ReceiveHooks {
   // A message box captioned with the server address; returns once it is closed
   // and the status line shows the current connection state.
   virtual void ShowConnectionMessage(std::string_view text) = 0;
+  // A warning ("Предупреждение") the user must see, e.g. a message that could
+  // not be stored; returns once it is closed.
+  virtual void ShowWarning(std::string_view text) = 0;
 };
 
 // Acts on one verified packet from the server: 1 is appended to inbox.db,

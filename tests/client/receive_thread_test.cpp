@@ -43,6 +43,8 @@ class FakeUser : public ReceiveHooks {
     changed_.notify_all();
   }
 
+  void ShowWarning(std::string_view text) override { ShowConnectionMessage(text); }
+
   void QueueAnswer(std::optional<LoginAnswer> answer) {
     std::lock_guard guard(lock_);
     answers_.push_back(std::move(answer));
@@ -112,6 +114,14 @@ TEST_F(ReceiveThreadTest, InboxGrowsAfterTheRecordsAlreadyThere) {
   peer.Close();
   ASSERT_TRUE(user.WaitForMessages(1));
   EXPECT_EQ(ReadMessageFile(Inbox()), (std::vector<packet>{old, fresh}));
+}
+
+TEST_F(ReceiveThreadTest, MessageThatCannotBeStoredIsReported) {
+  std::filesystem::create_directory(Inbox());  // in the way of the file
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketMessage, "+7", "nowhere to go")));
+  ASSERT_TRUE(user.WaitForMessages(1));
+  EXPECT_EQ(user.Messages(), std::vector<std::string>{"Не удалось записать файл " + Inbox()});
+  EXPECT_TRUE(client.connected()) << "the connection carries on";
 }
 
 TEST_F(ReceiveThreadTest, LoginPromptIsAnsweredWithNameCutTo24AndPasswordAsTyped) {
