@@ -159,6 +159,7 @@ class TMainForm : public QMainWindow {
   void FormCreate();
   void FormClose();
   void Highlight(QToolButton* button);
+  static void SetTextColour(QToolButton* button, const QColor& colour);
   // Connects to ServerIP; a receive thread on success, else "Сервер не отвечает".
   void ConnectOrWarn();
   // Ends the receive threads: nothing may wait on this window after it is gone.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <filesystem>
 #include <QPushButton>
 #include <QToolButton>
 #include <QValidator>
@@ -189,6 +190,16 @@ TEST_F(SettingsTest, SavingWithTheServerDownSaysSoAndShowsDisconnected) {
   EXPECT_EQ(boxes.Asked()[0].caption, "127.0.0.1");
   EXPECT_EQ(ReadClientConfig(dir.path()).port, freePort) << "saved before connecting";
   EXPECT_EQ(form->CurrentStatusLine().text, "Не подключен");
+}
+
+TEST_F(SettingsTest, SettingsThatCannotBeWrittenAreReported) {
+  const std::string path = ClientConfigPath(dir.path());
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);  // in the way of the file
+  RunSettings([&](TConfigForm* d) { d->btnSave->click(); });
+  ASSERT_GE(boxes.Asked().size(), 1u);
+  EXPECT_EQ(boxes.TextsUtf8()[0], "Не удалось записать файл " + path);
+  EXPECT_TRUE(server.Accept().valid()) << "the new settings are used all the same";
 }
 
 TEST(SettingsWithHostName, DialogDoesNotOpenAndTheErrorIsShown) {
