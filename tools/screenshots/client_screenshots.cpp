@@ -87,6 +87,11 @@ int main(int argc, char** argv) {
   form.actSearch->trigger();
   form.qmOutBoxClick();
   Save(&form, out + "/main-outbox.png");
+  // Back to the contacts after the window grew while they were hidden.
+  form.resize(820, 560);
+  form.qmContactsClick();
+  Save(&form, out + "/main-contacts-resized.png");
+  form.resize(696, 478);
 
   TConfigForm config(&form);
   config.RemotePort->setText(QString::number(port));
