@@ -16,7 +16,7 @@ class OctetValidator : public QValidator {
     if (input.isEmpty()) return Acceptable;
     if (input.size() > 3) return Invalid;
     for (QChar c : input)
-      if (!c.isDigit() || c.unicode() > '9') return Invalid;
+      if (c < u'0' || c > u'9') return Invalid;
     return input.toInt() <= 255 ? Acceptable : Invalid;
   }
 };
