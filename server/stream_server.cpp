@@ -18,7 +18,7 @@ void NetCleanup() { netStarted.store(false); }
 
 void ReportLastError() {
   const int error = errno;
-  MessageBox(SysErrorMessage(error), Ansi("Ошибка"), MbButtons::Ok, MbIcon::Error);
+  MessageBox(SysErrorMessage(error), Ansi("Ошибка"), MbButtons::Ok, MbIcon::None);
 }
 
 stream_server::stream_server(std::int32_t backlog_) : backlog(backlog_) {

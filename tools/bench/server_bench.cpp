@@ -1,0 +1,122 @@
+// The server's client service under load: 100 clients each hand in 1,000 messages
+// over loopback TCP at once; then the close writes the 100,000 queued packets.
+// Prints packets per second into the outgoing queue, the resident memory, and the
+// time the close takes beyond its fixed wait. Not a test: figures go in README.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "protocol/packet_io.h"
+#include "server/queue_file.h"
+#include "server/server_core.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kClients = 100;
+constexpr int kPerClient = 1000;
+constexpr int kCloseWaitMs = 2000;
+
+int FreePort() {
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(s);
+  return ntohs(a.sin_port);
+}
+
+int Connect(int port) {
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    std::perror("connect");
+    std::exit(1);
+  }
+  return s;
+}
+
+long ResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+}  // namespace
+
+int main() {
+  const auto dir = std::filesystem::temp_directory_path() / ("trelm-server-bench-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const long rssBefore = ResidentKiB();
+
+  ServerCore core(dir.string());
+  core.set_close_wait_ms(kCloseWaitMs);
+  ServerConfig config;
+  config.EthernetPort = FreePort();
+  config.UCNT = kClients;  // all clients connect at once
+  if (!core.Start(config)) return 1;
+
+  // Connect everyone first, so the timing covers handing in, not connecting.
+  std::vector<int> sockets;
+  for (int i = 0; i < kClients; ++i) sockets.push_back(Connect(static_cast<int>(config.EthernetPort)));
+
+  std::atomic<bool> go{false};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < kClients; ++c) {
+    clients.emplace_back([&, c] {
+      packet p;
+      PacketInit(p);
+      p.set_type(kPacketMessage);
+      PacketSetNumber(p, "+7916" + std::to_string(1000000 + c));
+      PacketSetDate(p, "09.12.2026 21:16:07");
+      while (!go.load()) std::this_thread::yield();
+      for (int i = 0; i < kPerClient; ++i) {
+        PacketSetText(p, "message " + std::to_string(i) + " of client " + std::to_string(c));
+        if (!SendPacket(sockets[static_cast<std::size_t>(c)], p)) std::exit(2);
+      }
+    });
+  }
+
+  const auto start = Clock::now();
+  go.store(true);
+  const std::size_t total = static_cast<std::size_t>(kClients) * kPerClient;
+  while (core.state().OutgoingCount() < total) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  const auto accepted = Clock::now() - start;
+  for (auto& t : clients) t.join();
+  const long rssLoaded = ResidentKiB();
+
+  const auto closeStart = Clock::now();
+  core.Close();
+  const auto closeTook = Clock::now() - closeStart;
+  for (int s : sockets) ::close(s);
+
+  const auto saved = std::filesystem::file_size(dir / kOutgoingQueueFile);
+  std::printf("clients: %d, packets each: %d, packets in OutgoingQueue: %zu\n", kClients, kPerClient, total);
+  std::printf("accepted in %.0f ms: %.0f packets/s\n", Ms(accepted), total / (Ms(accepted) / 1000.0));
+  std::printf("resident memory: %ld KiB before start, %ld KiB with %zu packets queued\n", rssBefore, rssLoaded,
+              total);
+  std::printf("close: %.0f ms in all, %.0f ms beyond the %d ms wait; inbox.db %ju bytes\n", Ms(closeTook),
+              Ms(closeTook) - kCloseWaitMs, kCloseWaitMs, static_cast<std::uintmax_t>(saved));
+  std::filesystem::remove_all(dir);
+  return saved == total * kPacketSize ? 0 : 3;
+}
