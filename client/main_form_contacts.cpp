@@ -26,11 +26,7 @@ void WarnNotSaved(const std::string& path) {
   MessageBox(Ansi("Не удалось записать файл ") + path, Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
 }
 
-struct ContactInput {
-  std::string name, number, group;
-};
-
-ContactInput InputOf(const TEditForm& form) {
+Contact InputOf(const TEditForm& form) {
   return {ToAnsi(form.NameEdit->text()), ToAnsi(form.NumEdit->text()), ToAnsi(form.GroupSelect->currentText())};
 }
 
@@ -48,7 +44,7 @@ void TMainForm::actContactAddExecute() {
   LoadGroupNames(AppDir, form->GroupSelect);
   form->setWindowTitle(QStringLiteral("Создать новый"));
   if (form->exec() != QDialog::Accepted) return;
-  ContactInput in = InputOf(*form);
+  Contact in = InputOf(*form);
   form.reset();
   if (auto w = CheckContactInput(in.name, in.number)) return Warn(*w);
   // Without a group the contact goes to "нет"; the edit command's "Нет" is the same section.
@@ -70,7 +66,7 @@ void TMainForm::actContactEditExecute() {
   form->FillFields(FromAnsi(old.name), FromAnsi(old.number), FromAnsi(old.group));
   LoadGroupNames(AppDir, form->GroupSelect);
   if (form->exec() != QDialog::Accepted) return;
-  ContactInput in = InputOf(*form);
+  Contact in = InputOf(*form);
   form.reset();
   if (auto w = CheckContactInput(in.name, in.number)) return Warn(*w);
 
@@ -79,7 +75,7 @@ void TMainForm::actContactEditExecute() {
   QTreeWidgetItem* row = ContactsList->Row(index);
   if (!SameContact(row, old)) row = nullptr;
   if (in.group.empty()) in.group = Ansi("Нет");
-  if (!ReplaceContact(AppDir, old, Contact{in.name, in.number, in.group}))
+  if (!ReplaceContact(AppDir, old, in))
     return WarnNotSaved(AddressBookPath(AppDir));
   if (row) {
     row->setText(kColName, FromAnsi(in.name));
