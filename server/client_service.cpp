@@ -38,7 +38,8 @@ void ClientService::AcceptThread() {
     }
     // Out of descriptors, or the listener closed: rest, unless stopping.
     std::unique_lock guard(restLock_);
-    restEnded_.wait_for(guard, std::chrono::milliseconds(config_.Timeout), [this] { return stopped_; });
+    const auto rest = std::chrono::milliseconds(std::max(0L, config_.Timeout));
+    restEnded_.wait_for(guard, rest, [this] { return stopped_; });
   }
 }
 
