@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
@@ -29,33 +30,45 @@ namespace {
 using Texts = std::vector<std::string>;
 
 // Runs `act` on the modal dialog of type D once it shows, then closes it with
-// `accept`. Records whether such a dialog showed at all.
+// `accept`. Records whether such a dialog showed at all; nothing is left
+// pending once the driver is gone.
 template <class D>
 class DialogDriver {
  public:
   DialogDriver(std::function<void(D&)> act, bool accept) {
-    QTimer::singleShot(0, [this, act, accept] {
+    timer_.setSingleShot(true);
+    QObject::connect(&timer_, &QTimer::timeout, [this, act, accept] {
       auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
       if (!dialog) return;
       shown = true;
       if (act) act(*dialog);
       accept ? dialog->accept() : dialog->reject();
     });
+    timer_.start(0);
   }
   bool shown = false;
+
+ private:
+  QTimer timer_;
 };
 
 // Closes any modal dialog that shows: for commands that must not open one.
-struct NoDialogExpected {
+class NoDialogExpected {
+ public:
   NoDialogExpected() {
-    QTimer::singleShot(0, [this] {
+    timer_.setSingleShot(true);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
       if (QWidget* w = QApplication::activeModalWidget()) {
         shown = true;
         w->close();
       }
     });
+    timer_.start(0);
   }
   bool shown = false;
+
+ private:
+  QTimer timer_;
 };
 
 std::vector<std::string> Rows(const TReportList* list) {
@@ -160,6 +173,22 @@ TEST_F(ContactCommands, AddWithoutGroupAndEditClearingTheGroupShareOneSection) {
   EXPECT_EQ(StoredRows(dir.path()), (Texts{"Bob|8800|Work", "Ann|111|нет", "Иван|+79161234567|нет"}));
   EXPECT_EQ(StoredGroups(dir.path()), (Texts{"Work", "нет"}));
   EXPECT_TRUE(answers.Asked().empty());
+}
+
+TEST_F(ContactCommands, DoubleClickAndABareAreaClickEditTheSelectedContact) {
+  Select(1);
+  QString shown;
+  DialogDriver<TEditForm> byDoubleClick([&](TEditForm& f) { shown = f.NameEdit->text(); }, false);
+  emit form->ContactsList->itemDoubleClicked(form->ContactsList->Row(1), 0);
+  EXPECT_EQ(shown, "Bob");
+
+  // A point where the client area has no child of its own.
+  shown.clear();
+  DialogDriver<TEditForm> byBareArea([&](TEditForm& f) { shown = f.NameEdit->text(); }, false);
+  const QPointF bare(-1, -1);
+  QMouseEvent release(QEvent::MouseButtonRelease, bare, bare, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(form->centralWidget(), &release);
+  EXPECT_EQ(shown, "Bob");
 }
 
 TEST_F(ContactCommands, AddingAKnownNumberReplacesTheNameInTheFileOnly) {
