@@ -1,9 +1,11 @@
 #include "client/edit_form.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 namespace {
 
@@ -20,31 +22,37 @@ QLabel* LabelLeftOf(QWidget* parent, const QString& text, const QWidget* edit) {
 TEditForm::TEditForm(QWidget* owner) : QDialog(owner) {
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  setFixedSize(391, 112);
+
+  const QString nameLabel = QStringLiteral("Имя абонента :");
+  const QString numberLabel = QStringLiteral("Номер абонента/группа :");
+  // 391 x 112 with the labels in 134 pixels; a wider font widens the label
+  // column rather than cutting the labels off.
+  const int left = std::max(134, fontMetrics().horizontalAdvance(numberLabel) + 16);
+  setFixedSize(left + 257, 112);
 
   NameEdit = new QLineEdit(this);
   NameEdit->setObjectName("NameEdit");
-  NameEdit->setGeometry(134, 12, 249, 22);
-  LabelLeftOf(this, QStringLiteral("Имя абонента :"), NameEdit);
+  NameEdit->setGeometry(left, 12, 249, 22);
+  LabelLeftOf(this, nameLabel, NameEdit);
 
   NumEdit = new QLineEdit(this);
   NumEdit->setObjectName("NumEdit");
-  NumEdit->setGeometry(134, 42, 121, 22);
-  LabelLeftOf(this, QStringLiteral("Номер абонента/группа :"), NumEdit);
+  NumEdit->setGeometry(left, 42, 121, 22);
+  LabelLeftOf(this, numberLabel, NumEdit);
 
   GroupSelect = new QComboBox(this);
   GroupSelect->setObjectName("GroupSelect");
   GroupSelect->setEditable(true);
   GroupSelect->setInsertPolicy(QComboBox::NoInsert);
-  GroupSelect->setGeometry(262, 42, 121, 22);
+  GroupSelect->setGeometry(left + 128, 42, 121, 22);
 
   okBtn = new QPushButton(QStringLiteral("Применить"), this);
   okBtn->setObjectName("okBtn");
-  okBtn->setGeometry(134, 78, 121, 25);
+  okBtn->setGeometry(left, 78, 121, 25);
   okBtn->setDefault(true);
   noBtn = new QPushButton(QStringLiteral("Отмена"), this);
   noBtn->setObjectName("noBtn");
-  noBtn->setGeometry(262, 78, 121, 25);
+  noBtn->setGeometry(left + 128, 78, 121, 25);
 
   connect(okBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(noBtn, &QPushButton::clicked, this, &QDialog::reject);

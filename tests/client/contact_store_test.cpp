@@ -90,6 +90,7 @@ TEST_F(ContactStore, FiltersByNamePrefixAnyCaseAndByGroupAsTyped) {
   Write("Работа", "5", "И");
   Write("Work", "6", "Ivy");
   Write("Work", "7", "iVAN");
+  Write("Work", "8", "Ёлкин");
 
   struct Case { const char* name; const char* group; Texts rows; };
   const Case cases[] = {
@@ -97,11 +98,12 @@ TEST_F(ContactStore, FiltersByNamePrefixAnyCaseAndByGroupAsTyped) {
       {"иВ", "", {"Иван|1|Друзья", "иванов|3|Работа", "ИВЛЕВ|4|Работа"}},
       {"iv", "", {"Ivy|6|Work", "iVAN|7|Work"}},
       {"Ив", "работа", {"иванов|3|работа", "ИВЛЕВ|4|работа"}},
-      {"", "WORK", {"Ivy|6|WORK", "iVAN|7|WORK"}},
+      {"", "WORK", {"Ivy|6|WORK", "iVAN|7|WORK", "Ёлкин|8|WORK"}},
+      {"ёЛ", "", {"Ёлкин|8|Work"}},
       {"Ивановы", "", {}},  // longer than every name
       {"", "Семья", {}},     // no such group
       {"", "", {"Иван|1|Друзья", "Игорь|2|Друзья", "иванов|3|Работа", "ИВЛЕВ|4|Работа", "И|5|Работа",
-                "Ivy|6|Work", "iVAN|7|Work"}},
+                "Ivy|6|Work", "iVAN|7|Work", "Ёлкин|8|Work"}},
   };
   for (const auto& c : cases) EXPECT_EQ(Find(c.name, c.group), c.rows) << c.name << " / " << c.group;
 }
