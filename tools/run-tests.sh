@@ -10,10 +10,27 @@ bash tools/setup.sh
 
 jobs=$(nproc)
 status=0
+passed=0
+failed=0
 
 run_suite() {  # dir, ctest args...
   local dir=$1; shift
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@") || status=1
+  local log
+  log=$(mktemp)
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@") 2>&1 | tee "$log" || status=1
+  # "97% tests passed, 2 tests failed out of 60"
+  local line
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
+  if [ -n "$line" ]; then
+    local bad all
+    bad=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+)/\1/' <<<"$line")
+    all=$(sed -E 's/.* out of ([0-9]+)/\1/' <<<"$line")
+    passed=$((passed + all - bad))
+    failed=$((failed + bad))
+  else
+    status=1
+  fi
+  rm -f "$log"
 }
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELM_WERROR=ON >/dev/null
@@ -29,7 +46,8 @@ cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_suite build-tsan -L noqt
 
 # The PDU parser under libFuzzer (clang, its own build folder), for about a minute.
-bash tools/fuzz/run-pdu-fuzz.sh || status=1
+if bash tools/fuzz/run-pdu-fuzz.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 
 if [ $status -ne 0 ]; then echo "Some tests failed."; fi
+echo "All builds: $passed passed, $failed failed"
 exit $status

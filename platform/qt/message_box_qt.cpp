@@ -37,7 +37,11 @@ MbResult ShowBox(const MessageBoxRequest& r) {
 
 }  // namespace
 
-void InstallQtMessageBoxes() {
+void InstallQtMessageBoxes(bool dialogsWhenOffscreen) {
+  if (!dialogsWhenOffscreen && QGuiApplication::platformName() == QLatin1String("offscreen")) {
+    SetMessageBoxHandler({});
+    return;
+  }
   SetMessageBoxHandler([](const MessageBoxRequest& r) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread()) return ShowBox(r);

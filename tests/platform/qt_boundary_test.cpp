@@ -40,7 +40,7 @@ void AnswerNextBox(QMessageBox::StandardButton button) {
 
 TEST(QtMessageBoxes, ShownOnTheUiThreadWhenAskedFromAnother) {
   const MessageBoxHandler previous = SetMessageBoxHandler({});
-  InstallQtMessageBoxes();
+  InstallQtMessageBoxes(/*dialogsWhenOffscreen=*/true);
   AnswerNextBox(QMessageBox::No);
   auto answer = std::async(std::launch::async, [] {
     return MessageBox(Ansi("Удалить?"), Ansi("Предупреждение"), MbButtons::YesNo, MbIcon::Question);
@@ -51,6 +51,14 @@ TEST(QtMessageBoxes, ShownOnTheUiThreadWhenAskedFromAnother) {
 
   AnswerNextBox(QMessageBox::Ok);
   EXPECT_EQ(MessageBox("on the UI thread", "caption"), MbResult::Ok);
+  SetMessageBoxHandler(previous);
+}
+
+TEST(QtMessageBoxes, OffscreenWithoutDialogsAnswersWithTheFirstButton) {
+  const MessageBoxHandler previous = SetMessageBoxHandler({});
+  InstallQtMessageBoxes();  // tests run offscreen: no dialog that nobody could close
+  EXPECT_EQ(MessageBox(Ansi("Приложение уже запущено"), "Trelm SMS Server"), MbResult::Ok);
+  EXPECT_EQ(MessageBox("?", "caption", MbButtons::YesNo), MbResult::Yes);
   SetMessageBoxHandler(previous);
 }
 
