@@ -89,7 +89,7 @@ void TMainForm::actContactRemoveExecute() {
   if (!row) return;
   const Contact c = ContactOfRow(row);
   const std::string question = Ansi("Удалить запись ") + "\"" + c.name + "\"" + Ansi(" из списка контактов");
-  if (MessageBox(question, Ansi("Подтверждение"), MbButtons::OkCancel, MbIcon::Question) != MbResult::Ok) return;
+  if (MessageBox(question, Ansi("Подтверждение"), MbButtons::OkNo, MbIcon::Question) != MbResult::Ok) return;
   if (!DeleteContact(AppDir, c.group, c.number)) return WarnNotSaved(AddressBookPath(AppDir));
   delete row;
 }

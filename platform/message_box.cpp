@@ -18,7 +18,7 @@ MessageBoxHandler& Handler() {
 }
 
 MbResult FirstButton(MbButtons buttons) {
-  return buttons == MbButtons::Ok || buttons == MbButtons::OkCancel ? MbResult::Ok : MbResult::Yes;
+  return buttons == MbButtons::YesNo || buttons == MbButtons::YesNoCancel ? MbResult::Yes : MbResult::Ok;
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-enum class MbButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MbButtons { Ok, OkCancel, OkNo, YesNo, YesNoCancel };
 enum class MbIcon { None, Information, Warning, Error, Question };
 enum class MbResult { Ok, Cancel, Yes, No };
 

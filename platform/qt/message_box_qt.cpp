@@ -23,15 +23,20 @@ MbResult ShowBox(const MessageBoxRequest& r) {
   switch (r.buttons) {
     case MbButtons::Ok: buttons = QMessageBox::Ok; break;
     case MbButtons::OkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case MbButtons::OkNo: buttons = QMessageBox::Ok | QMessageBox::No; break;
     case MbButtons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
     case MbButtons::YesNoCancel: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
   }
   QMessageBox box(icon, FromAnsi(r.caption), FromAnsi(r.text), buttons, QApplication::activeWindow());
   switch (box.exec()) {
+    case QMessageBox::Ok: return MbResult::Ok;
     case QMessageBox::Yes: return MbResult::Yes;
     case QMessageBox::No: return MbResult::No;
     case QMessageBox::Cancel: return MbResult::Cancel;
-    default: return r.buttons == MbButtons::YesNo ? MbResult::No : MbResult::Ok;
+    // Closed without a button: the box's way out.
+    default:
+      if (r.buttons == MbButtons::Ok) return MbResult::Ok;
+      return r.buttons == MbButtons::YesNo || r.buttons == MbButtons::OkNo ? MbResult::No : MbResult::Cancel;
   }
 }
 

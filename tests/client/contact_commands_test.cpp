@@ -244,10 +244,11 @@ TEST_F(ContactCommands, CancelAndNoSelectionChangeNothing) {
 
 TEST_F(ContactCommands, RemoveAsksFirstAndLeavesTheEmptyGroupUntilAFullListing) {
   Select(1);
-  answers.SetAnswer(MbResult::Cancel);
+  answers.SetAnswer(MbResult::No);
   form->actContactRemoveExecute();
   ASSERT_EQ(answers.Asked().size(), 1u);
   EXPECT_EQ(answers.TextsUtf8()[0], "Удалить запись \"Bob\" из списка контактов");
+  EXPECT_EQ(answers.Asked()[0].buttons, MbButtons::OkNo);
   EXPECT_EQ(form->ContactsList->RowCount(), 2);
 
   answers.SetAnswer(MbResult::Ok);

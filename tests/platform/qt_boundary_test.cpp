@@ -51,6 +51,10 @@ TEST(QtMessageBoxes, ShownOnTheUiThreadWhenAskedFromAnother) {
 
   AnswerNextBox(QMessageBox::Ok);
   EXPECT_EQ(MessageBox("on the UI thread", "caption"), MbResult::Ok);
+  AnswerNextBox(QMessageBox::Ok);
+  EXPECT_EQ(MessageBox("remove?", "caption", MbButtons::OkNo), MbResult::Ok);
+  AnswerNextBox(QMessageBox::No);
+  EXPECT_EQ(MessageBox("remove?", "caption", MbButtons::OkNo), MbResult::No);
   SetMessageBoxHandler(previous);
 }
 
