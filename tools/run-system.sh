@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 bash tools/setup.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)"
+cmake --build build -j "$(nproc)" --target trelmsrv trelmcli
 
 RUN=run
 mkdir -p "$RUN"
@@ -22,11 +22,11 @@ fi
 
 started=()
 if [ -x "$RUN/trelmsrv" ]; then
-  (cd "$RUN" && ./trelmsrv) & started+=($!)
+  (cd "$RUN" && exec ./trelmsrv) & started+=($!)
   echo "trelmsrv started in $RUN (pid ${started[-1]})"
 fi
 if [ -x "$RUN/trelmcli" ]; then
-  (cd "$RUN" && ./trelmcli) & started+=($!)
+  (cd "$RUN" && exec ./trelmcli) & started+=($!)
   echo "trelmcli started in $RUN (pid ${started[-1]})"
 fi
 if [ ${#started[@]} -eq 0 ]; then
