@@ -17,7 +17,7 @@
 #include "server/check_user.h"
 #include "server/server_core.h"
 #include "tests/client/loopback_server.h"
-#include "tests/client/qt_wait.h"
+#include "tests/support/qt_wait.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
 #include "tests/support/temp_dir.h"

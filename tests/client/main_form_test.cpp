@@ -19,7 +19,7 @@
 #include "platform/file_io.h"
 #include "protocol/message_file.h"
 #include "tests/client/loopback_server.h"
-#include "tests/client/qt_wait.h"
+#include "tests/support/qt_wait.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
 #include "tests/support/temp_dir.h"

@@ -12,6 +12,7 @@
 #include "platform/qt/message_box_qt.h"
 #include "platform/qt/qt_text.h"
 #include "tests/support/qt_print.h"
+#include "tests/support/qt_wait.h"
 
 namespace {
 
@@ -25,23 +26,17 @@ TEST(QtText, ConvertsAtTheBoundary) {
   }
 }
 
-// Presses `button` on the next message box that appears.
-void AnswerNextBox(QMessageBox::StandardButton button) {
-  auto* timer = new QTimer(qApp);
-  QObject::connect(timer, &QTimer::timeout, [timer, button] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      box->button(button)->click();
-    }
+// Presses `button` on the next message box that appears, while the watcher lives.
+std::unique_ptr<QTimer> AnswerNextBox(QMessageBox::StandardButton button) {
+  return OnNextModal([button](QWidget* modal) {
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(button)->click();
   });
-  timer->start(10);
 }
 
 TEST(QtMessageBoxes, ShownOnTheUiThreadWhenAskedFromAnother) {
   const MessageBoxHandler previous = SetMessageBoxHandler({});
   InstallQtMessageBoxes(/*dialogsWhenOffscreen=*/true);
-  AnswerNextBox(QMessageBox::No);
+  auto watcher = AnswerNextBox(QMessageBox::No);
   auto answer = std::async(std::launch::async, [] {
     return MessageBox(Ansi("Удалить?"), Ansi("Предупреждение"), MbButtons::YesNo, MbIcon::Question);
   });
@@ -49,11 +44,11 @@ TEST(QtMessageBoxes, ShownOnTheUiThreadWhenAskedFromAnother) {
     QApplication::processEvents(QEventLoop::AllEvents, 50);
   EXPECT_EQ(answer.get(), MbResult::No);
 
-  AnswerNextBox(QMessageBox::Ok);
+  watcher = AnswerNextBox(QMessageBox::Ok);
   EXPECT_EQ(MessageBox("on the UI thread", "caption"), MbResult::Ok);
-  AnswerNextBox(QMessageBox::Ok);
+  watcher = AnswerNextBox(QMessageBox::Ok);
   EXPECT_EQ(MessageBox("remove?", "caption", MbButtons::OkNo), MbResult::Ok);
-  AnswerNextBox(QMessageBox::No);
+  watcher = AnswerNextBox(QMessageBox::No);
   EXPECT_EQ(MessageBox("remove?", "caption", MbButtons::OkNo), MbResult::No);
   SetMessageBoxHandler(previous);
 }

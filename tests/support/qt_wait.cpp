@@ -1,4 +1,4 @@
-#include "tests/client/qt_wait.h"
+#include "tests/support/qt_wait.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
