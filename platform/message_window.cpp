@@ -345,7 +345,7 @@ std::intptr_t DispatchWindowMessage(const WindowMessage& message) {
 void ProcessWindowMessages() {
   WindowMessage m;
   while (PeekWindowMessage(m)) {
-    if (m.message == kQuitMessage && m.window == 0) {
+    if (m.message == kQuitMessage) {  // even one posted to a window
       PostQuitRequest(static_cast<int>(m.wparam));
       return;
     }

@@ -8,9 +8,10 @@
 // 0 when nothing was waiting.
 std::uint32_t SafeYield();
 
-// Waits `ticks` ticks, with Yield stepping the message loop on every pass and
-// stopping early at a quit request. Returns the last SafeYield result.
+// Waits `ticks` ticks asleep. With Yield it wakes for each message of the
+// calling thread, dispatches it and stops early at a quit request. Returns the
+// last SafeYield result.
 std::uint32_t DelayTicks(std::int32_t ticks, bool yield);
 
-// Busy-waits `msecs` milliseconds of the layer's clock; returns msecs.
+// Sleeps `msecs` milliseconds of the layer's clock; returns msecs.
 std::uint32_t DelayMS(std::uint32_t msecs);

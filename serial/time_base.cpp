@@ -11,18 +11,24 @@ std::uint32_t SystemClock() {
       std::chrono::duration_cast<std::chrono::milliseconds>(since_start).count());
 }
 
+void SystemPass(std::uint32_t ms, AdWait wait) { wait(std::chrono::milliseconds(ms)); }
+
 std::atomic<AdClock> g_clock{&SystemClock};
+std::atomic<AdPass> g_pass{&SystemPass};
 
 constexpr std::int64_t kClockPeriodMs = std::int64_t{1} << 32;
 
-// The ticks since the timer's start. A current tick below the start tick means
-// the millisecond clock wrapped in between: the tick is then counted on from
-// where the clock left off.
-std::int64_t Elapsed(const EventTimer& timer) {
+// The current millisecond on the timer's scale. A current tick below the start
+// tick means the millisecond clock wrapped in between: the time is then counted
+// on from where the clock left off.
+std::int64_t NowMs(const EventTimer& timer) {
   const std::uint32_t ms = AdTimeGetTime();
-  std::int64_t now = ms / kTickMs;
-  if (now < timer.StartTicks) now = (kClockPeriodMs + ms) / kTickMs;
-  return now - timer.StartTicks;
+  if (std::int64_t{ms / kTickMs} < timer.StartTicks) return kClockPeriodMs + ms;
+  return ms;
+}
+
+std::int64_t Elapsed(const EventTimer& timer) {
+  return NowMs(timer) / kTickMs - timer.StartTicks;
 }
 
 std::int64_t Length(const EventTimer& timer) {
@@ -33,7 +39,12 @@ std::int64_t Length(const EventTimer& timer) {
 
 std::uint32_t AdTimeGetTime() { return g_clock.load()(); }
 
-void SetAdClock(AdClock clock) { g_clock.store(clock != nullptr ? clock : &SystemClock); }
+void SetAdClock(AdClock clock, AdPass pass) {
+  g_pass.store(clock != nullptr && pass != nullptr ? pass : &SystemPass);
+  g_clock.store(clock != nullptr ? clock : &SystemClock);
+}
+
+void AdPassTime(std::uint32_t ms, AdWait wait) { g_pass.load()(ms, wait); }
 
 // Products in 64 bits: exact for every argument, not only the small ones.
 std::int32_t Ticks2Secs(std::int32_t ticks) {
@@ -67,6 +78,12 @@ std::int32_t ElapsedTimeInSecs(const EventTimer& timer) { return Ticks2Secs(Elap
 std::int32_t RemainingTime(const EventTimer& timer) {
   const std::int64_t left = Length(timer) - Elapsed(timer);
   return left > 0 ? static_cast<std::int32_t>(left) : 0;
+}
+
+std::uint32_t MSecsToExpiry(const EventTimer& timer) {
+  // Expired from the first millisecond of the tick after the expiry tick.
+  const std::int64_t left = (std::int64_t{timer.ExpireTicks} + 1) * kTickMs - NowMs(timer);
+  return left > 0 ? static_cast<std::uint32_t>(left) : 0;
 }
 
 std::int32_t RemainingTimeInSecs(const EventTimer& timer) {

@@ -196,6 +196,13 @@ TEST(MessageWindow, QuitRequestComesAfterQueuedMessagesAndCanBePutBack) {
   ASSERT_TRUE(PeekWindowMessage(m));
   EXPECT_EQ(m.message, kQuitMessage);
   EXPECT_FALSE(PeekWindowMessage(m));
+  // One posted to a window is no message for it: it becomes the thread's quit request.
+  PostWindowMessage(w, kQuitMessage, 5, 0);
+  ProcessWindowMessages();
+  ASSERT_TRUE(PeekWindowMessage(m));
+  EXPECT_EQ(m.message, kQuitMessage);
+  EXPECT_EQ(m.window, 0u);
+  EXPECT_EQ(m.wparam, 5u);
   DestroyMessageWindow(w);
 }
 

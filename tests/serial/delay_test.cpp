@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "platform/message_window.h"
@@ -28,7 +29,12 @@ TEST(SafeYield, DispatchesOneMessageAndReportsItsNumberAndWindow) {
   DestroyMessageWindow(w);
 }
 
-TEST(SafeYield, PutsTheQuitRequestBack) {
+TEST(SafeYield, PutsTheQuitRequestBackEvenOneNamingAWindow) {
+  int calls = 0;
+  const WindowHandle w = CreateMessageWindow([&](WindowHandle, std::uint32_t, auto, auto) {
+    ++calls;
+    return std::intptr_t{0};
+  });
   PostQuitRequest(4);
   EXPECT_EQ(SafeYield(), 18u);
   EXPECT_EQ(SafeYield(), 18u);
@@ -36,6 +42,15 @@ TEST(SafeYield, PutsTheQuitRequestBack) {
   ASSERT_TRUE(PeekWindowMessage(m));
   EXPECT_EQ(m.message, kQuitMessage);
   EXPECT_EQ(m.wparam, 4u);
+
+  PostWindowMessage(w, kQuitMessage, 7, 0);
+  EXPECT_EQ(SafeYield(), kQuitMessage | ((w & 0xFFFFu) << 16));
+  EXPECT_EQ(calls, 0);
+  ASSERT_TRUE(PeekWindowMessage(m));
+  EXPECT_EQ(m.message, kQuitMessage);
+  EXPECT_EQ(m.window, 0u);
+  EXPECT_EQ(m.wparam, 7u);
+  DestroyMessageWindow(w);
 }
 
 TEST(SafeYield, ServesAnotherThreadsSendWhileWaiting) {
@@ -69,22 +84,36 @@ TEST_F(DelayTest, NothingToWaitLeavesTheQueueAlone) {
 }
 
 TEST_F(DelayTest, AQuitRequestEndsTheWaitAndStaysPending) {
-  SetMs(1000);  // the clock stands still: only the quit request can end this wait
-  PostQuitRequest(0);
-  EXPECT_EQ(DelayTicks(100, true), 18u);
-  WindowMessage m;
-  ASSERT_TRUE(PeekWindowMessage(m));
-  EXPECT_EQ(m.message, kQuitMessage);
+  const WindowHandle w = CreateMessageWindow(Ignore);
+  for (WindowHandle named : {WindowHandle{0}, w}) {
+    SetMs(1000);  // the clock stands still: only the quit request can end this wait
+    if (named == 0)
+      PostQuitRequest(0);
+    else
+      PostWindowMessage(named, kQuitMessage, 0, 0);
+    EXPECT_EQ(DelayTicks(100, true), 18u) << named;
+    EXPECT_EQ(NowMs(), 1000u) << named;
+    WindowMessage m;
+    ASSERT_TRUE(PeekWindowMessage(m));
+    EXPECT_EQ(m.message, kQuitMessage);
+  }
+  DestroyMessageWindow(w);
 }
 
-TEST_F(DelayTest, WaitsItsTicksAlsoAcrossTheClockWrap) {
-  for (std::uint32_t start : {1000u, 0xFFFFFFFFu - 30u}) {
-    SetMs(start);
-    StepEveryRead(1);
-    EXPECT_EQ(DelayTicks(3, false), 0u);
-    const std::uint32_t waited = NowMs() - start;  // unsigned: across the wrap too
-    EXPECT_GE(waited, 3 * 55u - 55u) << start;
-    EXPECT_LE(waited, 4 * 55u + 2) << start;
+// The clock steps 1 ms on every reading: a wait that polled it would read it
+// a hundred times or more, one that sleeps reads it a few times per wake-up.
+TEST_F(DelayTest, WaitsItsTicksAsleepAlsoAcrossTheClockWrap) {
+  for (bool yield : {false, true}) {
+    for (std::uint32_t start : {1000u, 0xFFFFFFFFu - 30u}) {
+      SetMs(start);
+      StepEveryRead(1);
+      const std::uint32_t reads = Reads();
+      EXPECT_EQ(DelayTicks(3, yield), 0u);
+      const std::uint32_t waited = NowMs() - start;  // unsigned: across the wrap too
+      EXPECT_GE(waited, 3 * 55u - 55u) << start;
+      EXPECT_LE(waited, 4 * 55u + 2) << start;
+      EXPECT_LE(Reads() - reads, 10u) << start;
+    }
   }
 }
 
@@ -96,6 +125,41 @@ TEST_F(DelayTest, DelayMsCountsMillisecondsAcrossTheWrap) {
   const std::uint32_t waited = NowMs() - start;
   EXPECT_GE(waited, 100u);
   EXPECT_LE(waited, 100u + 3 * 7u);
+  EXPECT_LE(Reads(), 5u);
+}
+
+// On the system's clock: the delays really pass their time.
+TEST(Delay, SleepsItsTimeOnTheSystemClock) {
+  const std::uint32_t t0 = AdTimeGetTime();
+  EXPECT_EQ(DelayMS(20), 20u);
+  EXPECT_GE(AdTimeGetTime() - t0, 20u);
+  EventTimer before;
+  NewTimer(before, 2);
+  EXPECT_EQ(DelayTicks(2, false), 0u);
+  EXPECT_TRUE(TimerExpired(before));
+}
+
+// On the system's clock: a yielding delay of a minute wakes for a message that
+// another thread posts while it waits, and serves it there.
+TEST(Delay, AYieldingDelayWakesForMessagesFromOtherThreads) {
+  std::promise<void> first_served;
+  const WindowHandle w = CreateMessageWindow([&](WindowHandle, std::uint32_t m, auto, auto) {
+    if (m == 0x7E01) first_served.set_value();
+    if (m == 0x7E02) PostQuitRequest(0);  // ends the delay
+    return std::intptr_t{0};
+  });
+  std::future<void> served = first_served.get_future();
+  std::thread poster([&] {
+    PostWindowMessage(w, 0x7E01, 0, 0);
+    served.wait();  // the delay is running now
+    PostWindowMessage(w, 0x7E02, 0, 0);
+  });
+  EXPECT_EQ(DelayTicks(Secs2Ticks(60), true), 18u);
+  poster.join();
+  WindowMessage m;
+  ASSERT_TRUE(PeekWindowMessage(m));
+  EXPECT_EQ(m.message, kQuitMessage);
+  DestroyMessageWindow(w);
 }
 
 }  // namespace

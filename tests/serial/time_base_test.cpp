@@ -39,10 +39,13 @@ TEST_F(TimerTest, ExpiresOnlyAfterTheTickOfItsExpiry) {
   EXPECT_FALSE(TimerExpired(t));
   EXPECT_EQ(ElapsedTime(t), 5);
   EXPECT_EQ(RemainingTime(t), 5);
+  EXPECT_EQ(MSecsToExpiry(t), 6 * kTick);
   SetMs(110 * kTick + 54);
   EXPECT_FALSE(TimerExpired(t));  // the expiry tick itself
+  EXPECT_EQ(MSecsToExpiry(t), 1u);
   SetMs(111 * kTick);
   EXPECT_TRUE(TimerExpired(t));
+  EXPECT_EQ(MSecsToExpiry(t), 0u);
   SetMs(500 * kTick);
   EXPECT_EQ(RemainingTime(t), 0);
   EXPECT_EQ(RemainingTimeInSecs(t), 0);
@@ -100,6 +103,15 @@ TEST_F(TimerTest, MeasuresAcrossTheClockWrap) {
     EXPECT_EQ(TimerExpired(t), c.expired) << c.start_ms << " " << c.probe_ms;
     EXPECT_NEAR(RemainingTime(t), c.remaining, 1) << c.start_ms << " " << c.probe_ms;
     EXPECT_GE(ElapsedTime(t), 0);
+    // The milliseconds left end exactly where the timer expires.
+    const std::uint32_t left = MSecsToExpiry(t);
+    EXPECT_EQ(left == 0, c.expired) << c.start_ms << " " << c.probe_ms;
+    if (left > 0) {
+      SetMs(static_cast<std::uint32_t>((c.probe_ms + left - 1) % kWrap));
+      EXPECT_FALSE(TimerExpired(t)) << c.start_ms << " " << c.probe_ms;
+      SetMs(static_cast<std::uint32_t>((c.probe_ms + left) % kWrap));
+      EXPECT_TRUE(TimerExpired(t)) << c.start_ms << " " << c.probe_ms;
+    }
   }
 }
 
