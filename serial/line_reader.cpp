@@ -16,8 +16,8 @@ void TLineReader::ReadPage() {
   }
   bytes_read_ += n;
   page_len_ = n;
-  // ^Z marks the end of the text only where the data ends.
-  if (bytes_read_ >= size_ && page_[page_len_ - 1] == kEndOfFile) --page_len_;
+  // A ^Z that ends a page ends it early, wherever the page lies in the data.
+  if (page_[page_len_ - 1] == kEndOfFile) --page_len_;
   if (skip_line_feed_ && page_len_ > 0 && page_[0] == '\n') pos_ = 1;
   skip_line_feed_ = false;
 }

@@ -14,7 +14,8 @@ class TLineReader {
   explicit TLineReader(std::unique_ptr<TStream> stream);
 
   // The next line without its end. A line feed that does not follow a
-  // carriage return, and a zero byte, are ordinary characters.
+  // carriage return, and a zero byte, are ordinary characters; so is a ^Z,
+  // except as the last byte of a page, where it is dropped.
   std::string NextLine();
 
   // True when every byte of the stream has been returned.

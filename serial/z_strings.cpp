@@ -22,15 +22,17 @@ char* Long2StrZ(std::span<char> dest, std::int32_t l) {
 bool Str2LongZ(std::string_view s, std::int32_t& l) {
   l = 0;
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  if (!s.empty() && s.front() == '+') {
-    s.remove_prefix(1);
-    if (!s.empty() && s.front() == '-') return false;
-  }
+  const bool negative = !s.empty() && s.front() == '-';
+  if (!s.empty() && (s.front() == '+' || s.front() == '-')) s.remove_prefix(1);
+  // "$" starts hexadecimal, which may give all 32 bits: $FFFFFFFF is -1.
+  const bool hex = !s.empty() && s.front() == '$';
+  if (hex) s.remove_prefix(1);
   if (s.empty()) return false;
-  std::int32_t value = 0;
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), value);
+  std::uint32_t magnitude = 0;
+  const auto r = std::from_chars(s.data(), s.data() + s.size(), magnitude, hex ? 16 : 10);
   if (r.ec != std::errc() || r.ptr != s.data() + s.size()) return false;
-  l = value;
+  if (!hex && magnitude > (negative ? 0x80000000u : 0x7FFFFFFFu)) return false;
+  l = static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude);
   return true;
 }
 

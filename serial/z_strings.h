@@ -12,8 +12,9 @@ char* CopyZ(std::span<char> dest, std::string_view text);
 // L in decimal, with '-' for negatives.
 char* Long2StrZ(std::span<char> dest, std::int32_t l);
 
-// True when the whole of `s` (after leading blanks) is a decimal integer that
-// fits 32 bits, with an optional sign; `l` is then its value, else 0.
+// True when the whole of `s` (after leading blanks) is an integer that fits 32
+// bits, with an optional sign: decimal, or hexadecimal after a "$" (up to eight
+// digits, taken as the 32 bits of the value); `l` is then its value, else 0.
 bool Str2LongZ(std::string_view s, std::int32_t& l);
 
 // At most `count` characters of `s` from the 0-based `pos`; empty when pos is

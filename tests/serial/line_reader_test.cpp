@@ -38,13 +38,16 @@ TEST(LineReader, PageBoundariesLoseNothing) {
   EXPECT_EQ(ReadAll(first + "\r\n"), (Lines{first}));
 }
 
-TEST(LineReader, ZeroBytesAndMidTextEndMarksAreOrdinaryCharacters) {
+TEST(LineReader, ZeroBytesAndEndMarksInsideAPageAreOrdinaryCharacters) {
   const std::string with_zero("a\0b\r\nc", 6);
   EXPECT_EQ(ReadAll(with_zero), (Lines{std::string("a\0b", 3), "c"}));
-  std::string long_text(4095, 'q');
-  long_text += '\x1A';  // the end of a page, not of the text
-  long_text += "tail";
-  EXPECT_EQ(ReadAll(long_text), (Lines{long_text}));
+  EXPECT_EQ(ReadAll("a\x1A" "b\r\n"), (Lines{"a\x1A" "b"}));
+}
+
+TEST(LineReader, AnEndMarkThatClosesAnyPageIsDropped) {
+  const std::string body(4095, 'q');
+  EXPECT_EQ(ReadAll(body + "\x1A" "tail"), (Lines{body + "tail"}));
+  EXPECT_EQ(ReadAll(body + "\x1A" "\r\nnext"), (Lines{body, "next"}));
 }
 
 }  // namespace

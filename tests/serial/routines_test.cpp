@@ -91,7 +91,12 @@ TEST(ZStrings, NumbersAndSubstrings) {
   const Case cases[] = {{"42", true, 42},        {"-17", true, -17},  {"+5", true, 5},
                         {"  8", true, 8},        {"8 ", false, 0},    {"", false, 0},
                         {"12a", false, 0},       {"+-5", false, 0},   {"2147483648", false, 0},
-                        {"-2147483648", true, INT32_MIN}};
+                        {"-2147483648", true, INT32_MIN},
+                        {"$1F", true, 31},       {"$ff", true, 255},  {"-$10", true, -16},
+                        {" +$7FFFFFFF", true, INT32_MAX},             {"$FFFFFFFF", true, -1},
+                        {"$0000000001", true, 1}, {"$100000000", false, 0},
+                        {"$", false, 0},         {"$-1", false, 0},   {"$1G", false, 0},
+                        {"1$", false, 0}};
   for (const Case& c : cases) {
     std::int32_t v = 99;
     EXPECT_EQ(Str2LongZ(c.text, v), c.ok) << c.text;
