@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "client/report_list.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
+#include "platform/qt/message_box_qt.h"
 #include "protocol/message_file.h"
 #include "tests/client/loopback_server.h"
 #include "tests/support/qt_wait.h"
@@ -102,6 +104,24 @@ TEST(MainFormStart, ServerDownShowsOnlyTheStatusLine) {
   EXPECT_FALSE(client.connected());
   EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
   EXPECT_TRUE(boxes.Asked().empty());
+}
+
+TEST(MainFormStart, AServerThatNeverAnswersIsGivenUpAfterTheTimeOut) {
+  TempDir dir;
+  MessageBoxAnswers boxes;
+  SilentListener silent;
+  ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", silent.port()}));
+  stream_client client;
+  client.connectTimeout = std::chrono::milliseconds(200);
+  TMainForm form(client, dir.path());
+  EXPECT_FALSE(client.connected());
+  EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
+  EXPECT_TRUE(Paints(form.StatusPanel, QColor(255, 0, 0)));
+  EXPECT_TRUE(boxes.Asked().empty());
+
+  form.actConnect->trigger();  // the same wait, then the usual warning
+  EXPECT_EQ(boxes.TextsUtf8(), std::vector<std::string>{"Сервер не отвечает"});
+  EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
 }
 
 TEST(StatusLine, TextsAndColoursOfBothStates) {
@@ -297,10 +317,30 @@ TEST_F(MainFormTest, ClosingTheWindowDisconnectsWithoutAMessage) {
 TEST_F(MainFormTest, ClosingWhileTheLoginDialogIsOpenEndsCleanly) {
   ASSERT_TRUE(peer.Send(MakePacket(kPacketLogin)));
   ASSERT_TRUE(WaitUntil([] { return FindTopLevel<TAccessForm>() != nullptr; }));
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the main window stays usable";
   form->close();
   EXPECT_TRUE(peer.WaitClosedByClient());
   form.reset();  // joins the receive thread, which no longer waits for the dialog
   EXPECT_TRUE(boxes.Asked().empty());
+}
+
+TEST_F(MainFormTest, ClosingWhileABoxForTheReceiveThreadIsOpenEndsTheProgram) {
+  const MessageBoxHandler answered = SetMessageBoxHandler({});
+  InstallQtMessageBoxes(/*dialogsWhenOffscreen=*/true);
+  form->show();
+  peer.Close();
+  QMessageBox* box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (box = FindTopLevel<QMessageBox>()) != nullptr; }));
+  EXPECT_EQ(box->text(), "Сервер сбросил соединение");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the box blocks no window";
+
+  bool closed = false;
+  QObject::connect(form.get(), &TMainForm::Closed, [&] { closed = true; });
+  EXPECT_TRUE(form->close());
+  EXPECT_TRUE(closed);
+  form.reset();  // the receive thread, still waiting for the box, is let go and joined
+  delete box;
+  SetMessageBoxHandler(answered);
 }
 
 TEST_F(MainFormTest, WindowGoingAwayReleasesAThreadWaitingToReportTheServerGone) {
