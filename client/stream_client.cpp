@@ -71,6 +71,14 @@ bool Connection::Send(packet& p) {
 
 bool Connection::Receive(packet& p) { return open() && RecvPacket(socket_, p); }
 
+bool Connection::WaitReadable(std::chrono::milliseconds timeout) const {
+  pollfd p{socket_, POLLIN, 0};
+  int rc;
+  do rc = ::poll(&p, 1, static_cast<int>(timeout.count()));
+  while (rc < 0 && errno == EINTR);
+  return rc > 0;
+}
+
 void Connection::Shutdown() {
   if (open_.exchange(false)) ::shutdown(socket_, SHUT_RDWR);
 }

@@ -30,6 +30,8 @@ class Connection {
   bool Send(packet& p);
   // Reads one whole packet; false when the peer closed or the socket failed.
   bool Receive(packet& p);
+  // Waits at most `timeout` for something to read (or the end); true when it came.
+  bool WaitReadable(std::chrono::milliseconds timeout) const;
   // Marks it closed and wakes a thread blocked in Receive. Idempotent.
   void Shutdown();
 
