@@ -15,6 +15,7 @@
 #include "client/access_form.h"
 #include "client/client_config.h"
 #include "client/load_mailbox.h"
+#include "client/qt_russian.h"
 #include "client/report_list.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
@@ -350,6 +351,19 @@ TEST_F(MainFormTest, WindowGoingAwayReleasesAThreadWaitingToReportTheServerGone)
   form.reset();
   EXPECT_TRUE(boxes.Asked().empty());
   EXPECT_FALSE(client.connected());
+}
+
+TEST(QtTexts, ButtonsAndEditMenusAreInRussian) {
+  ASSERT_TRUE(LoadQtRussianTexts()) << "Qt's translations are installed by tools/setup.sh";
+  QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Ok | QMessageBox::No);
+  EXPECT_EQ(box.button(QMessageBox::No)->text().remove('&'), "Нет");
+  QLineEdit edit;
+  const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+  QStringList texts;
+  for (const QAction* a : menu->actions())
+    if (!a->isSeparator()) texts << a->text().remove('&').section('\t', 0, 0);
+  EXPECT_TRUE(texts.contains("Копировать")) << texts.join(", ").toStdString();
+  EXPECT_TRUE(texts.contains("Вставить")) << texts.join(", ").toStdString();
 }
 
 TEST(LoadMailbox, ListsEveryWholeRecordAndIgnoresThePartialTail) {
