@@ -67,7 +67,7 @@ void ModemSim::Stop() {
 
 void ModemSim::AddLog(std::string line) {
   if (sink_) sink_(line);
-  log_.push_back(std::move(line));
+  else log_.push_back(std::move(line));
   changed_.notify_all();
 }
 

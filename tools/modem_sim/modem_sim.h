@@ -33,8 +33,8 @@ class ModemSim {
   // The slave's path, for instance /dev/pts/7.
   const std::string& DevicePath() const { return devicePath_; }
 
-  // Every log entry is also handed to sink (on the simulator's thread, under its
-  // lock). Set it before Start.
+  // Log entries go to sink (on the simulator's thread, under its lock) instead of
+  // being kept, so that a long run does not pile them up. Set it before Start.
   void SetLogSink(std::function<void(const std::string&)> sink);
 
   // Answers from now on, on the simulator's own thread.
@@ -55,7 +55,7 @@ class ModemSim {
   // A silent modem neither echoes nor answers; it still logs what it is given.
   void SetSilent(bool silent);
 
-  std::vector<std::string> Log() const;
+  std::vector<std::string> Log() const;  // empty while a sink takes the entries
   std::vector<SimSend> Sends() const;
   std::vector<StoredSms> Stored() const;
 
