@@ -42,7 +42,7 @@ int PortNumber(const std::string& portName) {
   const bool decimal = !digits.empty() && digits.size() <= 5 &&
                        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
   const long number = decimal ? std::stol(digits) : -1;
-  if (number < 0 || number > 0xFFFF) throw std::invalid_argument("'" + digits + "' is not a valid integer value");
+  if (number < 0 || number > 0xFFFF) throw std::invalid_argument("'" + portName + "' is not COM and a port number");
   return static_cast<int>(number);
 }
 

@@ -158,7 +158,7 @@ void ModemSim::Run() {
     }
     // The slave stays open on our side, so an error or hang-up here is for good:
     // stop rather than spin on it.
-    const bool broken = (fds[1].revents & (POLLERR | POLLNVAL)) != 0;
+    const bool broken = (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
     if (broken || !Flush(pending)) {
       std::lock_guard guard(lock_);
       AddLog("pseudo-terminal failed: the simulator stops answering");
