@@ -108,6 +108,8 @@ void TMainForm::pmCloseClick() {
 void TMainForm::FormCloseQuery(bool& canClose) { canClose = CloseCore(closingFromMenu_); }
 
 bool TMainForm::CloseCore(bool stayOnFailure) {
+  // A server that stays after a failed close must not go looking for its modem.
+  Timer->stop();
   if (!core_) return true;
   core_->set_close_wait_ms(closeWaitMs);
   if (core_->Close()) return true;
@@ -116,7 +118,7 @@ bool TMainForm::CloseCore(bool stayOnFailure) {
   std::string text = DescribeUnsavedQueues(core_->save_faults());
   text += stayOnFailure ? Ansi("Сообщения остались в памяти, сервер не завершён. Освободите место "
                                "и снова выберите \"Выход\".")
-                        : Ansi("Сервер завершает работу без них.");
+                        : Ansi("Сервер завершает работу, эти сообщения потеряны.");
   MessageBox(text, Ansi("Ошибка"), MbButtons::Ok, MbIcon::Error);
   if (stayOnFailure) return false;
   queuesLost_ = true;

@@ -143,6 +143,7 @@ TEST_F(ServerFormTest, ExitFromTheMenuKeepsTheQueuesUntilTheyAreSaved) {
 
   form.pmCloseClick();
   EXPECT_TRUE(form.isVisible());
+  EXPECT_FALSE(form.Timer->isActive());  // no modem search for a server on its way out
   EXPECT_FALSE(form.QueuesLost());
   EXPECT_EQ(form.core()->state().OutgoingCount(), 2u);
   ASSERT_EQ(boxes.Asked().size(), 1u);
