@@ -1,6 +1,7 @@
 #include "server/queue_file_report.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "platform/codepage.h"
 #include "platform/error_text.h"
