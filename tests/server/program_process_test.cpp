@@ -6,6 +6,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -74,27 +75,22 @@ TEST(ServerProcess, AClosedStandardErrorDoesNotEndIt) {
 
 TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
   TempDir dir;
-  const int port = FreePort();
   fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
   ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"),
-                                  "[CONNECTION]\nEthernetPort=" + std::to_string(port) + "\n"));
+                                  "[CONNECTION]\nEthernetPort=" + std::to_string(kAnyPort) + "\n"));
   ASSERT_TRUE(WriteMessageFile(dir.File(kOutgoingQueueFile), std::vector<packet>{MessagePacket("+7001", "old")}));
 
-  const std::string program = dir.File("trelmsrv");
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);  // its own instance lock
-    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), STDERR_FILENO);
+  ASSERT_GT(pid, 0);
 
-  std::unique_ptr<LoopbackClient> client;
-  ASSERT_TRUE(WaitUntil([&] {
-    client = std::make_unique<LoopbackClient>(port);
-    return client->connected();
-  }));
+  std::vector<int> ports;
+  if (!WaitUntil([&] { return !(ports = ListeningPorts(pid)).empty(); })) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    FAIL() << "trelmsrv never listened";
+  }
+  const auto client = std::make_unique<LoopbackClient>(ports.front());
+  ASSERT_TRUE(client->connected());
   EXPECT_FALSE(fs::exists(dir.File(kOutgoingQueueFile)));
   ASSERT_TRUE(client->Send(MessagePacket("+7002", "new")));
   client->ShutdownWrite();
