@@ -1,7 +1,8 @@
 include(GoogleTest)
 
 # trelm_test(<name> SOURCES ... [LIBS ...] [QT] [TIMEOUT seconds])
-# A GoogleTest binary registered with ctest; every test gets a timeout.
+# A GoogleTest binary registered with ctest; every test gets a timeout. Like a
+# program it sees its own folder's headers and those of the libraries in LIBS.
 # QT tests run on the offscreen platform with a QApplication and are labelled "qt";
 # the others are labelled "noqt" (the ThreadSanitizer build runs only those).
 function(trelm_test name)
@@ -14,10 +15,10 @@ function(trelm_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   if(T_QT)
-    target_link_libraries(${name} PRIVATE ${T_LIBS} trelm_test_support_qt)
+    _trelm_layer(${name} PRIVATE TRUE ${T_LIBS} trelm_test_support_qt)
     set(label qt)
   else()
-    target_link_libraries(${name} PRIVATE ${T_LIBS} trelm_test_support_main)
+    _trelm_layer(${name} PRIVATE FALSE ${T_LIBS} trelm_test_support GTest::gtest_main)
     set(label noqt)
   endif()
   gtest_discover_tests(${name}

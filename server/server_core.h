@@ -36,6 +36,8 @@ class ServerCore {
   ServerState& state() { return state_; }
   // Connections being served right now (0 when not running).
   std::size_t Connections() { return service_ ? service_->Connections() : 0; }
+  // The TCP port clients reach it on; 0 when not listening.
+  std::uint16_t ListeningPort() const { return listener_ ? listener_->ListeningPort() : 0; }
   const ServerConfig& config() const { return config_; }
   const std::string& app_dir() const { return appDir_; }
   std::string FilePath(const char* name) const;

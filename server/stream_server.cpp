@@ -63,6 +63,13 @@ bool stream_server::ListenerListen() {
   return true;
 }
 
+std::uint16_t stream_server::ListeningPort() const {
+  sockaddr_in addr{};
+  socklen_t len = sizeof addr;
+  if (!listening.load() || ::getsockname(socket.load(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return 0;
+  return ntohs(addr.sin_port);
+}
+
 void stream_server::ListenerClose() {
   if (!listening.exchange(false)) return;
   // Closing does not wake a thread blocked in accept on Linux; shutting the socket

@@ -32,6 +32,9 @@ class stream_server {
 
   void set_port(std::int32_t p) { port = p; }
   std::int32_t get_port() const { return port; }
+  // The TCP port the socket is bound to (the system's pick when the low 16 bits of
+  // `port` are 0); 0 when not listening.
+  std::uint16_t ListeningPort() const;
   bool is_listening() const { return listening.load(); }
 
  private:

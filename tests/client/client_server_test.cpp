@@ -17,6 +17,7 @@
 #include "server/check_user.h"
 #include "server/server_core.h"
 #include "tests/client/loopback_server.h"
+#include "tests/server/loopback_client.h"
 #include "tests/support/qt_wait.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
@@ -33,15 +34,12 @@ class ClientServerTest : public ::testing::Test {
     EncodeBuffer(password);
     registry.WriteBinaryData("ivan", password);
 
-    {
-      LoopbackServer probe;  // a free port for the server
-      config.EthernetPort = probe.port();
-    }
+    config.EthernetPort = kAnyPort;
     config.NeedReg = needReg;
     core = std::make_unique<ServerCore>(serverDir.path());
     core->set_close_wait_ms(0);
     ASSERT_TRUE(core->Start(config));
-    ASSERT_TRUE(WriteClientConfig(clientDir.path(), ClientConfig{"127.0.0.1", static_cast<std::int32_t>(config.EthernetPort)}));
+    ASSERT_TRUE(WriteClientConfig(clientDir.path(), ClientConfig{"127.0.0.1", core->ListeningPort()}));
   }
   void TearDown() override {
     form.reset();

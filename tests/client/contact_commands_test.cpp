@@ -23,52 +23,48 @@
 #include "tests/client/loopback_server.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
+#include "tests/support/qt_wait.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using Texts = std::vector<std::string>;
 
-// Runs `act` on the modal dialog of type D once it shows, then closes it with
-// `accept`. Records whether such a dialog showed at all; nothing is left
-// pending once the driver is gone.
+// Runs `act` on the next modal dialog once it shows, then closes it with `accept`.
+// Records whether a dialog of type D showed; any other is closed and counts as
+// none. Nothing is left pending once the driver is gone.
 template <class D>
 class DialogDriver {
  public:
-  DialogDriver(std::function<void(D&)> act, bool accept) {
-    timer_.setSingleShot(true);
-    QObject::connect(&timer_, &QTimer::timeout, [this, act, accept] {
-      auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-      if (!dialog) return;
-      shown = true;
-      if (act) act(*dialog);
-      accept ? dialog->accept() : dialog->reject();
-    });
-    timer_.start(0);
-  }
+  DialogDriver(std::function<void(D&)> act, bool accept)
+      : watcher_(OnNextModal([this, act = std::move(act), accept](QWidget* modal) {
+          auto* dialog = qobject_cast<D*>(modal);
+          if (!dialog) {
+            modal->close();
+            return;
+          }
+          shown = true;
+          if (act) act(*dialog);
+          accept ? dialog->accept() : dialog->reject();
+        })) {}
   bool shown = false;
 
  private:
-  QTimer timer_;
+  std::unique_ptr<QTimer> watcher_;
 };
 
 // Closes any modal dialog that shows: for commands that must not open one.
 class NoDialogExpected {
  public:
-  NoDialogExpected() {
-    timer_.setSingleShot(true);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (QWidget* w = QApplication::activeModalWidget()) {
-        shown = true;
-        w->close();
-      }
-    });
-    timer_.start(0);
-  }
+  NoDialogExpected()
+      : watcher_(OnNextModal([this](QWidget* modal) {
+          shown = true;
+          modal->close();
+        })) {}
   bool shown = false;
 
  private:
-  QTimer timer_;
+  std::unique_ptr<QTimer> watcher_;
 };
 
 std::vector<std::string> Rows(const TReportList* list) {
@@ -97,18 +93,12 @@ void WriteConfig(const std::string& dir, std::int32_t port) {
                       "[CONNECTION]\r\nServerIP=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\n");
 }
 
-// A port where nothing listens.
-std::int32_t ClosedPort() {
-  LoopbackServer gone;
-  return gone.port();
-}
-
 class ContactCommands : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteContact(dir.path(), Ansi("Друзья"), "+79161234567", Ansi("Иван"));
     WriteContact(dir.path(), "Work", "8800", "Bob");
-    WriteConfig(dir.path(), ClosedPort());
+    WriteConfig(dir.path(), refusing.port());
     form = std::make_unique<TMainForm>(client, dir.path());
   }
   void TearDown() override { form.reset(); }
@@ -130,6 +120,7 @@ class ContactCommands : public ::testing::Test {
 
   TempDir dir;
   MessageBoxAnswers answers;
+  RefusingPort refusing;
   stream_client client;
   std::unique_ptr<TMainForm> form;
 };

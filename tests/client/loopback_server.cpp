@@ -98,6 +98,23 @@ LoopbackPeer LoopbackServer::Accept(int timeoutMs) {
 
 bool LoopbackServer::Pending() { return Readable(listener_, 0); }
 
+RefusingPort::RefusingPort() {
+  socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  if (socket_ < 0 || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+  {
+    if (socket_ >= 0) ::close(socket_);
+    throw std::runtime_error("cannot hold a loopback port");
+  }
+  port_ = ntohs(address.sin_port);
+}
+
+RefusingPort::~RefusingPort() { ::close(socket_); }
+
 packet MakePacket(std::uint8_t type, std::string_view number, std::string_view text, std::string_view date) {
   packet p{};
   PacketInit(p);

@@ -51,6 +51,22 @@ class LoopbackServer {
   std::int32_t port_ = 0;
 };
 
+// A port on 127.0.0.1 that refuses every connection while this lives: bound, so no
+// one else can take it, but not listening.
+class RefusingPort {
+ public:
+  RefusingPort();
+  ~RefusingPort();
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+
+  std::int32_t port() const { return port_; }
+
+ private:
+  int socket_ = -1;
+  std::int32_t port_ = 0;
+};
+
 // A packet of a type, with number, date and text set through the setters.
 packet MakePacket(std::uint8_t type, std::string_view number = {}, std::string_view text = {},
                   std::string_view date = {});

@@ -4,12 +4,15 @@
 
 #include <atomic>
 #include <set>
+#include <string_view>
+#include <sys/ioctl.h>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "tests/client/loopback_server.h"
 #include "protocol/cipher.h"
+#include "tests/client/loopback_server.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -43,13 +46,9 @@ TEST(StreamClient, ConnectsByAddressOrNameAndUsesTheLowSixteenBitsOfThePort) {
 }
 
 TEST(StreamClient, RefusedConnectionFailsAndStaysDisconnected) {
-  std::int32_t freePort;
-  {
-    LoopbackServer gone;
-    freePort = gone.port();
-  }
+  RefusingPort refusing;
   stream_client client;
-  client.port = freePort;
+  client.port = refusing.port();
   EXPECT_FALSE(client.Connect("127.0.0.1"));
   EXPECT_FALSE(client.connected());
   EXPECT_EQ(client.socket(), -1);
@@ -122,6 +121,17 @@ TEST(StreamClient, CloseWakesAReceiveBlockedOnTheConnection) {
   LoopbackPeer peer = server.Accept();
   const ConnectionPtr connection = client.Current();
 
+  // The first bytes of a record: once the reader has taken them it is inside
+  // Receive, waiting for the rest, which never comes.
+  packet wire = MakePacket(kPacketMessage, "+7900", "never whole");
+  EncodeBuffer(wire.raw());
+  ASSERT_TRUE(peer.SendBytes(std::string_view(reinterpret_cast<const char*>(wire.raw().data()), 7)));
+  const auto unread = [&] {
+    int n = -1;
+    ::ioctl(connection->socket(), FIONREAD, &n);
+    return n;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return unread() == 7; }));
   std::atomic<bool> returned{false};
   bool result = true;
   std::thread reader([&] {
@@ -129,11 +139,14 @@ TEST(StreamClient, CloseWakesAReceiveBlockedOnTheConnection) {
     result = client.Receive(connection, p);
     returned = true;
   });
+  EXPECT_TRUE(WaitUntil([&] { return unread() == 0; }));
+  EXPECT_FALSE(returned) << "the receive waits for the rest of the record";
   client.Close();
-  reader.join();
-  EXPECT_TRUE(returned);
-  EXPECT_FALSE(result);
+  EXPECT_TRUE(WaitUntil([&] { return returned.load(); })) << "Close woke the receive";
   EXPECT_TRUE(peer.WaitClosedByClient());
+  if (!returned) peer.Close();  // let a receive that Close failed to wake end
+  reader.join();
+  EXPECT_FALSE(result);
 }
 
 TEST(StreamClient, FailureOnAReplacedConnectionLeavesTheNewOneAlone) {

@@ -40,8 +40,7 @@ TEST(QtMessageBoxes, ShownOnTheUiThreadWhenAskedFromAnother) {
   auto answer = std::async(std::launch::async, [] {
     return MessageBox(Ansi("Удалить?"), Ansi("Предупреждение"), MbButtons::YesNo, MbIcon::Question);
   });
-  while (answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  ASSERT_TRUE(WaitUntil([&] { return answer.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; }));
   EXPECT_EQ(answer.get(), MbResult::No);
 
   watcher = AnswerNextBox(QMessageBox::Ok);

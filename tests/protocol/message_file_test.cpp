@@ -24,7 +24,7 @@ TEST(MessageFile, RoundTripsInOrderAndIgnoresTrailingPartialRecord) {
 
   std::vector<packet> three = {Numbered(1), Numbered(2), Numbered(3)};
   ASSERT_TRUE(WriteMessageFile(path, three));
-  EXPECT_EQ(std::filesystem::file_size(path), 3 * kPacketSize);
+  EXPECT_EQ(std::filesystem::file_size(path), 3u * 1076);
   EXPECT_EQ(ReadMessageFile(path), three);
 
   std::string bytes = *ReadWholeFile(path);
@@ -45,7 +45,7 @@ TEST(MessageFile, AppendKeepsRecordsAlignedAfterAPartialTail) {
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(all[0].number(), "1");
   EXPECT_EQ(all[2].number(), "3");
-  EXPECT_EQ(std::filesystem::file_size(path), 3 * kPacketSize);
+  EXPECT_EQ(std::filesystem::file_size(path), 3u * 1076);
   EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
 

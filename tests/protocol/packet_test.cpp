@@ -9,11 +9,24 @@
 
 namespace {
 
-const std::string kCipherKey("plomvex739ra\0", 13);
-const std::string kChecksumKey("kotiv584w2\0", 11);
+// Bytes written out as hexadecimal digits, spaces between them allowed.
+std::vector<std::uint8_t> Hex(std::string_view digits) {
+  std::vector<std::uint8_t> out;
+  std::string pair;
+  for (char c : digits) {
+    if (c == ' ') continue;
+    pair += c;
+    if (pair.size() == 2) {
+      out.push_back(static_cast<std::uint8_t>(std::stoul(pair, nullptr, 16)));
+      pair.clear();
+    }
+  }
+  return out;
+}
 
-std::span<const std::uint8_t> Bytes(std::string_view s) {
-  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+template <std::size_t N>
+std::vector<std::uint8_t> Slice(std::span<const std::uint8_t, N> bytes, std::size_t from, std::size_t count) {
+  return {bytes.begin() + from, bytes.begin() + from + count};
 }
 
 TEST(PacketSetters, ClipToTheirFields) {
@@ -62,15 +75,40 @@ TEST(PacketRecord, FieldsLieAtTheirOffsetsLittleEndian) {
   EXPECT_EQ(raw[47], 0x03);
   EXPECT_EQ(raw[48], 0xD4);
   EXPECT_EQ(raw[51], 0xA1);
-  EXPECT_EQ(sizeof(packet), kPacketSize);
+}
+
+// A message as the peers exchange it, written out byte by byte: the plain record
+// (as it lies in the message files) and its enciphered form on the wire.
+TEST(PacketRecord, AMessageMatchesTheRecordWrittenOut) {
+  packet p;
+  PacketInit(p);
+  p.set_type(kPacketMessage);
+  PacketSetNumber(p, "+79161234567");
+  PacketSetDate(p, "09.12.2026 10:00:00");
+  PacketSetText(p, "\xCF\xF0\xE8\xE2\xE5\xF2");  // "Привет" in Windows-1251
+  ASSERT_EQ(p.raw().size(), 1076u);
+  const std::span<const std::uint8_t, kPacketSize> plain = p.raw();
+  EXPECT_EQ(Slice(plain, 0, 60),
+            Hex("2b373931363132333435363700000000000000000000000000"  // number, 25 bytes
+                "30392e31322e323032362031303a30303a303000"            // date, 20 bytes
+                "01 0600 aafdffff"                                    // type, length, checksum
+                "cff0e8e2e5f20000"));                                 // text
+  packet wire = p;
+  EncodeBuffer(wire.raw());
+  const std::span<const std::uint8_t, kPacketSize> sent = wire.raw();
+  EXPECT_EQ(Slice(sent, 0, 60),
+            Hex("5b594a42485eb676777eb040188a888d8d98899e5f5d65a09102"
+                "9d8c96959c91884b415f8b9b768e8cfbf1fcbdd3959133293a99"
+                "172633390325ecad"));
+  EXPECT_EQ(Slice(sent, 1070, 6), Hex("d2c3d899979f"));
 }
 
 TEST(PacketRecord, ReadersStopAtFieldEndsWhateverTheBytesHold) {
   packet p;
   for (auto& b : p.raw()) b = 'Z';
-  EXPECT_EQ(p.number().size(), kNumberSize);
-  EXPECT_EQ(p.date().size(), kDateSize);
-  EXPECT_EQ(p.text().size(), kTextSize);
+  EXPECT_EQ(p.number().size(), 25u);
+  EXPECT_EQ(p.date().size(), 20u);
+  EXPECT_EQ(p.text().size(), 1024u);
 }
 
 TEST(PacketInit, LeavesTextAndVerifies) {
@@ -104,12 +142,17 @@ TEST(PacketVerify, FailsOnAnyBitFlipInsideLengthOnly) {
 TEST(EncodeBuffer, PositionTermAndKeyCycle) {
   std::vector<std::uint8_t> zeros(200, 0);
   EncodeBuffer(zeros);
-  for (std::size_t i = 0; i < 13; ++i)
-    EXPECT_EQ(zeros[i], static_cast<std::uint8_t>(2 * i + static_cast<std::uint8_t>(kCipherKey[i])));
-  EXPECT_EQ(zeros[13], static_cast<std::uint8_t>(26 + 'p'));
-  // At i = 128 the position term wraps to 0: only the key byte remains.
-  EXPECT_EQ(zeros[128], static_cast<std::uint8_t>(kCipherKey[128 % 13]));
-  EXPECT_EQ(zeros[12], 24);  // the key's zero byte is part of the cycle
+  // Byte 12 is the key's zero byte plus 24; byte 13 starts the key again.
+  EXPECT_EQ(std::vector<std::uint8_t>(zeros.begin(), zeros.begin() + 14),
+            Hex("706e73737e6f8445434b8677188a"));
+  // At 128 the position term wraps to 0: only the key byte 'a' remains.
+  EXPECT_EQ(zeros[128], 0x61);
+  EXPECT_EQ(zeros[129], 0x02);
+
+  // The users list's example in the README: "sms2026" as stored for "operator".
+  std::vector<std::uint8_t> password = {'s', 'm', 's', '2', '0', '2', '6'};
+  EncodeBuffer(password);
+  EXPECT_EQ(password, Hex("0303 00 41 4e 5d b2"));
 }
 
 TEST(EncodeBuffer, IsItsOwnInverseOverARecord) {
@@ -123,17 +166,20 @@ TEST(EncodeBuffer, IsItsOwnInverseOverARecord) {
 }
 
 TEST(PacketChecksum, SignExtendsAndKeepsGrowingPosition) {
-  EXPECT_EQ(PacketChecksum({}), 0u);
-  // One byte 0xC1 at position 0: (C[0] + 0) XOR 0xFFFFFFC1.
-  const std::uint8_t c1[] = {0xC1};
-  EXPECT_EQ(PacketChecksum(c1), static_cast<std::uint32_t>('k') ^ 0xFFFFFFC1u);
-  // At i = 200 the position term is 400, not 400 mod 256.
-  std::vector<std::uint8_t> data(201, 0);
-  std::uint32_t expected = 0;
-  for (std::uint32_t i = 0; i < data.size(); ++i)
-    expected += static_cast<std::uint8_t>(kChecksumKey[i % 11]) + 2 * i;
-  EXPECT_EQ(PacketChecksum(data), expected);
-  EXPECT_EQ(PacketChecksum(Bytes("a")), static_cast<std::uint32_t>('k' ^ 'a'));
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> text;
+    std::uint32_t sum;
+  };
+  const Case cases[] = {
+      {"empty", {}, 0},
+      {"one ASCII byte", Hex("61"), 0x0000000A},
+      {"0xC1 widened as a signed byte", Hex("c1"), 0xFFFFFFAA},
+      {"Cyrillic text", Hex("cff0e8e2e5f2"), 0xFFFFFDAA},
+      // The position term goes on growing past 255 (400 at the last byte).
+      {"201 zero bytes", std::vector<std::uint8_t>(201, 0), 0x0000DCB4},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PacketChecksum(c.text), c.sum) << c.name;
 }
 
 }  // namespace

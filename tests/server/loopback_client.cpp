@@ -4,8 +4,12 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 #include "protocol/cipher.h"
@@ -28,24 +32,30 @@ bool Readable(int fd) {
 }
 }  // namespace
 
-int FreePort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a = Loopback(0);
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+std::vector<int> ListeningPorts(pid_t pid) {
+  const std::string proc = "/proc/" + std::to_string(pid);
+  std::set<std::string> sockets;  // "socket:[inode]" of each open descriptor
+  std::error_code ec;
+  for (const auto& fd : std::filesystem::directory_iterator(proc + "/fd", ec)) {
+    const std::string target = std::filesystem::read_symlink(fd.path(), ec).string();
+    if (!ec && target.starts_with("socket:[")) sockets.insert(target.substr(8, target.size() - 9));
   }
-  return true;
+  // Lines: "sl local_address rem_address st ... inode"; local as ADDR:PORT in hex,
+  // state 0A is LISTEN.
+  std::vector<int> ports;
+  for (const char* table : {"/net/tcp", "/net/tcp6"}) {
+    std::ifstream in(proc + table);
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+      std::istringstream fields(line);
+      std::string sl, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+      fields >> sl >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
+      if (state == "0A" && sockets.contains(inode))
+        ports.push_back(std::stoi(local.substr(local.find(':') + 1), nullptr, 16));
+    }
+  }
+  return ports;
 }
 
 packet MessagePacket(std::string_view number, std::string_view text) {

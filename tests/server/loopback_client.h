@@ -1,20 +1,23 @@
 #pragma once
-// A test client for the server over loopback TCP, and helpers to wait on conditions.
-#include <chrono>
+// A test client for the server over loopback TCP, and how a test finds the port
+// of the server it started.
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <sys/types.h>
+#include <vector>
 
 #include "protocol/packet.h"
+#include "tests/support/wait_until.h"
 
-// A TCP port nobody listens on right now (the system picks it).
-int FreePort();
+// The EthernetPort for a server under test. The listener binds the port's low 16
+// bits, here 0, so the system picks a free port; the test then asks the server
+// (ServerCore::ListeningPort) or, for a whole program, ListeningPorts.
+inline constexpr long kAnyPort = 0x10000;
 
-// Polls `condition` until it holds or `limit` passes; true when it held.
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds limit = std::chrono::seconds(20));
+// The TCP ports process `pid` listens on, from /proc.
+std::vector<int> ListeningPorts(pid_t pid);
 
 // A type-1 message packet.
 packet MessagePacket(std::string_view number, std::string_view text);

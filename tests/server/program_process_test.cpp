@@ -4,6 +4,9 @@
 
 #include <csignal>
 #include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,27 +34,40 @@ int WaitForExit(pid_t pid) {
 
 TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
   TempDir dir;
-  const int port = FreePort();
   fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
   ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"),
-                                  "[CONNECTION]\nEthernetPort=" + std::to_string(port) + "\n"));
+                                  "[CONNECTION]\nEthernetPort=" + std::to_string(kAnyPort) + "\n"));
   ASSERT_TRUE(WriteMessageFile(dir.File(kOutgoingQueueFile), std::vector<packet>{MessagePacket("+7001", "old")}));
 
+  // Everything the child needs is made before fork: between fork and exec a copy of
+  // a threaded process may only make async-signal-safe calls.
   const std::string program = dir.File("trelmsrv");
+  std::vector<std::string> environment = {"QT_QPA_PLATFORM=offscreen",
+                                          "XDG_RUNTIME_DIR=" + dir.path()};  // its own instance lock
+  for (char** e = environ; *e; ++e) {
+    const std::string_view entry(*e);
+    if (!entry.starts_with("QT_QPA_PLATFORM=") && !entry.starts_with("XDG_RUNTIME_DIR=")) environment.emplace_back(entry);
+  }
+  std::vector<char*> envp;
+  for (std::string& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
+
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);  // its own instance lock
-    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    ::execve(program.c_str(), argv, envp.data());
     ::_exit(127);
   }
 
-  std::unique_ptr<LoopbackClient> client;
-  ASSERT_TRUE(WaitUntil([&] {
-    client = std::make_unique<LoopbackClient>(port);
-    return client->connected();
-  }));
+  std::vector<int> ports;
+  if (!WaitUntil([&] { return !(ports = ListeningPorts(pid)).empty(); })) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    FAIL() << "trelmsrv never listened";
+  }
+  const auto client = std::make_unique<LoopbackClient>(ports.front());
+  ASSERT_TRUE(client->connected());
   EXPECT_FALSE(fs::exists(dir.File(kOutgoingQueueFile)));
   ASSERT_TRUE(client->Send(MessagePacket("+7002", "new")));
   client->ShutdownWrite();

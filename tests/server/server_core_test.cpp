@@ -77,7 +77,7 @@ TEST_F(ServerCoreTest, OnlyNonEmptyQueuesAreWritten) {
   core->Close();
   EXPECT_FALSE(Exists(kOutgoingQueueFile));
   ASSERT_TRUE(Exists(kIncomingQueueFile));
-  EXPECT_EQ(Size(kIncomingQueueFile), 2 * kPacketSize);
+  EXPECT_EQ(Size(kIncomingQueueFile), 2u * 1076);  // two plain records
   EXPECT_FALSE(Exists("outbox.db.tmp"));
 }
 
@@ -97,14 +97,17 @@ TEST_F(ServerCoreTest, AFailedListenShowsTheErrorAndKeepsTheFiles) {
   const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  socklen_t size = sizeof a;
   ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
   ASSERT_EQ(::listen(holder, 1), 0);
+  ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&a), &size), 0);
 
   ASSERT_TRUE(WriteMessageFile(Path(kOutgoingQueueFile), Three()));
   ASSERT_TRUE(WriteMessageFile(Path(kIncomingQueueFile), std::vector<packet>{MessagePacket("+7009", "received")}));
   ServerCore server(dir.path());
-  EXPECT_FALSE(server.Start(Config()));
+  ServerConfig c = Config();
+  c.EthernetPort = ntohs(a.sin_port);
+  EXPECT_FALSE(server.Start(c));
   ::close(holder);
 
   ASSERT_EQ(boxes.Asked().size(), 1u);

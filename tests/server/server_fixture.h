@@ -15,7 +15,7 @@ class ServerFixture : public ::testing::Test {
  protected:
   ServerConfig Config() const {
     ServerConfig c;
-    c.EthernetPort = port;
+    c.EthernetPort = kAnyPort;
     return c;
   }
 
@@ -23,6 +23,8 @@ class ServerFixture : public ::testing::Test {
     core = std::make_unique<ServerCore>(dir.path());
     core->set_close_wait_ms(0);
     ASSERT_TRUE(core->Start(c));
+    port = core->ListeningPort();
+    ASSERT_NE(port, 0);
   }
 
   std::size_t Outgoing() { return core->state().OutgoingCount(); }
@@ -46,6 +48,6 @@ class ServerFixture : public ::testing::Test {
 
   TempDir dir;
   MessageBoxAnswers boxes;
-  int port = FreePort();
+  int port = 0;  // the server's, once started
   std::unique_ptr<ServerCore> core;
 };

@@ -1,17 +1,18 @@
 #pragma once
-// Waiting in Qt tests: the event loop keeps running (queued calls from the
-// receive thread, dialogs) while a condition is awaited, with a generous limit.
+// Waiting and answering dialogs in Qt tests: the event loop keeps running (queued
+// calls from the receive thread, dialogs) while a condition is awaited.
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
-// Runs the event loop until `condition` holds; false after `timeoutMs`.
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
+#include "tests/support/wait_until.h"
 
-// Acts once on the next modal dialog, from inside the dialog's own event loop,
-// for as long as the returned watcher lives.
+// The one dialog driver: acts once on the next modal dialog, from inside the
+// dialog's own event loop, for as long as the returned watcher lives. It looks
+// every few milliseconds, so whatever runs before the dialog opens cannot make it
+// miss the dialog.
 std::unique_ptr<QTimer> OnNextModal(std::function<void(QWidget*)> action);
 
 // The first visible top-level widget of a type, or nullptr.
