@@ -14,8 +14,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     const ssize_t n = ::read(fd, buf, sizeof buf);
     if (n > 0) { data.append(buf, static_cast<std::size_t>(n)); continue; }
     if (n < 0 && errno == EINTR) continue;
+    const int error = errno;
     ::close(fd);
-    if (n < 0) return std::nullopt;
+    if (n < 0) {
+      errno = error;
+      return std::nullopt;
+    }
     return data;
   }
 }
@@ -24,18 +28,20 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const std::string aside = path + ".tmp";
   const int fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  bool ok = true;
+  int error = 0;  // the first failure's errno
   std::size_t done = 0;
-  while (ok && done < bytes.size()) {
+  while (error == 0 && done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n > 0) done += static_cast<std::size_t>(n);
     else if (n < 0 && errno == EINTR) continue;
-    else ok = false;
+    else error = n < 0 ? errno : EIO;
   }
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok && std::rename(aside.c_str(), path.c_str()) == 0) return true;
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && std::rename(aside.c_str(), path.c_str()) == 0) return true;
+  if (error == 0) error = errno;
   ::unlink(aside.c_str());
+  errno = error;
   return false;
 }
 

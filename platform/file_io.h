@@ -5,11 +5,12 @@
 #include <string>
 #include <string_view>
 
-// The file's bytes, or nothing when it cannot be read (missing, a directory, no right).
+// The file's bytes, or nothing when it cannot be read (missing, a directory, no
+// right); errno then says why.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Writes `bytes` to path + ".tmp", flushes it to disk and renames it over `path`.
-// On failure the old file is left as it was and false is returned.
+// On failure the old file is left as it was, errno says why and false is returned.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // Joins a directory and a file name with one separator.

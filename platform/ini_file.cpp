@@ -1,6 +1,7 @@
 #include "platform/ini_file.h"
 
-#include <climits>
+#include <cstdint>
+#include <limits>
 #include <mutex>
 #include <optional>
 
@@ -73,7 +74,9 @@ const Entry* FindEntry(const Section& s, std::string_view key) {
   return nullptr;
 }
 
-std::optional<long> ParseInteger(std::string_view text) {
+// A 32-bit integer, as the programs' settings are; a number beyond that range is
+// not one, so the caller's default applies rather than a wrapped or clipped value.
+std::optional<std::int32_t> ParseInteger(std::string_view text) {
   text = TrimSpaces(text);
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
@@ -86,7 +89,8 @@ std::optional<long> ParseInteger(std::string_view text) {
     text.remove_prefix(2);
   }
   if (text.empty()) return std::nullopt;
-  unsigned long long value = 0;
+  constexpr std::uint64_t kMax = std::numeric_limits<std::int32_t>::max();
+  std::uint64_t value = 0;
   for (char c : text) {
     int digit;
     if (c >= '0' && c <= '9') digit = c - '0';
@@ -94,10 +98,11 @@ std::optional<long> ParseInteger(std::string_view text) {
     else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
     else return std::nullopt;
     value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
-    if (value > static_cast<unsigned long long>(LONG_MAX) + 1) return std::nullopt;
+    if (value > kMax + 1) return std::nullopt;
   }
-  if (!negative && value > static_cast<unsigned long long>(LONG_MAX)) return std::nullopt;
-  return negative ? static_cast<long>(0 - value) : static_cast<long>(value);
+  if (!negative && value > kMax) return std::nullopt;
+  const auto magnitude = static_cast<std::int64_t>(value);
+  return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
 }  // namespace
@@ -109,7 +114,7 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key, 
   return std::string(def);
 }
 
-long IniFile::ReadInteger(std::string_view section, std::string_view key, long def) const {
+std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const {
   const Parsed p = Load(path_);
   if (const Section* s = FindSection(p, section))
     if (const Entry* e = FindEntry(*s, key)) return ParseInteger(e->value).value_or(def);

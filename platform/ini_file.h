@@ -4,6 +4,7 @@
 // "нет" name one section) and are listed in file order. Every call reads the file
 // afresh; every write replaces it atomically and keeps lines it does not understand.
 // Names and values are Windows-1251 bytes.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +17,9 @@ class IniFile {
   const std::string& Path() const { return path_; }
 
   std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
-  // Decimal, or hexadecimal after 0x/0X, with an optional sign; anything else gives def.
-  long ReadInteger(std::string_view section, std::string_view key, long def) const;
+  // A 32-bit integer in decimal, or hexadecimal after 0x/0X, with an optional sign;
+  // anything else, a number out of that range included, gives def.
+  std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const;
 
   // Creates the file and the section when missing. False when the file cannot be written.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);

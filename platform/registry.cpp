@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -26,6 +27,8 @@ struct Value {
   std::int32_t integer = 0;       // Integer
   std::vector<std::uint8_t> bin;  // Binary
 };
+
+constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);  // a device key, not in the file
 
 struct Key {
   std::string path;  // normalised: no root, no leading or trailing backslash
@@ -170,6 +173,54 @@ const Value* FindValue(const Key& k, std::string_view name) {
   return nullptr;
 }
 
+// The system's device keys: below the USB enumeration and the serial port map.
+constexpr std::string_view kUsbEnumKey = "SYSTEM\\CurrentControlSet\\Enum\\USB";
+constexpr std::string_view kSerialCommKey = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+
+// path is `base` or lies below it.
+bool AtOrBelow(std::string_view path, std::string_view base) {
+  return path.size() >= base.size() && AnsiEqualNoCase(path.substr(0, base.size()), base) &&
+         (path.size() == base.size() || path[base.size()] == '\\');
+}
+
+// Opening this key needs the system's devices: it is, holds or lies below one of theirs.
+bool ConcernsDevices(std::string_view path) {
+  for (std::string_view base : {kUsbEnumKey, kSerialCommKey})
+    if (path.empty() || AtOrBelow(path, base) || AtOrBelow(base, path)) return true;
+  return false;
+}
+
+std::vector<UsbSerialDevice> DevicesFor(std::string_view path) {
+  return ConcernsDevices(path) ? ListUsbSerialDevices() : std::vector<UsbSerialDevice>{};
+}
+
+// Adds a string value to the key, made when missing; a value the file already
+// has under that name is kept.
+void AddDeviceValue(Parsed& p, const std::string& path, const std::string& name, const std::string& data) {
+  auto k = std::find_if(p.keys.begin(), p.keys.end(), [&](const Key& key) { return AnsiEqualNoCase(key.path, path); });
+  if (k == p.keys.end()) k = p.keys.insert(p.keys.end(), Key{path, kNoLine, kNoLine, {}});
+  for (const auto& v : k->values)
+    if (AnsiEqualNoCase(v.name, name)) return;
+  Value v;
+  v.line = kNoLine;
+  v.name = name;
+  v.type = RegDataType::String;
+  v.text = data;
+  k->values.push_back(std::move(v));
+}
+
+// The file's keys with the devices beside them: what every read sees.
+Parsed LoadWithDevices(const std::string& file, const std::vector<UsbSerialDevice>& devices) {
+  Parsed p = Load(file);
+  for (const auto& d : devices) {
+    AddDeviceValue(p, std::string(kUsbEnumKey) + "\\Vid_" + d.vendorId + "&Pid_" + d.productId + "\\" + d.instance +
+                          "\\Device Parameters",
+                   "PortName", d.portName);
+    AddDeviceValue(p, std::string(kSerialCommKey), d.devicePath, d.portName);
+  }
+  return p;
+}
+
 // A key exists when it is written down, or when a written key lies below it.
 bool KeyPresent(const Parsed& p, std::string_view path) {
   if (path.empty() || FindKey(p, path)) return true;
@@ -187,43 +238,49 @@ TRegistry::TRegistry(std::string filePath) : file_(std::move(filePath)) {}
 bool TRegistry::OpenKey(std::string_view key, bool canCreate) {
   const std::string path = NormaliseKey(key);
   CloseKey();
+  std::vector<UsbSerialDevice> devices = DevicesFor(path);
   std::lock_guard guard(WriteLock());
-  Parsed p = Load(file_);
-  if (!FindKey(p, path)) {
-    if (!canCreate && !KeyPresent(p, path)) return false;
-    if (canCreate) {
-      auto& lines = p.text.lines;
-      if (!lines.empty() && !TrimSpaces(lines.back()).empty()) lines.emplace_back();
-      lines.push_back("[" + std::string(kRoot) + "\\" + path + "]");
-      if (!WriteFileAtomically(file_, JoinLines(p.text))) return false;
-    }
+  if (!KeyPresent(LoadWithDevices(file_, devices), path)) {
+    if (!canCreate) return false;
+    TextLines text = Load(file_).text;
+    auto& lines = text.lines;
+    if (!lines.empty() && !TrimSpaces(lines.back()).empty()) lines.emplace_back();
+    lines.push_back("[" + std::string(kRoot) + "\\" + path + "]");
+    if (!WriteFileAtomically(file_, JoinLines(text))) return false;
   }
   openKey_ = path;
   readOnly_ = false;
+  devices_ = std::move(devices);
   return true;
 }
 
 bool TRegistry::OpenKeyReadOnly(std::string_view key) {
   const std::string path = NormaliseKey(key);
   CloseKey();
-  if (!KeyPresent(Load(file_), path)) return false;
+  std::vector<UsbSerialDevice> devices = DevicesFor(path);
+  if (!KeyPresent(LoadWithDevices(file_, devices), path)) return false;
   openKey_ = path;
   readOnly_ = true;
+  devices_ = std::move(devices);
   return true;
 }
 
 void TRegistry::CloseKey() {
   openKey_.reset();
   readOnly_ = false;
+  devices_.clear();
 }
 
-bool TRegistry::KeyExists(std::string_view key) const { return KeyPresent(Load(file_), NormaliseKey(key)); }
+bool TRegistry::KeyExists(std::string_view key) const {
+  const std::string path = NormaliseKey(key);
+  return KeyPresent(LoadWithDevices(file_, DevicesFor(path)), path);
+}
 
 bool TRegistry::ValueExists(std::string_view name) const { return GetDataType(name) != RegDataType::Unknown; }
 
 RegDataType TRegistry::GetDataType(std::string_view name) const {
   if (!openKey_) return RegDataType::Unknown;
-  const Parsed p = Load(file_);
+  const Parsed p = LoadWithDevices(file_, devices_);
   const Key* k = FindKey(p, *openKey_);
   const Value* v = k ? FindValue(*k, name) : nullptr;
   return v ? v->type : RegDataType::Unknown;
@@ -232,7 +289,7 @@ RegDataType TRegistry::GetDataType(std::string_view name) const {
 std::vector<std::string> TRegistry::GetValueNames() const {
   std::vector<std::string> out;
   if (!openKey_) return out;
-  const Parsed p = Load(file_);
+  const Parsed p = LoadWithDevices(file_, devices_);
   if (const Key* k = FindKey(p, *openKey_))
     for (const auto& v : k->values)
       if (FindValue(*k, v.name) == &v) out.push_back(v.name);
@@ -242,7 +299,7 @@ std::vector<std::string> TRegistry::GetValueNames() const {
 std::vector<std::string> TRegistry::GetKeyNames() const {
   std::vector<std::string> out;
   if (!openKey_) return out;
-  const Parsed p = Load(file_);
+  const Parsed p = LoadWithDevices(file_, devices_);
   const std::string& base = *openKey_;
   for (const auto& k : p.keys) {
     std::string_view rest = k.path;
@@ -273,15 +330,15 @@ const Value& RequireValue(const Parsed& p, const std::optional<std::string>& key
 }  // namespace
 
 std::string TRegistry::ReadString(std::string_view name) const {
-  return RequireValue(Load(file_), openKey_, name, RegDataType::String).text;
+  return RequireValue(LoadWithDevices(file_, devices_), openKey_, name, RegDataType::String).text;
 }
 
 std::int32_t TRegistry::ReadInteger(std::string_view name) const {
-  return RequireValue(Load(file_), openKey_, name, RegDataType::Integer).integer;
+  return RequireValue(LoadWithDevices(file_, devices_), openKey_, name, RegDataType::Integer).integer;
 }
 
 std::vector<std::uint8_t> TRegistry::ReadBinaryData(std::string_view name) const {
-  return RequireValue(Load(file_), openKey_, name, RegDataType::Binary).bin;
+  return RequireValue(LoadWithDevices(file_, devices_), openKey_, name, RegDataType::Binary).bin;
 }
 
 namespace {

@@ -3,12 +3,16 @@
 // kept in one text file beside the server (see README for its format), readable
 // and editable by hand. Key paths and value names match without regard to case.
 // Every write rewrites the file atomically. Names and strings are Windows-1251.
+// The machine's USB serial devices appear beside the file's keys, read-only
+// (registry_devices.h); a key of the same path in the file comes first.
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/registry_devices.h"
 
 enum class RegDataType { Unknown, String, Integer, Binary };
 
@@ -49,4 +53,5 @@ class TRegistry {
   std::string file_;
   std::optional<std::string> openKey_;
   bool readOnly_ = false;
+  std::vector<UsbSerialDevice> devices_;  // as they were when the open key was opened
 };

@@ -30,8 +30,11 @@ bool CheckUser(const packet& answer, const std::string& registryPath) {
     return false;
   }
   if (stored.size() > kPasswordSize) return false;
-  stored.erase(std::find(stored.begin(), stored.end(), std::uint8_t{0}), stored.end());
+  // Deciphered first: the enciphered bytes may hold zeros of their own (a password
+  // starting with "p" begins with one). The password ends at the first zero of the
+  // deciphered value, or at its end.
   EncodeBuffer(stored);
+  stored.erase(std::find(stored.begin(), stored.end(), std::uint8_t{0}), stored.end());
   const std::string_view password = answer.text();
   return std::equal(stored.begin(), stored.end(), password.begin(), password.end(),
                     [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });

@@ -8,7 +8,7 @@ inline constexpr const char* kUsersKey = "\\SOFTWARE\\Trelm\\SMSConfig\\Server\\
 
 // True when the login answer's `number` names a user of the list and its `text` is
 // that user's password, byte for byte. Each user is a binary value named by the
-// user; its data is the password enciphered with EncodeBuffer, at most 25 bytes,
-// ending at the first zero byte. A value of another type or longer than 25 bytes
-// refuses the login.
+// user; its data is the password enciphered with EncodeBuffer, at most 25 bytes.
+// The value is deciphered whole and the password ends at its first zero byte. A
+// value of another type or longer than 25 bytes refuses the login.
 bool CheckUser(const packet& answer, const std::string& registryPath);

@@ -28,18 +28,26 @@ void ClientService::Stop() {
   clients_.StopAll();
 }
 
+std::chrono::milliseconds AcceptRest(std::int32_t timeoutMs, unsigned failuresInARow) {
+  constexpr unsigned kLongestBackOffMs = 500;
+  const unsigned doublings = std::min(std::max(failuresInARow, 1u) - 1, 9u);
+  const unsigned backOffMs = std::min(1u << doublings, kLongestBackOffMs);
+  return std::chrono::milliseconds(std::max<std::int64_t>(timeoutMs, backOffMs));
+}
+
 void ClientService::AcceptThread() {
+  unsigned failures = 0;
   while (!state_.StopFlag.load()) {
     sockaddr_in peer{};
     int client = -1;
     if (listener_.AcceptClient(peer, client)) {
+      failures = 0;
       StartClientThread(client);
       continue;
     }
     // Out of descriptors, or the listener closed: rest, unless stopping.
     std::unique_lock guard(restLock_);
-    const auto rest = std::chrono::milliseconds(std::max(0L, config_.Timeout));
-    restEnded_.wait_for(guard, rest, [this] { return stopped_; });
+    restEnded_.wait_for(guard, AcceptRest(config_.Timeout, ++failures), [this] { return stopped_; });
   }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Serves desktop clients: the accept thread, one thread per connection, the login
 // handshake and the requests (hand in a message, fetch received ones).
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -10,6 +12,11 @@
 #include "server/server_config.h"
 #include "server/server_state.h"
 #include "server/stream_server.h"
+
+// The accept thread's rest after its n-th failed accept in a row: Timeout, but at
+// least a back-off that doubles from 1 ms to 500 ms, so that an accept that fails
+// again at once (out of descriptors) does not spin a core when Timeout is 0.
+std::chrono::milliseconds AcceptRest(std::int32_t timeoutMs, unsigned failuresInARow);
 
 class ClientService {
  public:

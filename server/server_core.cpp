@@ -1,7 +1,7 @@
 #include "server/server_core.h"
 
+#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 #include <unistd.h>
 
@@ -16,27 +16,26 @@ ServerCore::~ServerCore() {
 
 std::string ServerCore::FilePath(const char* name) const { return PathJoin(appDir_, name); }
 
+std::array<ServerCore::QueueFile, 2> ServerCore::QueueFiles() {
+  return {{{kOutgoingQueueFile, &state_.OutgoingQueue}, {kIncomingQueueFile, &state_.IncomingQueue}}};
+}
+
 bool ServerCore::Start(const ServerConfig& config) {
   config_ = config;
-  listener_ = std::make_unique<stream_server>(static_cast<std::int32_t>(config_.UCNT));
-  listener_->set_port(static_cast<std::int32_t>(config_.EthernetPort));
+  listener_ = std::make_unique<stream_server>(config_.UCNT);
+  listener_->set_port(config_.EthernetPort);
 
-  LoadQueueFile(FilePath(kOutgoingQueueFile), state_.OutgoingQueue);
-  LoadQueueFile(FilePath(kIncomingQueueFile), state_.IncomingQueue);
-
-  NetStartup();
-  if (!listener_->ListenerListen()) {
-    state_.StopFlag.store(true);
-    NetCleanup();
-    listener_.reset();
-    // The files still hold what was loaded; they are read again at the next start.
-    state_.OutgoingQueue.clear();
-    state_.IncomingQueue.clear();
-    return false;
+  for (const QueueFile& f : QueueFiles()) {
+    const std::string path = FilePath(f.name);
+    if (!LoadQueueFile(path, *f.queue)) {
+      ReportUnreadableQueueFile(path, errno);
+      return AbandonStart();
+    }
   }
-  // The queues live in memory from now on, and are written back at close.
-  ::unlink(FilePath(kOutgoingQueueFile).c_str());
-  ::unlink(FilePath(kIncomingQueueFile).c_str());
+  NetStartup();
+  // The files still hold what was loaded until the server listens; a start that
+  // ends before leaves them to the next one.
+  if (!listener_->ListenerListen() || !RemoveQueueFiles()) return AbandonStart();
 
   service_ = std::make_unique<ClientService>(state_, *listener_, config_, FilePath(kRegistryFile));
   service_->StartAcceptThread();
@@ -44,28 +43,57 @@ bool ServerCore::Start(const ServerConfig& config) {
   return true;
 }
 
-namespace {
-
-void Save(const std::string& path, ServerState& state, PacketQueue& queue) {
-  std::lock_guard guard(state.QueueLock);
-  if (!SaveQueueFile(path, queue)) std::fprintf(stderr, "trelmsrv: could not write %s\n", path.c_str());
+bool ServerCore::RemoveQueueFiles() {
+  const auto files = QueueFiles();
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string path = FilePath(files[i].name);
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) continue;
+    const int error = errno;
+    // Put back those already removed, so that every file stays as it was.
+    for (std::size_t j = 0; j < i; ++j) SaveQueue(files[j]);
+    ReportUnremovableQueueFile(path, error);
+    return false;
+  }
+  return true;
 }
 
-}  // namespace
-
-void ServerCore::Close(const std::function<void()>& freeModemPorts) {
-  if (!running_) return;
-  running_ = false;
+bool ServerCore::AbandonStart() {
   state_.StopFlag.store(true);
-  if (closeWaitMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(closeWaitMs_));
-  listener_->ListenerClose();
-  service_->Stop();
-
-  Save(FilePath(kOutgoingQueueFile), state_, state_.OutgoingQueue);
-  if (freeModemPorts) freeModemPorts();
-  Save(FilePath(kIncomingQueueFile), state_, state_.IncomingQueue);
-
-  service_.reset();
   listener_.reset();
   NetCleanup();
+  state_.OutgoingQueue.clear();
+  state_.IncomingQueue.clear();
+  return false;
+}
+
+void ServerCore::SaveQueue(const QueueFile& file) {
+  const std::string path = FilePath(file.name);
+  std::lock_guard guard(state_.QueueLock);
+  if (SaveQueueFile(path, *file.queue)) return;
+  const int error = errno;
+  saveFaults_.push_back({path, error, file.queue->size()});
+  LogUnsavedQueue(saveFaults_.back());
+}
+
+bool ServerCore::Close(const std::function<void()>& freeModemPorts) {
+  const bool wasRunning = std::exchange(running_, false);
+  if (wasRunning) {
+    state_.StopFlag.store(true);
+    if (closeWaitMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(closeWaitMs_));
+    listener_->ListenerClose();
+    service_->Stop();
+  }
+  // A queue that could not be saved before is tried again; a saved one is empty
+  // and writes nothing.
+  saveFaults_.clear();
+  const auto files = QueueFiles();
+  SaveQueue(files[0]);
+  if (freeModemPorts) freeModemPorts();
+  SaveQueue(files[1]);
+  if (wasRunning) {
+    service_.reset();
+    listener_.reset();
+    NetCleanup();
+  }
+  return saveFaults_.empty();
 }

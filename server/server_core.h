@@ -2,11 +2,14 @@
 // The server without its window: start-up (queues from their files, the listener,
 // the accept thread) and the orderly close (threads ended, queues saved). The main
 // form drives it; tests drive it directly.
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "server/client_service.h"
+#include "server/queue_file_report.h"
 #include "server/server_config.h"
 #include "server/server_state.h"
 #include "server/stream_server.h"
@@ -19,16 +22,22 @@ class ServerCore {
   ServerCore(const ServerCore&) = delete;
   ServerCore& operator=(const ServerCore&) = delete;
 
-  // Loads both queues from their files, listens and starts the accept thread.
-  // When listening fails (a message has been shown, except for port 0) the queue
-  // files are left as they were, so nothing loaded from them is lost, and false is
-  // returned; the server must then end.
+  // Loads both queues from their files, listens, removes the files and starts the
+  // accept thread. False when the server must end: a queue file could not be read,
+  // listening failed, or a loaded file could not be removed (each reported, except
+  // listening on port 0). The queue files are then left as they were, so nothing
+  // in them is lost or sent twice.
   bool Start(const ServerConfig& config);
 
   // Sets StopFlag, gives the other threads `closeWaitMs` to notice it, closes the
   // listener, ends every client thread, then writes the outgoing queue, runs
-  // freeModemPorts and writes the incoming queue. Idempotent.
-  void Close(const std::function<void()>& freeModemPorts = {});
+  // freeModemPorts and writes the incoming queue. True when both queues are saved.
+  // A queue that could not be written keeps its packets and is logged on standard
+  // error (save_faults() says which); calling Close again tries it again.
+  bool Close(const std::function<void()>& freeModemPorts = {});
+
+  // The queue files the last Close could not write.
+  const std::vector<QueueFileFault>& save_faults() const { return saveFaults_; }
 
   // The time Close gives connections to finish what they are doing.
   void set_close_wait_ms(int ms) { closeWaitMs_ = ms; }
@@ -43,11 +52,22 @@ class ServerCore {
   std::string FilePath(const char* name) const;
 
  private:
+  struct QueueFile {
+    const char* name;
+    PacketQueue* queue;
+  };
+  // In the order they are written at close: the outgoing queue first.
+  std::array<QueueFile, 2> QueueFiles();
+  bool RemoveQueueFiles();
+  bool AbandonStart();  // false
+  void SaveQueue(const QueueFile& file);
+
   const std::string appDir_;
   ServerConfig config_;
   ServerState state_;
   std::unique_ptr<stream_server> listener_;
   std::unique_ptr<ClientService> service_;
+  std::vector<QueueFileFault> saveFaults_;
   int closeWaitMs_ = 2000;
   bool running_ = false;
 };

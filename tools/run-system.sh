@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Command one: builds, lays out a ready program directory under run/ and starts
-# what the system has. Without a display it runs on Qt's offscreen platform.
+# Command one: builds, lays out a ready program directory for each program
+# (run/server/, run/client/) and starts what the system has. Without a display it
+# runs on Qt's offscreen platform.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -9,11 +10,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target trelmsrv trelmcli
 
 RUN=run
-mkdir -p "$RUN"
-for exe in trelmsrv trelmcli; do
-  [ -x "build/bin/$exe" ] && cp "build/bin/$exe" "$RUN/"
-done
-[ -f "$RUN/Config.ini" ] || cp tools/demo/Config.ini "$RUN/Config.ini"
+bash tools/demo/lay-out.sh build/bin "$RUN"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display: running on Qt's offscreen platform (nothing is shown)."
@@ -21,16 +18,15 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 started=()
-if [ -x "$RUN/trelmsrv" ]; then
-  (cd "$RUN" && exec ./trelmsrv) & started+=($!)
-  echo "trelmsrv started in $RUN (pid ${started[-1]})"
-fi
-if [ -x "$RUN/trelmcli" ]; then
-  (cd "$RUN" && exec ./trelmcli) & started+=($!)
-  echo "trelmcli started in $RUN (pid ${started[-1]})"
-fi
+for pair in server:trelmsrv client:trelmcli; do
+  dir=$RUN/${pair%%:*}
+  exe=${pair#*:}
+  [ -x "$dir/$exe" ] || continue
+  (cd "$dir" && exec "./$exe") & started+=($!)
+  echo "$exe started in $dir/ (pid ${started[-1]})"
+done
 if [ ${#started[@]} -eq 0 ]; then
-  echo "No program is built yet; the program directory is $RUN/."
+  echo "No program is built yet; the program directories are under $RUN/."
   exit 0
 fi
 trap 'kill "${started[@]}" 2>/dev/null || true' INT TERM

@@ -12,6 +12,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/message_box.h"
 #include "server/find_modem_port.h"
@@ -60,7 +61,7 @@ TMainForm::TMainForm(std::string programDir, QWidget* parent)
 
 TMainForm::~TMainForm() {
   // A form that was never closed (a test, an early end) still saves its queues.
-  if (core_) core_->Close();
+  if (!closed_) CloseCore(false);
 }
 
 bool TMainForm::FormCreate() {
@@ -98,14 +99,30 @@ void TMainForm::pmOptionsClick() {
   QProcess::startDetached(QFile::decodeName(QByteArray::fromStdString(PathJoin(AppDir, "trelmconf"))), {});
 }
 
-void TMainForm::pmCloseClick() { close(); }
+void TMainForm::pmCloseClick() {
+  closingFromMenu_ = true;
+  close();
+  closingFromMenu_ = false;
+}
 
-void TMainForm::FormCloseQuery(bool& canClose) {
-  if (core_) {
-    core_->set_close_wait_ms(closeWaitMs);
-    core_->Close();
-  }
-  canClose = true;
+void TMainForm::FormCloseQuery(bool& canClose) { canClose = CloseCore(closingFromMenu_); }
+
+bool TMainForm::CloseCore(bool stayOnFailure) {
+  // A server that stays after a failed close must not go looking for its modem.
+  Timer->stop();
+  if (!core_) return true;
+  core_->set_close_wait_ms(closeWaitMs);
+  if (core_->Close()) return true;
+  // The packets are still in memory. From the menu the operator can free space and
+  // try again; a stop signal or the program's end cannot wait for that.
+  std::string text = DescribeUnsavedQueues(core_->save_faults());
+  text += stayOnFailure ? Ansi("Сообщения остались в памяти, сервер не завершён. Освободите место "
+                               "и снова выберите \"Выход\".")
+                        : Ansi("Сервер завершает работу, эти сообщения потеряны.");
+  MessageBox(text, Ansi("Ошибка"), MbButtons::Ok, MbIcon::Error);
+  if (stayOnFailure) return false;
+  queuesLost_ = true;
+  return true;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -30,8 +30,13 @@ class TMainForm : public QWidget {
   void PopupMenuPopup();
   void pmOptionsClick();
   void pmCloseClick();
-  // Runs the orderly close; canClose says whether the form may close.
+  // Runs the orderly close; canClose says whether the form may close. A queue that
+  // cannot be saved is shown; from the menu the form then stays open with its
+  // queues, otherwise it closes and QueuesLost() turns true.
   void FormCloseQuery(bool& canClose);
+
+  // True once the program ended with queues it could not save.
+  bool QueuesLost() const { return queuesLost_; }
 
   ServerCore* core() { return core_.get(); }
 
@@ -53,9 +58,14 @@ class TMainForm : public QWidget {
  private:
   // An exception leaving a handler is shown, and the program keeps running.
   void ShowException(const std::exception& e);
+  // Closes the core; false when a queue could not be saved and stayOnFailure asks
+  // the server to go on holding it.
+  bool CloseCore(bool stayOnFailure);
 
   const std::string programDir_;
   std::string AppDir;
   std::unique_ptr<ServerCore> core_;
   bool closed_ = false;
+  bool closingFromMenu_ = false;
+  bool queuesLost_ = false;
 };

@@ -36,7 +36,7 @@ int Run(const ServerProgramOptions& options) {
   });
   form.show();
   QApplication::exec();
-  return 0;
+  return form.QueuesLost() ? 1 : 0;
 }
 
 }  // namespace

@@ -10,5 +10,5 @@ struct ServerProgramOptions {
 
 // Refuses a second running copy with a message, starts the server and runs the
 // event loop until "Выход" or a stop signal (both save the queues). Returns the
-// exit code, 0.
+// exit code: 1 when the program ends with queues it could not save, else 0.
 int RunServer(const ServerProgramOptions& options);

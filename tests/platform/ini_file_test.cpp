@@ -40,6 +40,9 @@ TEST_F(IniFileTest, IntegersDecimalOrHexElseDefault) {
       {"8099", 8099}, {"0x1F", 31}, {"0X1f", 31}, {"-5", -5}, {" 12 ", 12}, {"0", 0},
       {"true", -1}, {"12abc", -1}, {"0x", -1}, {"", -1}, {"1.5", -1}, {"$10", -1},
       {"99999999999999999999999", -1},
+      // 32-bit integers only: a wider number is not wrapped or clipped.
+      {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}, {"0x7FFFFFFF", 2147483647},
+      {"2147483648", -1}, {"-2147483649", -1}, {"0x80000000", -1}, {"4294967296", -1},
   };
   for (const auto& c : cases) {
     Given(std::string("[S]\nK=") + c.text + "\n");

@@ -2,6 +2,7 @@
 
 #include "platform/file_io.h"
 #include "platform/registry.h"
+#include "tests/support/fake_device_tree.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -82,6 +83,50 @@ TEST_F(RegistryTest, MalformedValueLinesAreNotValues) {
   ASSERT_TRUE(reg.OpenKeyReadOnly("K"));
   EXPECT_EQ(reg.GetValueNames(), (std::vector<std::string>{"c"}));
   EXPECT_EQ(reg.ReadInteger("c"), 10);
+}
+
+TEST_F(RegistryTest, PresentsTheUsbSerialDevicesBesideTheFile) {
+  using Names = std::vector<std::string>;
+  const char* kSerialComm = "\\HARDWARE\\DEVICEMAP\\SERIALCOMM";
+  const std::string kUsb = "\\SYSTEM\\CurrentControlSet\\Enum\\USB";
+  FakeDeviceTree tree;
+  EXPECT_FALSE(reg.KeyExists(kSerialComm));
+  tree.AddUsbTty("ttyUSB3", "ffff", "b6e4");
+  tree.AddUsbTty("ttyACM0", "C251", "B6E4");
+  tree.AddUsbTty("ttyACM100", "c251", "b6e4");  // beyond the naming rule
+  tree.AddOtherTty("ttyACM1");                  // not on USB
+  tree.AddOtherTty("ttyS0");
+  ASSERT_TRUE(WriteFileAtomically(path,
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_c251&Pid_b6e4\\SIM0\\Device Parameters]\r\n"
+      "\"PortName\"=\"COM5\"\r\n"
+      "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
+      "\"/dev/pts/7\"=\"COM5\"\r\n"));
+  const std::string before = *ReadWholeFile(path);
+
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kUsb));
+  EXPECT_EQ(reg.GetKeyNames(), (Names{"Vid_c251&Pid_b6e4", "Vid_ffff&Pid_b6e4"}));
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kUsb + "\\Vid_c251&Pid_b6e4"));
+  EXPECT_EQ(reg.GetKeyNames(), (Names{"SIM0", "ttyACM0"}));
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kUsb + "\\Vid_c251&Pid_b6e4\\ttyACM0\\Device Parameters"));
+  EXPECT_EQ(reg.ReadString("PortName"), "COM100");
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kUsb + "\\Vid_ffff&Pid_b6e4\\ttyUSB3\\Device Parameters"));
+  EXPECT_EQ(reg.ReadString("PortName"), "COM203");
+  ASSERT_TRUE(reg.OpenKey(kSerialComm, false));
+  EXPECT_EQ(reg.GetValueNames(), (Names{"/dev/pts/7", "/dev/ttyACM0", "/dev/ttyUSB3"}));
+  EXPECT_EQ(reg.ReadString("/dev/ttyUSB3"), "COM203");
+
+  // Read when the key is opened: an unplugged device is gone from the next open.
+  tree.Remove("ttyACM0");
+  EXPECT_EQ(reg.GetValueNames().size(), 3u);
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kSerialComm));
+  EXPECT_EQ(reg.GetValueNames(), (Names{"/dev/pts/7", "/dev/ttyUSB3"}));
+
+  // Nothing of the devices ever reaches the file, not even when it is written.
+  ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Trelm\\SMSConfig", true));
+  reg.WriteInteger("MessageRef", 1);
+  const std::string after = *ReadWholeFile(path);
+  EXPECT_EQ(after.find("tty"), std::string::npos);
+  EXPECT_EQ(after.substr(0, before.size()), before);
 }
 
 }  // namespace

@@ -118,4 +118,22 @@ TEST_F(ClientServiceTest, AStalledFetchDoesNotHoldUpOtherClients) {
   EXPECT_TRUE(WaitUntil([&] { return Outgoing() == 1; }));
 }
 
+// After failed accepts in a row the thread rests Timeout, but with Timeout 0 an
+// accept that keeps failing (out of descriptors) backs off instead of spinning.
+TEST(AcceptRest, TimeoutOrABackOffThatGrowsWithTheFailures) {
+  struct Case {
+    std::int32_t timeoutMs;
+    unsigned failures;
+    long restMs;
+  };
+  const Case cases[] = {
+      {0, 1, 1}, {0, 2, 2}, {0, 5, 16}, {0, 10, 500}, {0, 100000, 500},
+      {-5, 3, 4}, {500, 1, 500}, {500, 1000, 500}, {100, 9, 256}, {2000, 20, 2000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.timeoutMs) + " ms, " + std::to_string(c.failures) + " failures");
+    EXPECT_EQ(AcceptRest(c.timeoutMs, c.failures).count(), c.restMs);
+  }
+}
+
 }  // namespace

@@ -100,6 +100,37 @@ TEST_F(LoginTest, AMessageInsteadOfTheLoginAnswerDisconnectsAndQueuesNothing) {
   EXPECT_EQ(Outgoing(), 0u);
 }
 
+// Stored values as the configuration program writes them, spelled out: deciphered
+// whole, each password ends at its first zero byte or at the end of the value.
+TEST(CheckUser, MatchesTheStoredPasswordByteForByte) {
+  TempDir dir;
+  ASSERT_TRUE(WriteFileAtomically(dir.File("registry.reg"),
+                                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Trelm\\SMSConfig\\Server\\Users]\n"
+                                  "\"operator\"=hex:03,03,00,41,4e,5d,b2\n"  // sms2026, a zero among its bytes
+                                  "\"kassa\"=hex:00,0f,00,00\n"             // pass: starts with a zero
+                                  "\"ended\"=hex:03,03,00,41,4e,5d,b2,45\n"  // sms2026 and its zero
+                                  "\"full\"=hex:24,1c,16,1f,13,42,b6,75,71,7d,ab,18,68,ef,fa,ec,f9,f7,fb,b3,"
+                                  "2f,3c,16,d3,b0\n"));  // Trelm-2026-operator-pass!, 25 bytes
+  struct Case {
+    const char* user;
+    const char* password;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"operator", "sms2026", true},   {"operator", "sm", false},     {"operator", "", false},
+      {"operator", "sms20266", false}, {"kassa", "pass", true},       {"kassa", "", false},
+      {"ended", "sms2026", true},      {"full", "Trelm-2026-operator-pass!", true},
+      {"full", "Trelm-2026-operator-pass", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.user) + " / " + c.password);
+    packet answer = TypedPacket(kPacketLogin);
+    PacketSetNumber(answer, c.user);
+    PacketSetText(answer, c.password);
+    EXPECT_EQ(CheckUser(answer, dir.File("registry.reg")), c.accepted);
+  }
+}
+
 TEST(CheckUser, AMissingRegistryFileRefuses) {
   TempDir dir;
   packet answer = TypedPacket(kPacketLogin);

@@ -125,4 +125,58 @@ TEST_F(ServerFormTest, ATerminateSignalSavesTheQueues) {
   EXPECT_EQ(saved[0].text(), "saved on terminate");
 }
 
+// A queue that cannot be saved (a folder took its file's name) is not lost on
+// "Выход": the server stays with it, and a later "Выход" saves it.
+TEST_F(ServerFormTest, ExitFromTheMenuKeepsTheQueuesUntilTheyAreSaved) {
+  WriteConfig();
+  TMainForm form(dir.path());
+  form.closeWaitMs = 0;
+  ASSERT_TRUE(form.FormCreate());
+  form.show();
+  LoopbackClient client(form.core()->ListeningPort());
+  for (const char* text : {"first", "second"}) ASSERT_TRUE(client.Send(MessagePacket("+7001", text)));
+  ASSERT_TRUE(WaitUntil([&] { return form.core()->state().OutgoingCount() == 2; }));
+  fs::create_directory(dir.File(kOutgoingQueueFile));
+
+  form.pmCloseClick();
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_FALSE(form.Timer->isActive());  // no modem search for a server on its way out
+  EXPECT_FALSE(form.QueuesLost());
+  EXPECT_EQ(form.core()->state().OutgoingCount(), 2u);
+  ASSERT_EQ(boxes.Asked().size(), 1u);
+  EXPECT_EQ(boxes.Asked()[0].caption, Ansi("Ошибка"));
+  const std::string said = boxes.TextsUtf8()[0];
+  EXPECT_NE(said.find(dir.File(kOutgoingQueueFile)), std::string::npos) << said;
+  EXPECT_NE(said.find("\"Выход\""), std::string::npos) << said;
+
+  fs::remove(dir.File(kOutgoingQueueFile));
+  form.pmCloseClick();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(boxes.Asked().size(), 1u);
+  const auto saved = ReadMessageFile(dir.File(kOutgoingQueueFile));
+  ASSERT_EQ(saved.size(), 2u);
+  EXPECT_EQ(saved[1].text(), "second");
+}
+
+// A stop signal cannot wait for the operator: the program says what it could not
+// save and ends with a status that tells a service manager so.
+TEST_F(ServerFormTest, AStopSignalThatCannotSaveTheQueuesEndsWithAFailure) {
+  WriteConfig();
+  std::thread client([&] {
+    std::vector<int> ports;
+    ASSERT_TRUE(WaitUntil([&] { return !(ports = ListeningPorts(::getpid())).empty(); }));
+    const auto c = std::make_unique<LoopbackClient>(ports.front());
+    ASSERT_TRUE(c->connected());
+    ASSERT_TRUE(c->Send(MessagePacket("+7001", "cannot be saved")));
+    c->ShutdownWrite();
+    ASSERT_TRUE(c->BytesUntilClosed());
+    fs::create_directory(dir.File(kOutgoingQueueFile));
+    ::kill(::getpid(), SIGTERM);
+  });
+  EXPECT_EQ(RunServer(Options()), 1);
+  client.join();
+  ASSERT_EQ(boxes.Asked().size(), 1u);
+  EXPECT_NE(boxes.TextsUtf8()[0].find(dir.File(kOutgoingQueueFile)), std::string::npos);
+}
+
 }  // namespace

@@ -1,16 +1,19 @@
-// trelmsrv as a process in a temporary program directory: it serves a client, and
-// a terminate signal saves the queue before it ends.
+// trelmsrv as a process in a temporary program directory: it serves a client, a
+// terminate signal saves the queue before it ends, and a closed standard error
+// does not end it.
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/file_io.h"
+#include "platform/single_instance.h"
 #include "protocol/message_file.h"
 #include "server/queue_file.h"
 #include "tests/server/loopback_client.h"
@@ -32,6 +35,44 @@ int WaitForExit(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Starts the program on the offscreen platform with its instance lock in lockDir
+// and its standard error on stderrFd. The environment is made before the fork, so
+// the child only execs.
+pid_t StartServerProcess(const std::string& program, const std::string& lockDir, int stderrFd) {
+  std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + lockDir};
+  for (char** e = environ; *e; ++e) {
+    const std::string_view entry(*e);
+    if (!entry.starts_with("QT_QPA_PLATFORM=") && !entry.starts_with("XDG_RUNTIME_DIR=")) env.emplace_back(entry);
+  }
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::dup2(stderrFd, STDERR_FILENO) < 0) ::_exit(126);
+    ::execve(program.c_str(), argv, envp.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// A service manager that stops reading the server's standard error must not end it:
+// what it writes there (here, that another copy runs) goes nowhere, and it ends as usual.
+TEST(ServerProcess, AClosedStandardErrorDoesNotEndIt) {
+  TempDir dir;
+  fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
+  SingleInstance running("trelmsrv", dir.path());
+  ASSERT_FALSE(running.AlreadyRunning());
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+  ::close(fds[0]);  // nobody reads
+  const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), fds[1]);
+  ::close(fds[1]);
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(WaitForExit(pid), 0);
+}
+
 TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
   TempDir dir;
   fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
@@ -39,26 +80,8 @@ TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
                                   "[CONNECTION]\nEthernetPort=" + std::to_string(kAnyPort) + "\n"));
   ASSERT_TRUE(WriteMessageFile(dir.File(kOutgoingQueueFile), std::vector<packet>{MessagePacket("+7001", "old")}));
 
-  // Everything the child needs is made before fork: between fork and exec a copy of
-  // a threaded process may only make async-signal-safe calls.
-  const std::string program = dir.File("trelmsrv");
-  std::vector<std::string> environment = {"QT_QPA_PLATFORM=offscreen",
-                                          "XDG_RUNTIME_DIR=" + dir.path()};  // its own instance lock
-  for (char** e = environ; *e; ++e) {
-    const std::string_view entry(*e);
-    if (!entry.starts_with("QT_QPA_PLATFORM=") && !entry.starts_with("XDG_RUNTIME_DIR=")) environment.emplace_back(entry);
-  }
-  std::vector<char*> envp;
-  for (std::string& e : environment) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
-
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::execve(program.c_str(), argv, envp.data());
-    ::_exit(127);
-  }
+  const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), STDERR_FILENO);
+  ASSERT_GT(pid, 0);
 
   std::vector<int> ports;
   if (!WaitUntil([&] { return !(ports = ListeningPorts(pid)).empty(); })) {

@@ -29,6 +29,9 @@ TEST(ReadServerConfig, IntegersAreDecimalOrHexAndFlagsAreIntegers) {
       {"[CONNECTION]\nTimeout=fast\nUCNT=\nEthernetPort=80x\nNeedReg=true\nCheckMail=yes\n", 500, 10, 8099, false, false},
       {"[CONNECTION]\nEthernetPort=0\nNeedReg=0\n", 500, 10, 0, false, false},
       {"[OTHER]\nEthernetPort=9000\n", 500, 10, 8099, false, false},
+      // Too large for a 32-bit integer: the defaults, not what a cut-off gives.
+      {"[CONNECTION]\nTimeout=4294967296\nUCNT=4294967306\nEthernetPort=4294967296\nNeedReg=4294967296\n",
+       500, 10, 8099, false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.ini);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <thread>
 #include <netinet/in.h>
@@ -15,6 +16,7 @@
 #include "protocol/message_file.h"
 #include "server/queue_file.h"
 #include "tests/server/server_fixture.h"
+#include "tests/server/test_mount.h"
 
 namespace {
 
@@ -31,11 +33,70 @@ class ServerCoreTest : public ServerFixture {
     core.reset();
     StartServer(Config());
   }
-};
 
-std::vector<packet> Three() {
-  return {MessagePacket("+7001", "one"), MessagePacket("+7002", "two"), MessagePacket("+7003", "three")};
-}
+  void QueueOutgoing(std::size_t count) {
+    std::lock_guard guard(core->state().QueueLock);
+    for (std::size_t i = 0; i < count; ++i) {
+      PacketPtr p = PacketNew();
+      *p = MessagePacket("+7001", "message " + std::to_string(i));
+      core->state().OutgoingQueue.push_back(std::move(p));
+    }
+  }
+
+  // With the server running and `count` packets queued to go out, the outgoing
+  // queue file cannot be written (failing with `error`) until `mend` runs. A close
+  // keeps every packet and says so; the next close after mending saves them all.
+  void ExpectKeptUntilMended(std::size_t count, int error, const std::function<void()>& mend) {
+    QueueOutgoing(count);
+    QueueIncoming({MessagePacket("+7009", "received")});
+    const std::vector<std::string> texts = OutgoingTexts();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(core->Close());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(Path(kOutgoingQueueFile)), std::string::npos) << said;
+    ASSERT_EQ(core->save_faults().size(), 1u);
+    EXPECT_EQ(core->save_faults()[0].path, Path(kOutgoingQueueFile));
+    EXPECT_EQ(core->save_faults()[0].error, error);
+    EXPECT_EQ(core->save_faults()[0].packets, count);
+    EXPECT_EQ(OutgoingTexts(), texts);
+    EXPECT_FALSE(Exists("inbox.db.tmp"));
+    // The other queue does not wait for this one.
+    EXPECT_EQ(ReadMessageFile(Path(kIncomingQueueFile)).size(), 1u);
+    EXPECT_EQ(Incoming(), 0u);
+
+    mend();
+    EXPECT_TRUE(core->Close());
+    EXPECT_TRUE(core->save_faults().empty());
+    EXPECT_EQ(Outgoing(), 0u);
+    std::vector<std::string> saved;
+    for (const packet& p : ReadMessageFile(Path(kOutgoingQueueFile))) saved.emplace_back(p.text());
+    EXPECT_EQ(saved, texts);
+  }
+
+  // Both queue files are there and something keeps the server from starting: it
+  // reports the file named, never serves, and leaves both files as they were.
+  void ExpectStartRefused(const char* named) {
+    ServerCore server(dir.path());
+    EXPECT_FALSE(server.Start(Config()));
+    EXPECT_TRUE(server.state().StopFlag.load());
+    ASSERT_EQ(boxes.Asked().size(), 1u);
+    EXPECT_EQ(boxes.Asked()[0].caption, Ansi("Ошибка"));
+    EXPECT_NE(boxes.Asked()[0].text.find(Path(named)), std::string::npos);
+    EXPECT_EQ(ReadMessageFile(Path(kOutgoingQueueFile)).size(), 3u);
+    EXPECT_EQ(ReadMessageFile(Path(kIncomingQueueFile)).size(), 1u);
+    LoopbackClient client(port);
+    EXPECT_FALSE(client.connected());
+  }
+
+  void WriteQueueFiles() {
+    ASSERT_TRUE(WriteMessageFile(Path(kOutgoingQueueFile), Three()));
+    ASSERT_TRUE(WriteMessageFile(Path(kIncomingQueueFile), std::vector<packet>{MessagePacket("+7009", "r")}));
+  }
+
+  static std::vector<packet> Three() {
+    return {MessagePacket("+7001", "one"), MessagePacket("+7002", "two"), MessagePacket("+7003", "three")};
+  }
+};
 
 TEST_F(ServerCoreTest, QueuesSurviveARestartInOrder) {
   ASSERT_TRUE(WriteMessageFile(Path(kOutgoingQueueFile), Three()));
@@ -140,6 +201,58 @@ TEST_F(ServerCoreTest, CloseEndsOpenConnectionsAndSavesWhatTheyHandedIn) {
   EXPECT_GE(saved.size(), 10u);
   EXPECT_LE(saved.size(), static_cast<std::size_t>(handedIn.load()));
   for (const packet& s : saved) EXPECT_EQ(s.text(), "busy");
+}
+
+// A queue file that cannot be written: the operator empties a folder that took
+// its name; or, where the test may mount a file system, a full disk that grows.
+TEST_F(ServerCoreTest, AQueueThatCannotBeSavedKeepsItsPacketsUntilASaveSucceeds) {
+  StartServer(Config());
+  fs::create_directory(Path(kOutgoingQueueFile));
+  ExpectKeptUntilMended(3, EISDIR, [&] { fs::remove(Path(kOutgoingQueueFile)); });
+}
+
+TEST_F(ServerCoreTest, AFullDiskKeepsThePacketsUntilThereIsSpace) {
+  const auto disk = TestMount::Tmpfs(dir.path(), 64 * 1024);
+  if (!disk) GTEST_SKIP() << "this test may not mount a file system";
+  StartServer(Config());
+  ExpectKeptUntilMended(100, ENOSPC, [&] { ASSERT_TRUE(disk->Resize(1024 * 1024)); });
+}
+
+TEST_F(ServerCoreTest, AReadOnlyFolderStopsTheStartAndKeepsTheFiles) {
+  const auto disk = TestMount::Tmpfs(dir.path(), 1024 * 1024);
+  WriteQueueFiles();
+  if (disk) {
+    ASSERT_TRUE(disk->MakeReadOnly());
+  } else {
+    if (::geteuid() == 0) GTEST_SKIP() << "a folder without write permission does not stop this user";
+    fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::remove);
+  }
+  ExpectStartRefused(kOutgoingQueueFile);
+  if (!disk) fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::add);
+}
+
+// inbox.db goes first; when outbox.db then cannot go, inbox.db is put back.
+TEST_F(ServerCoreTest, AFileThatCannotBeRemovedAfterAnotherPutsTheOtherBack) {
+  WriteQueueFiles();
+  // A file mounted over outbox.db: the server reads what it shows, and cannot remove it.
+  ASSERT_TRUE(WriteMessageFile(Path("shown"), std::vector<packet>{MessagePacket("+7009", "r")}));
+  const auto pinned = TestMount::Bind(Path("shown"), Path(kIncomingQueueFile));
+  if (!pinned) GTEST_SKIP() << "this test may not mount a file system";
+  ExpectStartRefused(kIncomingQueueFile);
+}
+
+TEST_F(ServerCoreTest, AQueueFileThatCannotBeReadStopsTheStartAndStays) {
+  WriteQueueFiles();
+  fs::remove(Path(kIncomingQueueFile));
+  fs::create_directory(Path(kIncomingQueueFile));
+  ServerCore server(dir.path());
+  EXPECT_FALSE(server.Start(Config()));
+  ASSERT_EQ(boxes.Asked().size(), 1u);
+  EXPECT_NE(boxes.Asked()[0].text.find(Path(kIncomingQueueFile)), std::string::npos);
+  EXPECT_EQ(ReadMessageFile(Path(kOutgoingQueueFile)).size(), 3u);
+  EXPECT_TRUE(fs::is_directory(Path(kIncomingQueueFile)));
+  LoopbackClient client(port);
+  EXPECT_FALSE(client.connected());
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+#pragma once
+// Saying that a queue file could not be read, removed or written: on standard
+// error for a service manager's log, and in words for the operator.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// A queue file the server could not write at close.
+struct QueueFileFault {
+  std::string path;
+  int error = 0;            // errno
+  std::size_t packets = 0;  // what the queue still holds in memory
+};
+
+// A queue file that stops the start because it cannot be read, or cannot be
+// removed after loading (its messages would then be sent again at every start).
+// Shown in a message box captioned "Ошибка" and written to standard error.
+void ReportUnreadableQueueFile(const std::string& path, int error);
+void ReportUnremovableQueueFile(const std::string& path, int error);
+
+// One line on standard error.
+void LogUnsavedQueue(const QueueFileFault& fault);
+
+// The operator's text (Windows-1251) for queues that could not be saved: each
+// file, the system's reason and how many messages it would have held.
+std::string DescribeUnsavedQueues(const std::vector<QueueFileFault>& faults);

@@ -1,0 +1,254 @@
+#include "tools/modem_sim/at_modem.h"
+
+#include <cctype>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+constexpr char kCtrlZ = 0x1A;
+constexpr char kEsc = 0x1B;
+constexpr char kBackspace = 0x08;
+constexpr std::size_t kMaxLine = 512;
+// A service-centre address and the longest SMS-SUBMIT, in hexadecimal digits.
+constexpr std::size_t kMaxPduDigits = 2 * (12 + 164);
+constexpr int kMaxTpdu = 164;
+
+}  // namespace
+
+std::string VisibleText(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (static_cast<unsigned char>(c) < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned char>(c));
+      out += buf;
+    } else out += c;
+  }
+  return out;
+}
+
+namespace {
+
+// Blanks outside quotes dropped and letters outside quotes upper-cased, as a
+// command line is read.
+std::string Normalise(std::string_view line) {
+  std::string out;
+  bool quoted = false;
+  for (char c : line) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == ' ') continue;
+    out += quoted ? c : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return out;
+}
+
+std::optional<int> Decimal(std::string_view s) {
+  if (s.empty() || s.size() > 5) return std::nullopt;
+  int value = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+std::vector<std::string_view> SplitParameters(std::string_view s) {
+  std::vector<std::string_view> out;
+  for (std::size_t comma; (comma = s.find(',')) != std::string_view::npos; s.remove_prefix(comma + 1))
+    out.push_back(s.substr(0, comma));
+  out.push_back(s);
+  return out;
+}
+
+// One count of SimFaults: true when this send is affected.
+bool Take(int& count) {
+  if (count == 0) return false;
+  if (count > 0) --count;
+  return true;
+}
+
+std::string Describe(const DecodedSubmit& d) {
+  std::string out = "to " + d.number + ", " + d.coding;
+  if (d.concatenation)
+    out += ", part " + std::to_string(d.concatenation->part) + " of " + std::to_string(d.concatenation->count) +
+           ", reference " + std::to_string(d.concatenation->reference);
+  return out + ": \"" + VisibleText(d.text) + "\"";
+}
+
+std::string CmsError(int code) { return "+CMS ERROR: " + std::to_string(code); }
+
+// +CMS ERROR codes of the message service.
+constexpr int kNotSupported = 303;
+constexpr int kInvalidPdu = 304;
+constexpr int kInvalidIndex = 321;
+
+}  // namespace
+
+std::string AtModem::Receive(std::string_view bytes) {
+  std::string out;
+  for (char c : bytes) {
+    if (inPdu_) PduByte(c, out);
+    else CommandByte(c, out);
+  }
+  return out;
+}
+
+void AtModem::CommandByte(char c, std::string& out) {
+  if (echo_ && !faults_.silent) out += c;
+  if (c == '\n') return;
+  if (c == kBackspace) {
+    if (!line_.empty()) line_.pop_back();
+    return;
+  }
+  if (c != '\r') {
+    if (line_.size() < kMaxLine) line_ += c;
+    else lineTooLong_ = true;
+    return;
+  }
+  const std::string line = std::move(line_);
+  const bool tooLong = lineTooLong_;
+  line_.clear();
+  lineTooLong_ = false;
+  if (faults_.silent) {
+    log_("< " + VisibleText(line) + "   (silent: no answer)");
+    return;
+  }
+  if (!StartsWith(Normalise(line), "AT")) {
+    // Anything before a command prefix is noise on the line, as on any modem.
+    if (!line.empty()) log_("< " + VisibleText(line) + "   (no AT prefix: ignored)");
+    return;
+  }
+  log_("< " + VisibleText(line));
+  if (tooLong) Answer(out, {}, "ERROR");
+  else Execute(line, out);
+}
+
+void AtModem::Execute(const std::string& rawLine, std::string& out) {
+  const std::string line = Normalise(rawLine);
+  const std::string_view body = std::string_view(line).substr(2);
+  if (body.empty()) return Answer(out, {}, "OK");
+  if (body == "E" || body == "E0" || body == "E1") {
+    echo_ = body == "E1";
+    return Answer(out, {}, "OK");
+  }
+  if (StartsWith(body, "+CMEE=")) {
+    const auto mode = Decimal(body.substr(6));
+    return Answer(out, {}, mode && *mode <= 2 ? "OK" : "ERROR");
+  }
+  if (StartsWith(body, "+CMGF=")) {
+    // PDU mode only: text mode is a mode this modem does not have.
+    const std::string_view mode = body.substr(6);
+    return Answer(out, {}, mode == "0" ? "OK" : (mode == "1" ? CmsError(kNotSupported) : "ERROR"));
+  }
+  if (StartsWith(body, "+CPMS=")) {
+    const auto storages = SplitParameters(body.substr(6));
+    if (storages.size() > 3) return Answer(out, {}, "ERROR");
+    for (std::string_view s : storages)
+      if (s != "\"SM\"") return Answer(out, {}, CmsError(kNotSupported));
+    const std::string used = std::to_string(sim_.Used()) + "," + std::to_string(SimCard::kCapacity);
+    return Answer(out, {"+CPMS: " + used + "," + used + "," + used}, "OK");
+  }
+  if (StartsWith(body, "+CMGS=")) {
+    const auto length = Decimal(body.substr(6));
+    if (!length || *length < 1 || *length > kMaxTpdu) return Answer(out, {}, "ERROR");
+    inPdu_ = true;
+    pduLength_ = *length;
+    pdu_.clear();
+    pduTooLong_ = false;
+    out += "\r\n> ";
+    log_("> (prompt for the PDU)");
+    return;
+  }
+  if (body == "+CMGL" || StartsWith(body, "+CMGL=")) {
+    // Without a status a listing in PDU mode is of the unread messages.
+    const auto stat = body == "+CMGL" ? std::optional<int>(0) : Decimal(body.substr(6));
+    if (!stat || *stat > 4) return Answer(out, {}, "ERROR");
+    return List(*stat, out);
+  }
+  if (StartsWith(body, "+CMGD=")) {
+    const auto index = Decimal(body.substr(6));
+    if (!index) return Answer(out, {}, "ERROR");
+    if (!SimCard::ValidIndex(*index)) return Answer(out, {}, CmsError(kInvalidIndex));
+    sim_.Delete(*index);
+    return Answer(out, {}, "OK");
+  }
+  Answer(out, {}, "ERROR");
+}
+
+void AtModem::List(int stat, std::string& out) {
+  std::vector<std::string> lines;
+  for (const StoredSms& sms : sim_.List(stat)) {
+    lines.push_back("+CMGL: " + std::to_string(sms.index) + "," + std::to_string(sms.stat) + ",," +
+                    std::to_string(TpduLength(sms.pdu)));
+    lines.push_back(sms.pdu);
+  }
+  Answer(out, lines, "OK");
+}
+
+void AtModem::PduByte(char c, std::string& out) {
+  if (c != kCtrlZ && c != kEsc && echo_ && !faults_.silent) out += c;
+  if (c == kCtrlZ) {
+    inPdu_ = false;
+    return FinishPdu(out);
+  }
+  if (c == kEsc) {
+    inPdu_ = false;
+    log_("< " + VisibleText(pdu_) + "<ESC>   (cancelled)");
+    if (!faults_.silent) Answer(out, {}, "OK");
+    return;
+  }
+  if (c == '\r' || c == '\n') return;
+  if (pdu_.size() < kMaxPduDigits) pdu_ += c;
+  else pduTooLong_ = true;
+}
+
+void AtModem::FinishPdu(std::string& out) {
+  if (faults_.silent) {
+    log_("< " + VisibleText(pdu_) + "<Ctrl-Z>   (silent: no answer)");
+    return;
+  }
+  log_("< " + VisibleText(pdu_) + "<Ctrl-Z>");
+  SimSend send;
+  send.pdu = pdu_;
+  send.length = pduLength_;
+  send.decoded = pduTooLong_ ? DecodedSubmit{"longer than any SMS-SUBMIT", "", "", "", std::nullopt}
+                             : DecodeSubmitPdu(pdu_, pduLength_);
+  if (!send.decoded.problem.empty()) {
+    log_("  refused: " + send.decoded.problem);
+    send.result = CmsError(kInvalidPdu);
+  } else {
+    log_("  " + Describe(send.decoded));
+    if (Take(faults_.noticeSends)) {
+      const std::string notice = "+CMTI: \"SM\"," + std::to_string(sim_.LastStored());
+      out += "\r\n" + notice + "\r\n";
+      log_("> " + notice);
+    }
+    if (Take(faults_.cmsErrorSends)) {
+      send.result = CmsError(faults_.cmsError);
+    } else {
+      send.result = "+CMGS: " + std::to_string(nextReference_);
+      nextReference_ = (nextReference_ + 1) % 256;
+    }
+  }
+  const bool sent = StartsWith(send.result, "+CMGS:");
+  sends_.push_back(send);
+  if (sent) Answer(out, {send.result}, "OK");
+  else Answer(out, {}, send.result);
+}
+
+void AtModem::Answer(std::string& out, const std::vector<std::string>& lines, const std::string& result) {
+  if (!lines.empty()) {
+    out += "\r\n";
+    for (const auto& line : lines) {
+      out += line + "\r\n";
+      log_("> " + line);
+    }
+  }
+  out += "\r\n" + result + "\r\n";
+  log_("> " + result);
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The modem's side of the AT dialogue in PDU mode: bytes from the computer in,
+// the modem's answer bytes out. No I/O and no locking here; ModemSim feeds it
+// from the pseudo-terminal under its own lock.
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/modem_sim/sim_card.h"
+#include "tools/modem_sim/submit_pdu.h"
+
+// One PDU given with AT+CMGS and ended by Ctrl-Z, as the modem saw it.
+struct SimSend {
+  std::string pdu;
+  int length = 0;  // the AT+CMGS argument
+  DecodedSubmit decoded;
+  std::string result;  // the answer: "+CMGS: 3", "+CMS ERROR: 500", ...
+};
+
+// Answers the modem gives in place of the usual ones. Counts say how many of the
+// next sends are affected; -1 means every send.
+struct SimFaults {
+  int cmsErrorSends = 0;  // answered "+CMS ERROR: <cmsError>"
+  int cmsError = 500;     // unknown error
+  int noticeSends = 0;    // "+CMTI" slipped in before the answer
+  bool silent = false;    // no echo and no answer at all
+};
+
+// Control characters written as \r, \n or \xNN, so that one log entry stays one line.
+std::string VisibleText(std::string_view s);
+
+class AtModem {
+ public:
+  using LogFn = std::function<void(std::string line)>;
+  explicit AtModem(LogFn log) : log_(std::move(log)) {}
+
+  // Takes bytes the computer wrote; returns what the modem writes back.
+  std::string Receive(std::string_view bytes);
+
+  SimCard& Sim() { return sim_; }
+  const SimCard& Sim() const { return sim_; }
+  SimFaults& Faults() { return faults_; }
+  const std::vector<SimSend>& Sends() const { return sends_; }
+
+ private:
+  void CommandByte(char c, std::string& out);
+  void PduByte(char c, std::string& out);
+  void Execute(const std::string& line, std::string& out);
+  void FinishPdu(std::string& out);
+  // Information lines (may be none), then the final result code.
+  void Answer(std::string& out, const std::vector<std::string>& lines, const std::string& result);
+  void List(int stat, std::string& out);
+
+  LogFn log_;
+  SimCard sim_;
+  SimFaults faults_;
+  std::vector<SimSend> sends_;
+  bool echo_ = true;
+  std::string line_;
+  bool lineTooLong_ = false;
+  bool inPdu_ = false;  // between the "> " prompt and Ctrl-Z or ESC
+  int pduLength_ = 0;
+  std::string pdu_;
+  bool pduTooLong_ = false;
+  int nextReference_ = 1;
+};

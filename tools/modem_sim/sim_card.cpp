@@ -1,0 +1,37 @@
+#include "tools/modem_sim/sim_card.h"
+
+#include "server/sms/hex_text.h"
+
+int SimCard::Store(std::string pdu) {
+  for (int index = 1; index <= kCapacity; ++index) {
+    if (slots_.count(index) != 0) continue;
+    slots_[index] = StoredSms{index, 0, std::move(pdu)};
+    lastStored_ = index;
+    return index;
+  }
+  return 0;
+}
+
+void SimCard::Delete(int index) { slots_.erase(index); }
+
+std::vector<StoredSms> SimCard::List(int stat) {
+  std::vector<StoredSms> out;
+  for (auto& [index, sms] : slots_) {
+    if (stat != 4 && sms.stat != stat) continue;
+    out.push_back(sms);
+    sms.stat = 1;
+  }
+  return out;
+}
+
+std::vector<StoredSms> SimCard::Messages() const {
+  std::vector<StoredSms> out;
+  for (const auto& entry : slots_) out.push_back(entry.second);
+  return out;
+}
+
+int TpduLength(const std::string& pdu) {
+  const long serviceCentre = static_cast<long>(HexOctetAt(pdu, 1).value_or(0));
+  const long octets = static_cast<long>(pdu.size() / 2) - 1 - serviceCentre;
+  return octets > 0 ? static_cast<int>(octets) : 0;
+}
