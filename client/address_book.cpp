@@ -1,7 +1,6 @@
 #include "client/address_book.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QTreeWidget>
 
 #include "platform/qt/qt_text.h"
@@ -35,9 +34,9 @@ void LoadGroupNames(std::string_view appDir, QComboBox* groups) {
 
 void LoadContacts(std::string_view appDir, QTreeWidget* list) { FillList(list, ReadAllContacts(appDir)); }
 
+// Runs no event loop: a keystroke queued meanwhile is handled after this one,
+// never inside it, so the list always ends up showing the latest filter text.
 void FilterContacts(std::string_view appDir, const QString& name, const QString& group, QTreeWidget* list) {
-  // Lets the list repaint between keystrokes; typed keys wait their turn.
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   FillList(list, FindContacts(appDir, ToAnsi(name), ToAnsi(group)));
 }
 

@@ -1,6 +1,7 @@
 #include "client/compose_form.h"
 
 #include <QComboBox>
+#include <algorithm>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -90,19 +91,24 @@ TComposeForm::TComposeForm(QWidget* owner, std::string appDir) : QDialog(owner),
   ContactsSearchPanel->setGeometry(0, 0, 416, 53);
   CaptionSearch = Heading(ContactsSearchPanel, QStringLiteral(" Поиск"), 0, 416);
   auto* nameLabel = new QLabel(QStringLiteral("Имя абонента:"), ContactsSearchPanel);
-  nameLabel->setGeometry(8, 26, 90, 22);
   NameToSearch = new QLineEdit(ContactsSearchPanel);
   NameToSearch->setObjectName("NameToSearch");
-  NameToSearch->setGeometry(100, 26, 130, 22);
   nameLabel->setBuddy(NameToSearch);
   GroupLabel = new QLabel(QStringLiteral("Группа:"), ContactsSearchPanel);
-  GroupLabel->setGeometry(240, 26, 50, 22);
   GroupToSearch = new QComboBox(ContactsSearchPanel);
   GroupToSearch->setObjectName("GroupToSearch");
   GroupToSearch->setEditable(true);
   GroupToSearch->setInsertPolicy(QComboBox::NoInsert);
   GroupToSearch->setGeometry(292, 26, 116, 22);
   GroupLabel->setBuddy(GroupToSearch);
+  // The labels take the width their text needs in the font in use (90 and 50
+  // at the least), so a wider font never cuts them off; the name field gives way.
+  const int nameWidth = std::max(90, nameLabel->sizeHint().width());
+  const int groupWidth = std::max(50, GroupLabel->sizeHint().width());
+  nameLabel->setGeometry(8, 26, nameWidth, 22);
+  GroupLabel->setGeometry(GroupToSearch->x() - 2 - groupWidth, 26, groupWidth, 22);
+  const int nameLeft = nameLabel->geometry().right() + 3;
+  NameToSearch->setGeometry(nameLeft, 26, GroupLabel->x() - 10 - nameLeft, 22);
 
   ContactsList = new TReportList(
       {QStringLiteral("абонент"), QStringLiteral("номер телефона"), QStringLiteral("группа")}, true, PanelContacts);

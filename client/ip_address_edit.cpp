@@ -85,16 +85,23 @@ void TIPAddressEdit::FieldEdited(int index) {
   if (index < 3 && field->text().size() == 3 && field->cursorPosition() == 3) {
     fields_[static_cast<std::size_t>(index + 1)]->setFocus();
     fields_[static_cast<std::size_t>(index + 1)]->selectAll();
+    jumpedTo_ = index + 1;
   }
 }
 
 // "." jumps to the next field; Backspace in an empty field goes back.
 bool TIPAddressEdit::eventFilter(QObject* watched, QEvent* event) {
   const int index = IndexOf(watched);
+  if (index >= 0 && event->type() == QEvent::MouseButtonPress) jumpedTo_ = -1;
   if (index >= 0 && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     QLineEdit* field = fields_[static_cast<std::size_t>(index)];
-    if ((key->key() == Qt::Key_Period || key->key() == Qt::Key_Comma) && index < 3) {
+    const bool dot = key->key() == Qt::Key_Period || key->key() == Qt::Key_Comma;
+    // The dot typed after a full octet: the jump it asks for has happened already.
+    const bool alreadyJumped = dot && jumpedTo_ == index;
+    jumpedTo_ = -1;
+    if (alreadyJumped) return true;
+    if (dot && index < 3) {
       if (!field->text().isEmpty()) {
         fields_[static_cast<std::size_t>(index + 1)]->setFocus();
         fields_[static_cast<std::size_t>(index + 1)]->selectAll();

@@ -27,4 +27,5 @@ class TIPAddressEdit : public QFrame {
   void FieldEdited(int index);
 
   std::array<QLineEdit*, 4> fields_{};
+  int jumpedTo_ = -1;  // the field a full octet just moved on to, until the next key
 };

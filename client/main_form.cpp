@@ -21,10 +21,11 @@
 #include "client/mail_check.h"
 #include "client/pictures.h"
 #include "client/report_list.h"
-#include "client/ui_calls.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/message_box.h"
+#include "platform/message_window.h"
+#include "platform/qt/qt_message_queue.h"
 #include "platform/qt/qt_text.h"
 
 namespace {
@@ -38,47 +39,44 @@ StatusLine ConnectionStatusLine(bool connected, const std::string& serverIP) {
   return {QStringLiteral("Не подключен"), QColor(255, 0, 0)};
 }
 
-// The receive thread's way to the user: every dialog and message box it needs
-// runs on the user-interface thread while the thread waits for it.
+// The receive thread's way to the user. What touches the window runs on the
+// user-interface thread while the receive thread waits; the dialog and the boxes
+// it shows block no window, so the user can go on working or close the program.
+// Once the window is closing nothing more is shown.
 class TMainForm::Hooks : public ReceiveHooks {
  public:
-  Hooks(TMainForm& form, UiCalls& calls) : form_(form), calls_(calls), appDir_(form.AppDir) {}
+  explicit Hooks(TMainForm& form) : form_(form), appDir_(form.AppDir) {}
 
   std::string AppDir() const override { return appDir_; }
 
   void RunLoginDialog(const SendLogin& send) override {
     TMainForm* form = &form_;
-    calls_.Run([form, send](UiCalls::Finish finish) {
+    SynchronizeUntilDone([form, send](SyncDone done) {
       auto* dialog = new TAccessForm(form);
-      QObject::connect(dialog, &QDialog::finished, dialog, [dialog, send, finish](int result) {
+      QObject::connect(dialog, &QDialog::finished, dialog, [dialog, send, done](int result) {
         if (result == QDialog::Accepted)
           send(LoginAnswer{ToAnsi(dialog->UserName->text()), ToAnsi(dialog->UserPassword->text())});
         dialog->deleteLater();
-        finish();
+        done();
       });
-      dialog->open();
+      QObject::connect(dialog, &QObject::destroyed, [done] { done(); });
+      dialog->show();
     });
   }
 
   void ShowConnectionMessage(std::string_view text) override {
-    TMainForm* form = &form_;
-    calls_.Run([form, text = std::string(text)](UiCalls::Finish finish) {
-      MessageBox(text, form->ServerIP, MbButtons::Ok);
-      form->RepaintStatusBar();
-      finish();
-    });
+    std::string caption;
+    if (!Synchronize([&] { caption = form_.ServerIP; })) return;
+    MessageBox(text, caption, MbButtons::Ok);
+    Synchronize([this] { form_.RepaintStatusBar(); });
   }
 
   void ShowWarning(std::string_view text) override {
-    calls_.Run([text = std::string(text)](UiCalls::Finish finish) {
-      MessageBox(text, Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
-      finish();
-    });
+    MessageBox(text, Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
   }
 
  private:
   TMainForm& form_;
-  UiCalls& calls_;
   const std::string appDir_;
 };
 
@@ -120,7 +118,7 @@ TMainForm::TMainForm(stream_client& client, std::string appDir, QWidget* parent)
   MailCheckTimer->setObjectName(QStringLiteral("MailCheckTimer"));
   MailCheckTimer->setInterval(60000);  // kept for a periodic mail check; nothing is bound to it
 
-  uiCalls_ = std::make_unique<UiCalls>(this);
+  ServeMessagesInQtEventLoop();  // the receive thread's calls are served from the event loop
   FormCreate();
 }
 
@@ -143,7 +141,7 @@ void TMainForm::FormCreate() {
   client_.port = config.port;
   ServerIP = config.serverIP;
 
-  hooks_ = std::make_unique<Hooks>(*this, *uiCalls_);
+  hooks_ = std::make_unique<Hooks>(*this);
   // At start a failure shows only in the status line.
   if (client_.Connect(ServerIP)) StartReceiveThread();
   RepaintStatusBar();
@@ -163,8 +161,8 @@ void TMainForm::FormClose() {
 }
 
 void TMainForm::StopReceiving() {
+  SynchronizeRefusal closing;  // a receive thread waiting for this window is let go
   client_.Close();
-  uiCalls_->Cancel();
   receiveThreads_.JoinAll();
 }
 

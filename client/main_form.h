@@ -30,7 +30,6 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TReportList;
-class UiCalls;
 
 // What the status line shows for a connection state.
 struct StatusLine {
@@ -169,7 +168,6 @@ class TMainForm : public QMainWindow {
   std::string ServerIP;                // Windows-1251, as stored in Config.ini
   std::vector<std::string> MailList;   // numbers of the current send job, Windows-1251
   std::string AppDir;
-  std::unique_ptr<UiCalls> uiCalls_;
   std::unique_ptr<Hooks> hooks_;
   ReceiveThreads receiveThreads_;
   bool closed_ = false;

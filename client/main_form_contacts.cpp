@@ -135,13 +135,17 @@ void TMainForm::actComposeExecute() {
   form.reset();
 
   TProgressForm progress(this, static_cast<int>(MailList.size()));
-  progress.show();
+  progress.Start();
   const SendJob job{MailList, std::move(message), JobDateText(Now())};
   const std::string outbox = PathJoin(AppDir, "outbox.db");
-  const bool recorded = RunSendJob(
-      job, outbox, [this](packet& p) { client_.Send(p); }, [&progress](std::size_t) { progress.StepIt(); });
-  progress.close();
-  if (!recorded) WarnNotSaved(outbox);
+  const SendJobResult result = RunSendJob(
+      job, outbox, [this](packet& p) { return client_.Send(p); }, [&progress](std::size_t) { progress.StepIt(); });
+  progress.Finish();
+  if (result.notSent > 0)
+    MessageBox(Ansi("Не отправлено сообщений: ") + std::to_string(result.notSent) + Ansi(" из ") +
+                   std::to_string(job.numbers.size()),
+               Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
+  if (!result.recorded) WarnNotSaved(outbox);
   ResetQuickMenuHighlight();
 }
 

@@ -6,6 +6,7 @@
 
 #include "client/main_form.h"
 #include "client/pictures.h"
+#include "client/qt_russian.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
 #include "platform/program_dir.h"
@@ -41,6 +42,7 @@ int RunClientProgram(int argc, char** argv) {
   ClientApplication app(argc, argv);
   app.setApplicationDisplayName(QStringLiteral("Trelm SMS Клиент"));
   app.setWindowIcon(ProgramIcon());
+  LoadQtRussianTexts();
   InstallQtMessageBoxes();
 
   const std::unique_ptr<SingleInstance> instance = ClaimClientInstance();

@@ -1,6 +1,8 @@
 #pragma once
 // The progress window of a send job: one bar from 0 to the number of recipients.
-// Created per job with the main window as owner, shown without being modal.
+// Created per job with the main window as owner. It is modal while the job runs,
+// so the window paints and the event loop turns between packets while the user
+// can start nothing else (no second job); the user cannot close it either.
 #include <QDialog>
 
 class QProgressBar;
@@ -9,8 +11,21 @@ class TProgressForm : public QDialog {
   Q_OBJECT
  public:
   TProgressForm(QWidget* owner, int recipients);
-  // Moves the bar on by one and repaints it at once (the job keeps the event loop).
+  // Shows the window and lets it paint before the first packet goes.
+  void Start();
+  // Moves the bar on by one and lets the event loop turn.
   void StepIt();
+  // The job is over: the window closes.
+  void Finish();
 
   QProgressBar* ProgressBar;
+
+ public slots:
+  void reject() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  bool running_ = false;
 };

@@ -1,34 +1,46 @@
 #include "client/receive_thread.h"
 
+#include <chrono>
+
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "protocol/message_file.h"
 
 namespace {
 
-// Two receive threads may overlap for a moment after a reconnect; inbox.db is
-// read, extended and replaced as a whole, so appends take turns.
+// Two receive threads may overlap for a moment after a reconnect; appends to
+// inbox.db take turns.
 std::mutex& InboxLock() {
   static std::mutex lock;
   return lock;
 }
 
+// The server answers a fetch with its messages back to back; a pause this long
+// ends what one fetch brought.
+constexpr std::chrono::milliseconds kFetchPause{100};
+// Received messages held at most before they are stored, whatever follows.
+constexpr std::size_t kMostHeld = 4096;
+
 }  // namespace
+
+void StoreReceivedMessages(std::span<const packet> messages, ReceiveHooks& hooks) {
+  if (messages.empty()) return;
+  const std::string inbox = PathJoin(hooks.AppDir(), "inbox.db");
+  bool stored;
+  {
+    std::lock_guard guard(InboxLock());
+    stored = AppendMessageFile(inbox, messages);
+  }
+  // The server has let go of the messages: say so rather than lose them unseen.
+  if (!stored) hooks.ShowWarning(Ansi("Не удалось записать файл ") + inbox);
+}
 
 void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, const packet& p,
                         ReceiveHooks& hooks) {
   switch (p.type()) {
-    case kPacketMessage: {
-      const std::string inbox = PathJoin(hooks.AppDir(), "inbox.db");
-      bool stored;
-      {
-        std::lock_guard guard(InboxLock());
-        stored = AppendMessageFile(inbox, std::span(&p, 1));
-      }
-      // The server has let go of the message: say so rather than lose it unseen.
-      if (!stored) hooks.ShowWarning(Ansi("Не удалось записать файл ") + inbox);
+    case kPacketMessage:
+      StoreReceivedMessages(std::span(&p, 1), hooks);
       break;
-    }
     case kPacketLogin:
       ShowLoginDialog(client, connection, hooks);
       break;
@@ -53,11 +65,23 @@ void ShowLoginDialog(stream_client& client, const ConnectionPtr& connection, Rec
 
 int ClientReceiveThread(stream_client& client, ConnectionPtr connection, ReceiveHooks& hooks) {
   auto received = PacketNew();
-  bool ok = false;
+  // Messages received and not yet stored: what one fetch brings goes to inbox.db
+  // in one write, before anything else the server sends is acted on.
+  std::vector<packet> held;
   do {
-    ok = client.Receive(connection, *received);
-    if (ok) HandleServerPacket(client, connection, *received, hooks);
-  } while (ok && connection->open());
+    if (!client.Receive(connection, *received)) break;
+    if (received->type() == kPacketMessage) {
+      held.push_back(*received);
+      if (held.size() < kMostHeld && connection->WaitReadable(kFetchPause)) continue;
+      StoreReceivedMessages(held, hooks);
+      held.clear();
+    } else {
+      StoreReceivedMessages(held, hooks);
+      held.clear();
+      HandleServerPacket(client, connection, *received, hooks);
+    }
+  } while (connection->open());
+  StoreReceivedMessages(held, hooks);
   PacketFree(received);
   connection.reset();  // lets the socket close before the user reads the message
   hooks.ShowConnectionMessage(Ansi("Сервер сбросил соединение"));

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -37,6 +38,9 @@ class ReceiveHooks {
   // not be stored; returns once it is closed.
   virtual void ShowWarning(std::string_view text) = 0;
 };
+
+// Appends received messages to inbox.db in one write; a failure is shown as a warning.
+void StoreReceivedMessages(std::span<const packet> messages, ReceiveHooks& hooks);
 
 // Acts on one verified packet from the server: 1 is appended to inbox.db,
 // 2 asks for a login, 4 reports the refusal; every other type is ignored.

@@ -14,16 +14,22 @@ packet MessagePacket(std::string_view number, std::string_view text, std::string
   return p;
 }
 
-bool RunSendJob(const SendJob& job, const std::string& outboxPath, const SendOnePacket& send,
-                const JobProgress& progress) {
-  std::vector<packet> records;
-  records.reserve(job.numbers.size());
+SendJobResult RunSendJob(const SendJob& job, const std::string& outboxPath, const SendOnePacket& send,
+                         const JobProgress& progress) {
+  SendJobResult result;
+  std::vector<packet> sent;
+  sent.reserve(job.numbers.size());
+  std::size_t done = 0;
   for (const auto& number : job.numbers) {
-    records.push_back(MessagePacket(number, job.text, job.date));
-    // The connection enciphers in place; the record keeps the plain bytes either way.
-    packet onWire = records.back();
-    send(onWire);
-    if (progress) progress(records.size());
+    const packet record = MessagePacket(number, job.text, job.date);
+    // The connection enciphers in place; the record keeps the plain bytes.
+    packet onWire = record;
+    if (send(onWire))
+      sent.push_back(record);
+    else
+      ++result.notSent;
+    if (progress) progress(++done);
   }
-  return AppendMessageFile(outboxPath, records);
+  if (!sent.empty()) result.recorded = AppendMessageFile(outboxPath, sent);
+  return result;
 }

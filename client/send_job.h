@@ -1,6 +1,8 @@
 #pragma once
-// One send job: a type-1 packet per recipient handed to the connection, and every
-// packet recorded in outbox.db, whether or not its send succeeded.
+// One send job: a type-1 packet per recipient handed to the connection, and the
+// packets the connection took recorded in outbox.db. A packet it did not take
+// (a lost connection, a server that stopped reading) is counted, not recorded,
+// so the sent list never shows a message that did not leave.
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -10,8 +12,8 @@
 #include "platform/date_time.h"
 #include "protocol/packet.h"
 
-// Hands one packet to the connection (the connection reports no result).
-using SendOnePacket = std::function<void(packet&)>;
+// Hands one packet to the connection; true when the connection took all of it.
+using SendOnePacket = std::function<bool(packet&)>;
 // Called after each packet with the count handed over so far.
 using JobProgress = std::function<void(std::size_t sent)>;
 
@@ -27,7 +29,12 @@ std::string JobDateText(const DateTime& t);
 // The job's packet for one recipient.
 packet MessagePacket(std::string_view number, std::string_view text, std::string_view date);
 
-// Sends the packets in recipient order, then appends them all to outbox.db in one
-// atomic replace. False when outbox.db could not be written.
-bool RunSendJob(const SendJob& job, const std::string& outboxPath, const SendOnePacket& send,
-                const JobProgress& progress = {});
+struct SendJobResult {
+  std::size_t notSent = 0;  // packets the connection did not take
+  bool recorded = true;     // false when outbox.db could not be written
+};
+
+// Sends the packets in recipient order, then appends the sent ones to outbox.db
+// in one write.
+SendJobResult RunSendJob(const SendJob& job, const std::string& outboxPath, const SendOnePacket& send,
+                         const JobProgress& progress = {});

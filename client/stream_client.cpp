@@ -2,8 +2,10 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -29,6 +31,35 @@ bool ResolveIPv4(const std::string& address, in_addr& out) {
   return true;
 }
 
+// Connects a non-blocking socket, waiting at most `timeout` for the server.
+bool ConnectWithin(int fd, const sockaddr_in& target, std::chrono::milliseconds timeout) {
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) return true;
+  if (errno != EINPROGRESS && errno != EINTR) return false;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  pollfd p{fd, POLLOUT, 0};
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    const int rc = ::poll(&p, 1, static_cast<int>(left.count()));
+    if (rc > 0) break;
+    if (rc == 0 || errno != EINTR) return false;
+  }
+  int error = 0;
+  socklen_t size = sizeof error;
+  return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+}
+
+// Back to blocking for the receive thread; sends give up after `timeout`.
+bool MakeBlockingWithSendTimeout(int fd, std::chrono::milliseconds timeout) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  timeval limit{};
+  limit.tv_sec = static_cast<time_t>(timeout.count() / 1000);
+  limit.tv_usec = static_cast<suseconds_t>(timeout.count() % 1000 * 1000);
+  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
+         ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) == 0;
+}
+
 }  // namespace
 
 Connection::~Connection() { ::close(socket_); }
@@ -39,6 +70,14 @@ bool Connection::Send(packet& p) {
 }
 
 bool Connection::Receive(packet& p) { return open() && RecvPacket(socket_, p); }
+
+bool Connection::WaitReadable(std::chrono::milliseconds timeout) const {
+  pollfd p{socket_, POLLIN, 0};
+  int rc;
+  do rc = ::poll(&p, 1, static_cast<int>(timeout.count()));
+  while (rc < 0 && errno == EINTR);
+  return rc > 0;
+}
 
 void Connection::Shutdown() {
   if (open_.exchange(false)) ::shutdown(socket_, SHUT_RDWR);
@@ -65,17 +104,13 @@ ConnectionPtr stream_client::Current() const {
 
 bool stream_client::Connect(std::string_view address) {
   Close();
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return false;
   sockaddr_in target{};
   target.sin_family = AF_INET;
   target.sin_port = htons(static_cast<std::uint16_t>(port & 0xFFFF));
-  int rc = -1;
-  if (ResolveIPv4(std::string(address), target.sin_addr)) {
-    do rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target);
-    while (rc != 0 && errno == EINTR);
-  }
-  if (rc != 0) {
+  if (!ResolveIPv4(std::string(address), target.sin_addr) || !ConnectWithin(fd, target, connectTimeout) ||
+      !MakeBlockingWithSendTimeout(fd, sendTimeout)) {
     ::close(fd);
     return false;
   }
@@ -85,11 +120,13 @@ bool stream_client::Connect(std::string_view address) {
   return true;
 }
 
-void stream_client::Send(packet& p) { Send(Current(), p); }
+bool stream_client::Send(packet& p) { return Send(Current(), p); }
 
-void stream_client::Send(const ConnectionPtr& connection, packet& p) {
-  if (!connection) return;
-  if (!connection->Send(p)) Close(connection);
+bool stream_client::Send(const ConnectionPtr& connection, packet& p) {
+  if (!connection) return false;
+  if (connection->Send(p)) return true;
+  Close(connection);
+  return false;
 }
 
 bool stream_client::Receive(packet& p) { return Receive(Current(), p); }

@@ -9,6 +9,7 @@
 // reused under a thread still blocked on it. Sends on one connection take its
 // send lock, so two packets never interleave their bytes.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,8 @@ class Connection {
   bool Send(packet& p);
   // Reads one whole packet; false when the peer closed or the socket failed.
   bool Receive(packet& p);
+  // Waits at most `timeout` for something to read (or the end); true when it came.
+  bool WaitReadable(std::chrono::milliseconds timeout) const;
   // Marks it closed and wakes a thread blocked in Receive. Idempotent.
   void Shutdown();
 
@@ -55,11 +58,18 @@ class stream_client {
   // Server TCP port; its low 16 bits are used. Set by the user-interface thread
   // before it connects.
   std::int32_t port = 0;
+  // The user-interface thread connects and sends, so neither may wait for ever
+  // on a server that does not answer or stops reading: a connect gives up after
+  // connectTimeout, and a packet that cannot be handed over within sendTimeout
+  // fails (and closes the connection). Both are read by Connect.
+  std::chrono::milliseconds connectTimeout{5000};
+  std::chrono::milliseconds sendTimeout{5000};
 
   // Host name or dotted IPv4 address. Closes any open connection first.
   bool Connect(std::string_view address);
-  // Sends on the open connection; a failure closes it. Nothing is reported.
-  void Send(packet& p);
+  // Sends on the open connection; a failure closes it. True when the whole
+  // packet was handed to the connection.
+  bool Send(packet& p);
   // Receives one packet on the open connection and verifies its checksum.
   bool Receive(packet& p);
   void Close();
@@ -68,7 +78,7 @@ class stream_client {
   ConnectionPtr Current() const;
   // The same operations on a given connection. A failure closes that connection
   // only, and only counts as a disconnect while it is still the open one.
-  void Send(const ConnectionPtr& connection, packet& p);
+  bool Send(const ConnectionPtr& connection, packet& p);
   // Receives and deciphers; false on a lost connection or a failed checksum,
   // both of which close the connection.
   bool Receive(const ConnectionPtr& connection, packet& p);

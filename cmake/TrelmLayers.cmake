@@ -51,7 +51,7 @@ function(_trelm_layer target scope qt)
   if(qt)
     target_link_libraries(${target} ${scope} Qt6::Widgets)
     # No forms are drawn in designer files, so uic stays off (it would take
-    # client/ui_calls.h for the output of one).
+    # a header named ui_*.h for the output of one).
     set_target_properties(${target} PROPERTIES TRELM_QT ON AUTOMOC ON AUTORCC ON)
   endif()
 endfunction()

@@ -19,7 +19,8 @@ struct ThreadQueue;
 // The answer fields are guarded by the sender's queue lock.
 struct SentItem {
   WindowMessage message;
-  std::function<void()> call;  // set for Synchronize
+  std::function<void()> call;             // set for Synchronize
+  std::function<void(SyncDone)> start;    // set for SynchronizeUntilDone
   std::shared_ptr<ThreadQueue> sender;
   bool done = false;
   bool served = false;
@@ -49,6 +50,9 @@ struct Registry {
   WindowHandle last = 0;
   std::thread::id main_id;
   std::shared_ptr<ThreadQueue> main_queue;
+  int refusals = 0;  // live SynchronizeRefusal objects
+  // Calls whose `start` has run on the main thread and whose `done` is awaited.
+  std::vector<std::shared_ptr<SentItem>> started;
 };
 
 // Never destroyed: threads may still use it while the program ends.
@@ -63,11 +67,15 @@ const bool kMainThreadNoted = [] {
   return true;
 }();
 
+bool IsCall(const SentItem& item) { return item.call || item.start; }
+
+// Answers the sender once; later answers (a late `done`) are dropped.
 void Complete(const std::shared_ptr<SentItem>& item, bool served, std::intptr_t result,
               std::exception_ptr error) {
   ThreadQueue& sender = *item->sender;
   {
     std::lock_guard lock(sender.mutex);
+    if (item->done) return;
     item->done = true;
     item->served = served;
     item->result = result;
@@ -117,7 +125,7 @@ void Purge(ThreadQueue& queue, WindowHandle window) {
     std::erase_if(queue.posted,
                   [window](const WindowMessage& m) { return window == 0 || m.window == window; });
     std::erase_if(queue.sent, [&](const std::shared_ptr<SentItem>& item) {
-      const bool drop = window == 0 || (!item->call && item->message.window == window);
+      const bool drop = window == 0 || (!IsCall(*item) && item->message.window == window);
       if (drop) released.push_back(item);
       return drop;
     });
@@ -127,14 +135,17 @@ void Purge(ThreadQueue& queue, WindowHandle window) {
 
 void EndQueue(const std::shared_ptr<ThreadQueue>& queue) {
   Registry& reg = Reg();
+  std::vector<std::shared_ptr<SentItem>> started;
   {
     std::lock_guard lock(reg.mutex);
     std::erase_if(reg.windows, [&](const auto& entry) { return entry.second.owner == queue; });
+    if (queue == reg.main_queue) started.swap(reg.started);  // nobody is left to finish them
     std::lock_guard qlock(queue->mutex);
     queue->alive = false;
     queue->wake = nullptr;
   }
   Purge(*queue, 0);
+  for (const auto& item : started) Complete(item, false, 0, nullptr);
 }
 
 std::shared_ptr<WindowProc> FindProc(WindowHandle window) {
@@ -144,8 +155,38 @@ std::shared_ptr<WindowProc> FindProc(WindowHandle window) {
   return it == reg.windows.end() ? nullptr : it->second.proc;
 }
 
+void FinishStarted(const std::shared_ptr<SentItem>& item, std::exception_ptr error) {
+  {
+    Registry& reg = Reg();
+    std::lock_guard lock(reg.mutex);
+    std::erase(reg.started, item);
+  }
+  Complete(item, true, 0, std::move(error));
+}
+
+// Starts a call that ends with `done`; the caller stays waiting until then.
+void ServeStart(const std::shared_ptr<SentItem>& item) {
+  bool refused;
+  {
+    Registry& reg = Reg();
+    std::lock_guard lock(reg.mutex);
+    refused = reg.refusals > 0;
+    if (!refused) reg.started.push_back(item);
+  }
+  if (refused) return Complete(item, false, 0, nullptr);
+  SyncDone done = [weak = std::weak_ptr<SentItem>(item)] {
+    if (auto it = weak.lock()) FinishStarted(it, nullptr);
+  };
+  try {
+    item->start(std::move(done));
+  } catch (...) {
+    FinishStarted(item, std::current_exception());
+  }
+}
+
 // Runs one message sent to this thread and answers its sender.
 void Serve(const std::shared_ptr<SentItem>& item) {
+  if (item->start) return ServeStart(item);
   std::intptr_t result = 0;
   bool served = false;
   std::exception_ptr error;
@@ -177,20 +218,35 @@ bool ServeOneSent(ThreadQueue& queue) {
   return true;
 }
 
-// Queues `item` on `target` and waits for its answer (until `deadline`, when
-// given), serving what is sent to this thread meanwhile. False when the item
-// was not queued or not answered in time.
-bool SendAndWait(const std::shared_ptr<ThreadQueue>& target, const std::shared_ptr<SentItem>& item,
-                 const std::chrono::steady_clock::time_point* deadline) {
-  ThreadQueue& me = MyQueue(&item->sender);
+// Queues `item` on `target`, or, for a call, on the main thread unless calls
+// are refused. The refusal is looked at under the registry lock that a refusal
+// takes to release callers, so no call slips in past it.
+bool Enqueue(std::shared_ptr<ThreadQueue> target, const std::shared_ptr<SentItem>& item) {
   std::function<void()> hook;
   {
+    Registry& reg = Reg();
+    std::unique_lock regLock(reg.mutex, std::defer_lock);
+    if (!target) {
+      regLock.lock();
+      if (reg.refusals > 0) return false;
+      target = MainQueueLocked(reg);
+    }
     std::lock_guard lock(target->mutex);
     if (!target->alive) return false;
     target->sent.push_back(item);
     hook = target->wake;
   }
   Wake(*target, hook);
+  return true;
+}
+
+// Queues `item` (see Enqueue) and waits for its answer (until `deadline`, when
+// given), serving what is sent to this thread meanwhile. False when the item
+// was not queued or not answered in time.
+bool SendAndWait(const std::shared_ptr<ThreadQueue>& target, const std::shared_ptr<SentItem>& item,
+                 const std::chrono::steady_clock::time_point* deadline) {
+  ThreadQueue& me = MyQueue(&item->sender);
+  if (!Enqueue(target, item)) return false;
   std::unique_lock lock(me.mutex);
   for (;;) {
     if (item->done) return true;
@@ -245,6 +301,21 @@ bool SendPrim(WindowHandle window, const WindowMessage& message,
   if (error) std::rethrow_exception(error);
   return served;
 }
+
+// Hands a call to the main thread and waits for its answer.
+bool CallOnMainThread(const std::shared_ptr<SentItem>& item) {
+  if (!SendAndWait(nullptr, item, nullptr)) return false;
+  std::exception_ptr error;
+  bool served = false;
+  {
+    std::lock_guard lock(item->sender->mutex);
+    error = std::move(item->error);
+    served = item->served;
+  }
+  if (error) std::rethrow_exception(error);
+  return served;
+}
+
 
 }  // namespace
 
@@ -381,27 +452,45 @@ bool IsMainThread() {
   return reg.main_id == std::this_thread::get_id();
 }
 
+
 bool Synchronize(const std::function<void()>& call) {
   if (IsMainThread()) {
     call();
     return true;
   }
-  std::shared_ptr<ThreadQueue> main;
+  auto item = std::make_shared<SentItem>();
+  item->call = call;
+  return CallOnMainThread(item);
+}
+
+bool SynchronizeUntilDone(std::function<void(SyncDone done)> start) {
+  if (IsMainThread()) return false;
+  auto item = std::make_shared<SentItem>();
+  item->start = std::move(start);
+  return CallOnMainThread(item);
+}
+
+SynchronizeRefusal::SynchronizeRefusal() {
+  std::vector<std::shared_ptr<SentItem>> released;
   {
     Registry& reg = Reg();
     std::lock_guard lock(reg.mutex);
-    main = MainQueueLocked(reg);
+    ++reg.refusals;
+    released.swap(reg.started);
+    if (reg.main_queue) {
+      std::lock_guard qlock(reg.main_queue->mutex);
+      std::erase_if(reg.main_queue->sent, [&](const std::shared_ptr<SentItem>& item) {
+        if (!IsCall(*item)) return false;
+        released.push_back(item);
+        return true;
+      });
+    }
   }
-  auto item = std::make_shared<SentItem>();
-  item->call = call;
-  if (!SendAndWait(main, item, nullptr)) return false;
-  std::exception_ptr error;
-  bool served = false;
-  {
-    std::lock_guard lock(item->sender->mutex);
-    error = std::move(item->error);
-    served = item->served;
-  }
-  if (error) std::rethrow_exception(error);
-  return served;
+  for (const auto& item : released) Complete(item, false, 0, nullptr);
+}
+
+SynchronizeRefusal::~SynchronizeRefusal() {
+  Registry& reg = Reg();
+  std::lock_guard lock(reg.mutex);
+  --reg.refusals;
 }

@@ -83,7 +83,37 @@ void SetMessageWakeHook(std::function<void()> hook);
 void SetMainThread();
 bool IsMainThread();
 
+// Running a call on the main thread and waiting for it: the one way a worker
+// gets something done on the user-interface thread (a handler, a message box,
+// a dialog). Nothing here knows Qt: a Qt program only connects the main
+// thread's queue to its event loop through the wake-up hook.
+
 // Runs `call` on the main thread and waits for it; on the main thread it runs
-// at once. An exception it throws is thrown again here. False when the main
-// thread's queue has ended and the call did not run.
+// at once. An exception it throws is thrown again here. False when the call
+// did not run: the main thread's queue has ended, or calls are refused.
 bool Synchronize(const std::function<void()>& call);
+
+// Ends a main-thread call that goes on after it returns. Any thread may call it,
+// any number of times, also after the waiting caller was released.
+using SyncDone = std::function<void()>;
+
+// As Synchronize, for work that finishes later than the call (a dialog that is
+// answered later, while the main thread serves its event loop): runs `start`
+// on the main thread and waits until `done` is called. Only for other threads:
+// on the main thread it runs nothing and returns false. False as well when the
+// caller was released by a refusal; `start` and what it sets going must then
+// hold what they need by value, since the caller may be gone when they end.
+bool SynchronizeUntilDone(std::function<void(SyncDone done)> start);
+
+// While one lives, the main thread serves no call for other threads: callers
+// waiting now (queued, or waiting for `done`) are released with false, and new
+// calls return false at once. A call already running is not interrupted. The
+// main thread makes one before it waits for a thread that may be waiting for
+// it (closes a window and joins its worker), so that neither waits for ever.
+class SynchronizeRefusal {
+ public:
+  SynchronizeRefusal();
+  ~SynchronizeRefusal();
+  SynchronizeRefusal(const SynchronizeRefusal&) = delete;
+  SynchronizeRefusal& operator=(const SynchronizeRefusal&) = delete;
+};

@@ -36,8 +36,5 @@ bool WriteMessageFile(const std::string& path, std::span<const packet> records) 
 }
 
 bool AppendMessageFile(const std::string& path, std::span<const packet> records) {
-  std::string bytes = ReadWholeFile(path).value_or(std::string{});
-  bytes.resize(bytes.size() / kPacketSize * kPacketSize);
-  bytes += ToBytes(records);
-  return WriteFileAtomically(path, bytes);
+  return AppendWholeRecords(path, ToBytes(records), kPacketSize);
 }

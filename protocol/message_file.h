@@ -11,6 +11,8 @@
 std::vector<packet> ReadMessageFile(const std::string& path);
 // Replaces the file atomically with these records.
 bool WriteMessageFile(const std::string& path, std::span<const packet> records);
-// Appends after the whole records already there (a trailing partial record is
-// dropped so the new ones stay aligned); the file is replaced atomically.
+// Appends the records in one write after the whole records already there (a
+// trailing partial record is dropped so the new ones stay aligned). The file
+// grows in place: what it held is never rewritten, so an append costs what it
+// adds, however long the list.
 bool AppendMessageFile(const std::string& path, std::span<const packet> records);

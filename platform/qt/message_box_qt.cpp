@@ -2,15 +2,23 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QMetaObject>
-#include <QThread>
+#include <atomic>
+#include <memory>
 
 #include "platform/message_box.h"
+#include "platform/message_window.h"
+#include "platform/qt/qt_message_queue.h"
 #include "platform/qt/qt_text.h"
 
 namespace {
 
-MbResult ShowBox(const MessageBoxRequest& r) {
+// What a box closed without a button answers: its way out.
+MbResult EscapeAnswer(MbButtons buttons) {
+  if (buttons == MbButtons::Ok) return MbResult::Ok;
+  return buttons == MbButtons::YesNo || buttons == MbButtons::OkNo ? MbResult::No : MbResult::Cancel;
+}
+
+QMessageBox* MakeBox(const MessageBoxRequest& r, QWidget* parent) {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (r.icon) {
     case MbIcon::Information: icon = QMessageBox::Information; break;
@@ -27,17 +35,44 @@ MbResult ShowBox(const MessageBoxRequest& r) {
     case MbButtons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
     case MbButtons::YesNoCancel: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
   }
-  QMessageBox box(icon, FromAnsi(r.caption), FromAnsi(r.text), buttons, QApplication::activeWindow());
-  switch (box.exec()) {
+  return new QMessageBox(icon, FromAnsi(r.caption), FromAnsi(r.text), buttons, parent);
+}
+
+MbResult AnswerOf(const QMessageBox& box, MbButtons buttons) {
+  switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Ok: return MbResult::Ok;
     case QMessageBox::Yes: return MbResult::Yes;
     case QMessageBox::No: return MbResult::No;
     case QMessageBox::Cancel: return MbResult::Cancel;
-    // Closed without a button: the box's way out.
-    default:
-      if (r.buttons == MbButtons::Ok) return MbResult::Ok;
-      return r.buttons == MbButtons::YesNo || r.buttons == MbButtons::OkNo ? MbResult::No : MbResult::Cancel;
+    default: return EscapeAnswer(buttons);
   }
+}
+
+// On the user-interface thread: modal, as any box the user's own command raises.
+MbResult ShowModalBox(const MessageBoxRequest& r) {
+  std::unique_ptr<QMessageBox> box(MakeBox(r, QApplication::activeWindow()));
+  box->exec();
+  return AnswerOf(*box, r.buttons);
+}
+
+// For another thread: the box belongs to no window and blocks none, so the user
+// can go on working, or close the program, while it waits for an answer. The
+// caller waits until it is answered, or is let go when the program closes.
+MbResult ShowBoxForWorker(const MessageBoxRequest& r) {
+  auto answer = std::make_shared<std::atomic<MbResult>>(EscapeAnswer(r.buttons));
+  SynchronizeUntilDone([r, answer](SyncDone done) {
+    QMessageBox* box = MakeBox(r, nullptr);
+    box->setWindowModality(Qt::NonModal);
+    QObject::connect(box, &QMessageBox::finished, box, [box, answer, buttons = r.buttons, done] {
+      answer->store(AnswerOf(*box, buttons));
+      box->deleteLater();
+      done();
+    });
+    // A box that goes unanswered (with the application) lets the caller go on too.
+    QObject::connect(box, &QObject::destroyed, [done] { done(); });
+    box->show();
+  });
+  return answer->load();
 }
 
 }  // namespace
@@ -47,11 +82,8 @@ void InstallQtMessageBoxes(bool dialogsWhenOffscreen) {
     SetMessageBoxHandler({});
     return;
   }
+  ServeMessagesInQtEventLoop();
   SetMessageBoxHandler([](const MessageBoxRequest& r) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread()) return ShowBox(r);
-    MbResult result = MbResult::Cancel;
-    QMetaObject::invokeMethod(app, [&] { result = ShowBox(r); }, Qt::BlockingQueuedConnection);
-    return result;
+    return IsMainThread() ? ShowModalBox(r) : ShowBoxForWorker(r);
   });
 }

@@ -1,6 +1,7 @@
 // The compose dialog on its own: part counter, text limit and the contact picker.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -95,6 +96,17 @@ TEST_F(ComposeFormTest, AddingAllTakesOnlyTheFilteredRows) {
   EXPECT_EQ(Row(0)->text(0), "Иван");
 }
 
+TEST_F(ComposeFormTest, FilteringTurnsNoEventLoopAKeystrokeCouldReenterFrom) {
+  bool ran = false;
+  QMetaObject::invokeMethod(qApp, [&] { ran = true; }, Qt::QueuedConnection);  // as a waiting keystroke
+  form.NameToSearch->setText("ив");
+  EXPECT_FALSE(ran);
+  ASSERT_EQ(form.ContactsList->RowCount(), 1);
+  EXPECT_EQ(Row(0)->text(0), "Иван");
+  QCoreApplication::sendPostedEvents();
+  EXPECT_TRUE(ran);
+}
+
 TEST_F(ComposeFormTest, AddingOneTakesTheSelectedRowOnly) {
   form.pmAddClick();
   EXPECT_EQ(form.RecepientsEdit->text(), "");
@@ -102,6 +114,28 @@ TEST_F(ComposeFormTest, AddingOneTakesTheSelectedRowOnly) {
   form.pmAddClick();
   form.pmAddClick();
   EXPECT_EQ(form.RecepientsEdit->text(), "+79250000000");
+}
+
+TEST(ComposeFormLayout, SearchLabelsShowTheirWholeTextWhateverTheFont) {
+  const QFont before = QApplication::font();
+  for (const int points : {8, 10, 13}) {
+    SCOPED_TRACE(points);
+    QFont font = before;
+    font.setPointSize(points);
+    QApplication::setFont(font);
+    TempDir dir;
+    TComposeForm form(nullptr, dir.path());
+    for (const QLabel* label : form.ContactsSearchPanel->findChildren<QLabel*>()) {
+      EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+      if (const QWidget* field = label->buddy()) {
+        EXPECT_LT(label->geometry().right(), field->x());
+      }
+    }
+    EXPECT_LT(form.NameToSearch->geometry().right(), form.GroupLabel->x());
+    EXPECT_GT(form.NameToSearch->width(), 50);
+    EXPECT_LE(form.GroupToSearch->geometry().right(), form.ContactsSearchPanel->width());
+  }
+  QApplication::setFont(before);
 }
 
 }  // namespace

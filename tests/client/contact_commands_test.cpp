@@ -1,5 +1,6 @@
 // The main window's contact commands and compose, driven as a user would: the
 // dialogs are filled and closed by the test, message boxes answered by it.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,13 +10,17 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
+#include <QProgressBar>
 #include <functional>
+#include <set>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include "client/compose_form.h"
 #include "client/contact_store.h"
 #include "client/edit_form.h"
 #include "client/main_form.h"
+#include "client/progress_form.h"
 #include "client/report_list.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
@@ -379,6 +384,50 @@ TEST_F(Compose, PickerAddsContactsToTheRecipients) {
   const auto p = peer.Receive();
   ASSERT_TRUE(p);
   EXPECT_EQ(p->number(), "8800");
+}
+
+TEST_F(Compose, TheProgressWindowTurnsTheEventLoopAndBlocksEveryOtherWindow) {
+  std::set<int> shown;
+  bool onlyItTakesInput = true;
+  QTimer watch;  // runs whenever the event loop turns
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* progress = FindTopLevel<TProgressForm>();
+    if (!progress) return;
+    shown.insert(progress->ProgressBar->value());
+    onlyItTakesInput = onlyItTakesInput && QApplication::activeModalWidget() == progress;
+  });
+  watch.start(0);
+  ASSERT_TRUE(Run("1,2,3", "abc"));
+  EXPECT_EQ(shown, (std::set<int>{0, 1, 2, 3}));
+  EXPECT_TRUE(onlyItTakesInput) << "no second job can start meanwhile";
+  EXPECT_EQ(FindTopLevel<TProgressForm>(), nullptr);
+}
+
+// The server takes the connection, then stops reading.
+class ComposeToAStalledServer : public Compose {
+ protected:
+  ComposeToAStalledServer() { client.sendTimeout = std::chrono::milliseconds(200); }
+};
+
+TEST_F(ComposeToAStalledServer, OnlyWhatWasSentIsRecordedAndTheUserIsTold) {
+  // Small buffers, so that the connection is full after a few packets.
+  const int small = 4096;
+  ASSERT_EQ(::setsockopt(client.socket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
+  ASSERT_EQ(::setsockopt(peer.socket(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+  constexpr int kRecipients = 300;
+  QStringList numbers;
+  for (int i = 0; i < kRecipients; ++i) numbers << QString::number(79000000000LL + i);
+  ASSERT_TRUE(Run(numbers.join(','), "abc"));
+  EXPECT_FALSE(client.connected());
+
+  // The server reads again: what reaches it is exactly what the sent list holds.
+  std::vector<packet> arrived;
+  while (const auto p = peer.Receive()) arrived.push_back(*p);
+  const auto recorded = Outbox();
+  EXPECT_EQ(recorded, arrived);
+  ASSERT_LT(recorded.size(), static_cast<std::size_t>(kRecipients));
+  const std::string told = "Не отправлено сообщений: " + std::to_string(kRecipients - recorded.size()) + " из 300";
+  EXPECT_THAT(answers.TextsUtf8(), ::testing::Contains(told));
 }
 
 }  // namespace

@@ -115,6 +115,33 @@ RefusingPort::RefusingPort() {
 
 RefusingPort::~RefusingPort() { ::close(socket_); }
 
+SilentListener::SilentListener() {
+  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  // With a backlog of 0 the queue holds one connection; once it does, the
+  // system drops further connection requests rather than refusing them.
+  const bool listening =
+      listener_ >= 0 && ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::listen(listener_, 0) == 0 && ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+  if (listening) filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (!listening || filler_ < 0 || ::connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    Release();
+    throw std::runtime_error("silent listener cannot listen");
+  }
+  port_ = ntohs(address.sin_port);
+}
+
+SilentListener::~SilentListener() { Release(); }
+
+void SilentListener::Release() {
+  if (filler_ >= 0) ::close(filler_);
+  if (listener_ >= 0) ::close(listener_);
+  filler_ = listener_ = -1;
+}
+
 packet MakePacket(std::uint8_t type, std::string_view number, std::string_view text, std::string_view date) {
   packet p{};
   PacketInit(p);

@@ -67,6 +67,25 @@ class RefusingPort {
   std::int32_t port_ = 0;
 };
 
+// A listener on 127.0.0.1 that never accepts and whose queue is already full:
+// a connect to it is neither taken nor refused, it just gets no answer.
+class SilentListener {
+ public:
+  SilentListener();
+  ~SilentListener();
+  SilentListener(const SilentListener&) = delete;
+  SilentListener& operator=(const SilentListener&) = delete;
+
+  std::int32_t port() const { return port_; }
+
+ private:
+  void Release();
+
+  int listener_ = -1;
+  int filler_ = -1;  // the one connection the queue holds
+  std::int32_t port_ = 0;
+};
+
 // A packet of a type, with number, date and text set through the setters.
 packet MakePacket(std::uint8_t type, std::string_view number = {}, std::string_view text = {},
                   std::string_view date = {});

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 #include <filesystem>
@@ -14,9 +15,11 @@
 #include "client/access_form.h"
 #include "client/client_config.h"
 #include "client/load_mailbox.h"
+#include "client/qt_russian.h"
 #include "client/report_list.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
+#include "platform/qt/message_box_qt.h"
 #include "protocol/message_file.h"
 #include "tests/client/loopback_server.h"
 #include "tests/support/qt_wait.h"
@@ -93,6 +96,24 @@ TEST(MainFormStart, ServerDownShowsOnlyTheStatusLine) {
   EXPECT_FALSE(client.connected());
   EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
   EXPECT_TRUE(boxes.Asked().empty());
+}
+
+TEST(MainFormStart, AServerThatNeverAnswersIsGivenUpAfterTheTimeOut) {
+  TempDir dir;
+  MessageBoxAnswers boxes;
+  SilentListener silent;
+  ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", silent.port()}));
+  stream_client client;
+  client.connectTimeout = std::chrono::milliseconds(200);
+  TMainForm form(client, dir.path());
+  EXPECT_FALSE(client.connected());
+  EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
+  EXPECT_TRUE(Paints(form.StatusPanel, QColor(255, 0, 0)));
+  EXPECT_TRUE(boxes.Asked().empty());
+
+  form.actConnect->trigger();  // the same wait, then the usual warning
+  EXPECT_EQ(boxes.TextsUtf8(), std::vector<std::string>{"Сервер не отвечает"});
+  EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
 }
 
 TEST(StatusLine, TextsAndColoursOfBothStates) {
@@ -284,10 +305,30 @@ TEST_F(MainFormTest, ClosingTheWindowDisconnectsWithoutAMessage) {
 TEST_F(MainFormTest, ClosingWhileTheLoginDialogIsOpenEndsCleanly) {
   ASSERT_TRUE(peer.Send(MakePacket(kPacketLogin)));
   ASSERT_TRUE(WaitUntil([] { return FindTopLevel<TAccessForm>() != nullptr; }));
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the main window stays usable";
   form->close();
   EXPECT_TRUE(peer.WaitClosedByClient());
   form.reset();  // joins the receive thread, which no longer waits for the dialog
   EXPECT_TRUE(boxes.Asked().empty());
+}
+
+TEST_F(MainFormTest, ClosingWhileABoxForTheReceiveThreadIsOpenEndsTheProgram) {
+  const MessageBoxHandler answered = SetMessageBoxHandler({});
+  InstallQtMessageBoxes(/*dialogsWhenOffscreen=*/true);
+  form->show();
+  peer.Close();
+  QMessageBox* box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (box = FindTopLevel<QMessageBox>()) != nullptr; }));
+  EXPECT_EQ(box->text(), "Сервер сбросил соединение");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the box blocks no window";
+
+  bool closed = false;
+  QObject::connect(form.get(), &TMainForm::Closed, [&] { closed = true; });
+  EXPECT_TRUE(form->close());
+  EXPECT_TRUE(closed);
+  form.reset();  // the receive thread, still waiting for the box, is let go and joined
+  delete box;
+  SetMessageBoxHandler(answered);
 }
 
 TEST_F(MainFormTest, WindowGoingAwayReleasesAThreadWaitingToReportTheServerGone) {
@@ -297,6 +338,19 @@ TEST_F(MainFormTest, WindowGoingAwayReleasesAThreadWaitingToReportTheServerGone)
   form.reset();
   EXPECT_TRUE(boxes.Asked().empty());
   EXPECT_FALSE(client.connected());
+}
+
+TEST(QtTexts, ButtonsAndEditMenusAreInRussian) {
+  ASSERT_TRUE(LoadQtRussianTexts()) << "Qt's translations are installed by tools/setup.sh";
+  QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Ok | QMessageBox::No);
+  EXPECT_EQ(box.button(QMessageBox::No)->text().remove('&'), "Нет");
+  QLineEdit edit;
+  const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+  QStringList texts;
+  for (const QAction* a : menu->actions())
+    if (!a->isSeparator()) texts << a->text().remove('&').section('\t', 0, 0);
+  EXPECT_TRUE(texts.contains("Копировать")) << texts.join(", ").toStdString();
+  EXPECT_TRUE(texts.contains("Вставить")) << texts.join(", ").toStdString();
 }
 
 TEST(LoadMailbox, ListsEveryWholeRecordAndIgnoresThePartialTail) {

@@ -116,6 +116,28 @@ TEST_F(ReceiveThreadTest, InboxGrowsAfterTheRecordsAlreadyThere) {
   EXPECT_EQ(ReadMessageFile(Inbox()), (std::vector<packet>{old, fresh}));
 }
 
+TEST_F(ReceiveThreadTest, TwoFetchesKeepEveryRecordInArrivalOrder) {
+  const packet old = MakePacket(kPacketMessage, "+1", "old");
+  ASSERT_TRUE(WriteMessageFile(Inbox(), std::span(&old, 1)));
+  std::vector<packet> expected{old};
+  const auto fetch = [&](int n) {
+    for (int i = 0; i < 50; ++i) {
+      expected.push_back(MakePacket(kPacketMessage, "+7" + std::to_string(n), "message " + std::to_string(i)));
+      ASSERT_TRUE(peer.Send(expected.back()));
+    }
+  };
+  // What the server sends after a fetch is acted on only once the fetch is stored.
+  fetch(1);
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLoginRefused)));
+  ASSERT_TRUE(user.WaitForMessages(1));
+  EXPECT_EQ(ReadMessageFile(Inbox()), expected);
+  // A fetch cut short by the server going away is stored as well.
+  fetch(2);
+  peer.Close();
+  ASSERT_TRUE(user.WaitForMessages(2));
+  EXPECT_EQ(ReadMessageFile(Inbox()), expected);
+}
+
 TEST_F(ReceiveThreadTest, MessageThatCannotBeStoredIsReported) {
   std::filesystem::create_directory(Inbox());  // in the way of the file
   ASSERT_TRUE(peer.Send(MakePacket(kPacketMessage, "+7", "nowhere to go")));

@@ -34,7 +34,7 @@ class LoopbackReceiver {
     ::close(far_);
   }
   SendOnePacket Sender() {
-    return [this](packet& p) { SendPacket(near_, p); };
+    return [this](packet& p) { return SendPacket(near_, p); };
   }
   // Ends the stream and returns everything that arrived.
   std::vector<packet> Finish() {
@@ -61,7 +61,9 @@ TEST(SendJob, OnePacketPerRecipientAppendedAfterExistingRecords) {
   LoopbackReceiver server;
   std::vector<std::size_t> steps;
   const SendJob job{SplitRecipients("+79161234567,+79250000000"), "abc", "09.12.2026 21:16:07"};
-  ASSERT_TRUE(RunSendJob(job, outbox, server.Sender(), [&](std::size_t n) { steps.push_back(n); }));
+  const SendJobResult result = RunSendJob(job, outbox, server.Sender(), [&](std::size_t n) { steps.push_back(n); });
+  EXPECT_TRUE(result.recorded);
+  EXPECT_EQ(result.notSent, 0u);
   const auto received = server.Finish();
 
   EXPECT_EQ(steps, (std::vector<std::size_t>{1, 2}));
@@ -83,7 +85,7 @@ TEST(SendJob, OnePacketPerRecipientAppendedAfterExistingRecords) {
 TEST(SendJob, AdjacentCommasSendAnEmptyNumberInItsPlace) {
   TempDir dir;
   LoopbackReceiver server;
-  ASSERT_TRUE(RunSendJob({SplitRecipients("111,,222"), "x", "d"}, dir.File("outbox.db"), server.Sender()));
+  ASSERT_TRUE(RunSendJob({SplitRecipients("111,,222"), "x", "d"}, dir.File("outbox.db"), server.Sender()).recorded);
   const auto received = server.Finish();
   ASSERT_EQ(received.size(), 3u);
   EXPECT_EQ(received[0].number(), "111");
@@ -92,19 +94,26 @@ TEST(SendJob, AdjacentCommasSendAnEmptyNumberInItsPlace) {
   EXPECT_EQ(ReadMessageFile(dir.File("outbox.db")), received);
 }
 
-TEST(SendJob, RecordsEveryPacketEvenWhenTheConnectionIsGone) {
+TEST(SendJob, RecordsOnlyThePacketsTheConnectionTookAndCountsTheRest) {
   TempDir dir;
-  int sends = 0;
-  const SendOnePacket lost = [&](packet& p) {
-    ++sends;
-    EXPECT_FALSE(SendPacket(-1, p));
+  std::vector<std::string> tried;
+  // The connection is lost after the first packet.
+  const SendOnePacket lostAfterOne = [&](packet& p) {
+    tried.emplace_back(p.number());
+    return tried.size() == 1;
   };
-  ASSERT_TRUE(RunSendJob({{"1", "2", "3"}, "text", "d"}, dir.File("outbox.db"), lost));
-  EXPECT_EQ(sends, 3);
+  const SendJobResult result = RunSendJob({{"1", "2", "3"}, "text", "d"}, dir.File("outbox.db"), lostAfterOne);
+  EXPECT_EQ(result.notSent, 2u);
+  EXPECT_TRUE(result.recorded);
+  EXPECT_EQ(tried, (std::vector<std::string>{"1", "2", "3"}));
   const auto records = ReadMessageFile(dir.File("outbox.db"));
-  ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ(records[2].number(), "3");
-  EXPECT_TRUE(PacketVerify(records[2]));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].number(), "1");
+  EXPECT_TRUE(PacketVerify(records[0]));
+
+  // Nothing sent: the sent list is left as it was.
+  EXPECT_EQ(RunSendJob({{"4"}, "text", "d"}, dir.File("outbox.db"), [](packet&) { return false; }).notSent, 1u);
+  EXPECT_EQ(ReadMessageFile(dir.File("outbox.db")).size(), 1u);
 }
 
 TEST(SendJob, AnUnwritableOutboxIsReported) {
@@ -112,7 +121,7 @@ TEST(SendJob, AnUnwritableOutboxIsReported) {
   // A directory where the file should be cannot be replaced.
   const std::string outbox = dir.File("outbox.db");
   ASSERT_EQ(::mkdir(outbox.c_str(), 0700), 0);
-  EXPECT_FALSE(RunSendJob({{"1"}, "text", "d"}, outbox, [](packet&) {}));
+  EXPECT_FALSE(RunSendJob({{"1"}, "text", "d"}, outbox, [](packet&) { return true; }).recorded);
 }
 
 TEST(JobDateText, ShortDateBlankLongTimeEvenAtMidnight) {

@@ -37,7 +37,9 @@ TEST(SendJobToServer, TheServerQueuesExactlyWhatTheOutboxRecords) {
   const std::string outbox = PathJoin(clientDir.path(), "outbox.db");
   const SendJob job{SplitRecipients("+79161234567,,8800,+79161234567"),
                     Ansi("Совещание переносится на завтра.\r\nМесто прежнее."), JobDateText(Now())};
-  ASSERT_TRUE(RunSendJob(job, outbox, [&](packet& p) { client.Send(p); }));
+  const SendJobResult result = RunSendJob(job, outbox, [&](packet& p) { return client.Send(p); });
+  ASSERT_TRUE(result.recorded);
+  EXPECT_EQ(result.notSent, 0u);
 
   const auto recorded = ReadMessageFile(outbox);
   ASSERT_EQ(recorded.size(), 4u);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <filesystem>
 #include <QPushButton>
@@ -47,6 +49,37 @@ TEST(IPAddressEdit, HoldsOneValueAndIsBlankOnlyWithNoFieldFilled) {
     QString input = text;
     int pos = 0;
     EXPECT_EQ(octet->validate(input, pos), state) << text.toStdString();
+  }
+}
+
+// Types into whichever field has the focus, key by key.
+void Type(TIPAddressEdit& edit, const QString& keys) {
+  for (const QChar c : keys) {
+    const int key = c == u'.' ? Qt::Key_Period : Qt::Key_0 + c.digitValue();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(edit.focusWidget(), &press);
+  }
+}
+
+TEST(IPAddressEdit, AnAddressTypedOverAnotherReplacesItOctetByOctet) {
+  const struct {
+    std::uint32_t old;  // 0: blank
+    QString typed;
+    std::uint32_t expected;
+  } cases[] = {
+      {0xC0A8010Au, "127.0.0.1", 0x7F000001u},  // over 192.168.1.10
+      {0xC0A8010Au, "10.200.30.4", 0x0AC81E04u},
+      {0, "255.255.255.255", 0xFFFFFFFFu},
+      {0x0A000001u, "1.2.3.4", 0x01020304u},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed.toStdString());
+    TIPAddressEdit edit;
+    if (c.old != 0) edit.SetAddress(c.old);
+    edit.Field(0)->setFocus();
+    edit.Field(0)->selectAll();
+    Type(edit, c.typed);
+    EXPECT_EQ(edit.GetAddress(), c.expected);
   }
 }
 

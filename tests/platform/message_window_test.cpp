@@ -269,6 +269,56 @@ TEST(Synchronize, IsServedWhileTheMainThreadWaitsOnASend) {
   EXPECT_TRUE(ran);
 }
 
+TEST(Synchronize, UntilDoneWaitsForTheEndThatComesLater) {
+  EXPECT_FALSE(SynchronizeUntilDone([](SyncDone) { FAIL() << "not on the main thread"; }));
+
+  SyncDone finish;
+  std::atomic<bool> returned{false};
+  bool result = false;
+  std::thread worker([&] {
+    result = SynchronizeUntilDone([&](SyncDone done) {
+      EXPECT_TRUE(IsMainThread());
+      finish = std::move(done);  // a dialog would keep it until it is answered
+    });
+    returned = true;
+  });
+  ASSERT_TRUE(PumpUntil([&] { return static_cast<bool>(finish); }));
+  ProcessWindowMessages();
+  EXPECT_FALSE(returned.load()) << "the call has started, not ended";
+  finish();
+  worker.join();
+  EXPECT_TRUE(result);
+  finish();  // a second end changes nothing
+}
+
+TEST(Synchronize, ARefusalReleasesEveryWaitingCallerSoTheMainThreadCanJoinThem) {
+  // One caller waits for the end of a started call, the other for a call the
+  // main thread has not served; the main thread then joins both.
+  SyncDone lateEnd;
+  std::atomic<int> started_result{-1}, queued_result{-1};
+  std::thread started([&] { started_result = SynchronizeUntilDone([&](SyncDone done) { lateEnd = done; }); });
+  ASSERT_TRUE(PumpUntil([&] { return static_cast<bool>(lateEnd); }));
+  bool ran = false;
+  std::thread queued([&] { queued_result = Synchronize([&] { ran = true; }); });
+  ASSERT_TRUE(WaitWindowMessage(kLongWait));  // queued here, not served
+  {
+    SynchronizeRefusal closing;
+    started.join();
+    queued.join();
+    std::thread late([] { EXPECT_FALSE(Synchronize([] { FAIL() << "refused"; })); });
+    late.join();
+  }
+  EXPECT_EQ(started_result.load(), 0);
+  EXPECT_EQ(queued_result.load(), 0);
+  EXPECT_FALSE(ran);
+  lateEnd();  // the dialog answered after its caller left: nothing happens
+
+  std::atomic<bool> served{false};
+  std::thread after([&] { served = Synchronize([] {}); });
+  EXPECT_TRUE(PumpUntil([&] { return served.load(); }));
+  after.join();
+}
+
 TEST(MessageWindow, ManyThreadsPostAndSendWhileWindowsComeAndGo) {
   std::atomic<int> handled{0};
   auto count = [&](WindowHandle, std::uint32_t m, std::uintptr_t, std::intptr_t) {

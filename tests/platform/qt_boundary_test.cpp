@@ -9,6 +9,7 @@
 
 #include "platform/codepage.h"
 #include "platform/message_box.h"
+#include "platform/message_window.h"
 #include "platform/qt/message_box_qt.h"
 #include "platform/qt/qt_text.h"
 #include "tests/support/qt_print.h"
@@ -36,19 +37,39 @@ std::unique_ptr<QTimer> AnswerNextBox(QMessageBox::StandardButton button) {
 TEST(QtMessageBoxes, ShownOnTheUiThreadWhenAskedFromAnother) {
   const MessageBoxHandler previous = SetMessageBoxHandler({});
   InstallQtMessageBoxes(/*dialogsWhenOffscreen=*/true);
-  auto watcher = AnswerNextBox(QMessageBox::No);
   auto answer = std::async(std::launch::async, [] {
     return MessageBox(Ansi("Удалить?"), Ansi("Предупреждение"), MbButtons::YesNo, MbIcon::Question);
   });
-  ASSERT_TRUE(WaitUntil([&] { return answer.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; }));
+  QMessageBox* box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (box = FindTopLevel<QMessageBox>()) != nullptr; }));
+  EXPECT_EQ(box->text(), QString::fromUtf8("Удалить?"));
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "a worker's box blocks no window";
+  box->button(QMessageBox::No)->click();
+  ASSERT_TRUE(WaitUntil([&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
   EXPECT_EQ(answer.get(), MbResult::No);
 
-  watcher = AnswerNextBox(QMessageBox::Ok);
+  auto watcher = AnswerNextBox(QMessageBox::Ok);
   EXPECT_EQ(MessageBox("on the UI thread", "caption"), MbResult::Ok);
   watcher = AnswerNextBox(QMessageBox::Ok);
   EXPECT_EQ(MessageBox("remove?", "caption", MbButtons::OkNo), MbResult::Ok);
   watcher = AnswerNextBox(QMessageBox::No);
   EXPECT_EQ(MessageBox("remove?", "caption", MbButtons::OkNo), MbResult::No);
+  SetMessageBoxHandler(previous);
+}
+
+TEST(QtMessageBoxes, AWorkerWaitingForAnAnswerIsLetGoWhileTheUiThreadJoinsIt) {
+  const MessageBoxHandler previous = SetMessageBoxHandler({});
+  InstallQtMessageBoxes(/*dialogsWhenOffscreen=*/true);
+  MbResult answer = MbResult::Ok;
+  std::thread worker([&] { answer = MessageBox("the modem stopped", "caption", MbButtons::OkCancel); });
+  QMessageBox* box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (box = FindTopLevel<QMessageBox>()) != nullptr; }));
+  {
+    SynchronizeRefusal closing;  // what a window that closes does before it joins
+    worker.join();
+  }
+  EXPECT_EQ(answer, MbResult::Cancel);
+  delete box;
   SetMessageBoxHandler(previous);
 }
 

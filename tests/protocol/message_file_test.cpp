@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
 
 #include "platform/file_io.h"
 #include "protocol/message_file.h"
@@ -47,6 +49,27 @@ TEST(MessageFile, AppendKeepsRecordsAlignedAfterAPartialTail) {
   EXPECT_EQ(all[2].number(), "3");
   EXPECT_EQ(std::filesystem::file_size(path), 3u * 1076);
   EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+TEST(MessageFile, AnAppendCutShortLeavesOnlyTheRecordsThatWereThere) {
+  TempDir dir;
+  const std::string path = dir.File("inbox.db");
+  std::vector<packet> two = {Numbered(1), Numbered(2)};
+  ASSERT_TRUE(WriteMessageFile(path, two));
+  // The file may not grow by more than half a record: the append runs out of room.
+  const sighandler_t before = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  rlimit small = limit;
+  small.rlim_cur = 2 * kPacketSize + kPacketSize / 2;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::vector<packet> more = {Numbered(3), Numbered(4)};
+  const bool appended = AppendMessageFile(path, more);
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, before);
+  EXPECT_FALSE(appended);
+  EXPECT_EQ(std::filesystem::file_size(path), 2 * kPacketSize) << "no torn record is left";
+  EXPECT_EQ(ReadMessageFile(path), two);
 }
 
 TEST(MessageFile, FailedWriteLeavesTheOldFile) {
