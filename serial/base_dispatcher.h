@@ -1,0 +1,310 @@
+#pragma once
+// The device-independent half of a serial port's dispatcher: one per open
+// port. It opens the device through its virtual device operations, owns the
+// 8192-byte input ring and the output ring, keeps the working device-control
+// block, and offers the line, modem-line, flow-control, break, ring and
+// buffer-count operations of the port. Operations return 0, a count, a handle
+// or a state on success and a negative result code on failure; they raise
+// nothing (ThreadGone catches what it raises itself).
+//
+// Locks, always taken in this order and never the other way round:
+//   InputLock -> TriggerLock -> OutputLock -> a queue's own lock.
+// InputLock guards the input ring and the handler read counts; TriggerLock the
+// device-control block, the line state, the modem shadow, the trigger and
+// handler lists and the trace ring; OutputLock the output ring and LastComStat;
+// a TIOQueue's lock only its items. Flags that threads read without a lock are
+// atomic. The device's descriptor is closed only after every thread that may
+// use it has ended.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/comm_types.h"
+#include "platform/critical_section.h"
+#include "platform/event.h"
+#include "platform/message_window.h"
+#include "serial/dispatch_types.h"
+#include "serial/io_queue.h"
+#include "serial/trigger_records.h"
+
+class TComponent;
+class TThread;
+
+inline constexpr std::uint32_t kInRingSize = 8192;
+
+// Option bits of InitPort.
+inline constexpr std::uint32_t kOptRaiseDtr = 0x01;
+inline constexpr std::uint32_t kOptRaiseRts = 0x02;
+inline constexpr std::uint32_t kOptDtrByDriver = 0x10;
+inline constexpr std::uint32_t kOptRtsByDriver = 0x20;
+
+// Hardware flow option bits.
+inline constexpr std::uint32_t kHwfUseDtr = 1;
+inline constexpr std::uint32_t kHwfUseRts = 2;
+inline constexpr std::uint32_t kHwfRequireDsr = 4;
+inline constexpr std::uint32_t kHwfRequireCts = 8;
+// Software flow option bits.
+inline constexpr std::uint32_t kSwfTransmit = 1;
+inline constexpr std::uint32_t kSwfReceive = 2;
+
+// Modem-status byte: the lines, and the delta bits set when a line changed.
+inline constexpr std::uint8_t kDeltaCts = 0x01;
+inline constexpr std::uint8_t kDeltaDsr = 0x02;
+inline constexpr std::uint8_t kDeltaRi = 0x04;  // ring ended
+inline constexpr std::uint8_t kDeltaDcd = 0x08;
+inline constexpr std::uint8_t kCtsMask = 0x10;
+inline constexpr std::uint8_t kDsrMask = 0x20;
+inline constexpr std::uint8_t kRiMask = 0x40;
+inline constexpr std::uint8_t kDcdMask = 0x80;
+
+enum TApThreadBoost : std::uint8_t { tbNone, tbPlusOne, tbPlusTwo };
+
+// Flow states as the flow operations return them: the ordinal plus one.
+enum TFlowControlState {
+  fcOff,
+  fcOn,
+  fcDsrHold,
+  fcCtsHold,
+  fcDcdHold,
+  fcXOutHold,
+  fcXInHold,
+  fcXBothHold,
+};
+
+struct TTraceEntry {
+  char Kind = 0;  // 'T' sent, 'R' received, any other: added by the port
+  std::uint8_t Value = 0;
+};
+
+class TDevaBaseDispatcher {
+ public:
+  explicit TDevaBaseDispatcher(TComponent* Owner);
+  // Every concrete dispatcher calls ReleaseBeforeDestroy in its destructor:
+  // the release needs the device operations, which are gone by the time this
+  // destructor runs.
+  virtual ~TDevaBaseDispatcher();
+  TDevaBaseDispatcher(const TDevaBaseDispatcher&) = delete;
+  TDevaBaseDispatcher& operator=(const TDevaBaseDispatcher&) = delete;
+
+  // ---- Fields ----
+  TComponent* PortOwner;
+  std::int32_t DispatcherHandle = -1;  // index in PortList
+  std::atomic<std::int32_t> ComHandle{-1};  // negative: not open
+  // OR of the line errors gathered (kCe... bits); -1 after an I/O thread failed.
+  std::atomic<std::int32_t> LineErrors{0};
+  std::uint32_t InQueueSize = 0;
+  std::uint32_t OutQueueSize = 0;
+  std::uint32_t ModemStatusShadow = 0;
+  TCommStat LastComStat;
+  TCommDcb PortDCB;
+  std::uint32_t CurrentBaud = 0;
+  std::uint32_t OptionFlags = 0;
+  std::atomic<bool> DtrRaised{false};
+  std::atomic<bool> DtrByDriver{false};
+  std::atomic<bool> RtsRaised{false};
+  std::atomic<bool> RtsByDriver{false};
+  WindowHandle DispatchWindow = 0;
+  std::uint32_t PrevModemStatus = 0;
+  std::uint32_t PrevLineError = 0;
+  std::atomic<bool> RS485Mode{false};
+  std::atomic<std::uint16_t> BaseAddress{0};
+  bool PortHandlerPresent = false;
+  std::atomic<bool> NotifyNeeded{false};
+  std::vector<std::unique_ptr<TWndTriggerHandler>> WndHandlerList;
+  std::vector<std::unique_ptr<TProcTriggerHandler>> ProcHandlerList;
+  std::vector<std::unique_ptr<TEventTriggerHandler>> EventHandlerList;
+  std::vector<std::unique_ptr<TTimerTrigger>> TimerTriggerList;
+  std::vector<std::unique_ptr<TDataTrigger>> DataTriggerList;
+  std::vector<std::unique_ptr<TStatusTrigger>> StatusTriggerList;
+  std::uint32_t MatchPos = 0;
+  std::uint32_t LengthPos = 0;
+  std::uint32_t LengthTrigger = 0;
+  bool StatusHit = false;
+  // A notification of new data is being delivered: reads count in
+  // HandlerReadCount instead of moving InTail.
+  std::atomic<bool> InAvailNotify{false};
+  std::uint32_t HandlerReadCount = 0;
+  std::uint32_t MaxHandlerReadCount = 0;
+  bool InRingFull = false;  // InHead = InTail then means full, not empty
+  std::uint32_t NotifyPos = 0;
+  std::atomic<bool> KillThreads{false};
+  // Set by the threads as they start, cleared by ThreadGone under TriggerLock.
+  std::atomic<TThread*> ReadThread{nullptr};
+  std::atomic<TThread*> DispatchThread{nullptr};
+  std::atomic<TThread*> WriteThread{nullptr};
+  std::atomic<TThread*> StatusThread{nullptr};
+  std::uint8_t ThreadBoost = tbNone;
+  TCriticalSection TriggerLock;
+  TCriticalSection OutputLock;
+  TCriticalSection InputLock;
+  // Made by InitPort, released once with the port. WriteDoneEvent
+  // (manual reset) is set while the output ring is empty.
+  std::unique_ptr<TEvent> CommEventSignal;
+  std::unique_ptr<TEvent> CycleDoneEvent;
+  std::unique_ptr<TEvent> GeneralEvent;
+  std::unique_ptr<TEvent> OutputEvent;
+  std::unique_ptr<TEvent> WriteDoneEvent;
+  std::unique_ptr<TEvent> OutFlushEvent;
+  std::array<TEvent*, 2> OutputHandles{};     // OutputEvent, OutFlushEvent
+  std::array<TEvent*, 2> WriteDoneHandles{};  // WriteDoneEvent, OutFlushEvent
+  std::uint32_t CycleEventMask = 0;
+  std::atomic<bool> RingPending{false};
+  TIOQueue InputQueue;
+  std::unique_ptr<std::uint8_t[]> OutRing;  // OutQueueSize bytes; absent when released
+  std::uint32_t OutHead = 0;  // where the next queued byte goes
+  std::uint32_t OutTail = 0;  // where the write thread takes the next byte
+  bool OutRingFull = false;
+  std::unique_ptr<std::uint8_t[]> InRing;  // kInRingSize bytes; absent when released
+  std::uint32_t InHead = 0;  // where the next received byte goes
+  std::uint32_t InTail = 0;  // the next unread byte
+  std::atomic<bool> EventBusy{false};
+  bool HandlerListDirty = false;
+  std::atomic<bool> ClosePending{false};
+  std::atomic<bool> OutputSentPending{false};
+  std::atomic<bool> TracingOn{false};
+  std::unique_ptr<TTraceEntry[]> TraceRing;
+  std::uint32_t TraceHead = 0;
+  std::uint32_t TraceCapacity = 0;
+  bool TraceWrapped = false;
+  std::atomic<bool> DLoggingOn{false};
+  TIOQueue LogQueue;
+  std::atomic<std::uint32_t> LogCap{0};  // most attached bytes the log holds; 0 no cap
+  std::uint32_t LogTimeBase = 0;
+  std::uint32_t TimerId = 0;
+  std::uint32_t NextTriggerHandle = 1;
+  std::atomic<bool> DispatcherActive{false};
+  std::atomic<bool> DonePortOnExit{false};
+  std::atomic<std::int32_t> ActiveThreads{0};
+  bool CloseInProgress = false;
+  std::array<void*, 3> DataPointers{};  // slots 1 to 3
+  std::string DeviceName;
+  std::atomic<std::uint32_t> LastThreadError{0};
+
+  // ---- Life cycle ----
+  std::int32_t InitPort(const char* ComName, std::int32_t Baud, std::uint32_t Parity,
+                        std::int8_t DataBits, std::int8_t StopBits, std::uint32_t InSize,
+                        std::uint32_t OutSize, std::uint32_t Options);
+  std::int32_t InitSocket(std::uint32_t InSize, std::uint32_t OutSize);
+  std::int32_t SetCommBuffers(std::int32_t InSize, std::int32_t OutSize);
+  void DonePort();
+  // Step one of destruction (idempotent), run by the most derived destructor.
+  void ReleaseBeforeDestroy();
+  void ThreadStart(TThread* Thread);
+  void ThreadGone(TThread* Thread);
+
+  // ---- Line settings and modem lines ----
+  std::int32_t SetLine(std::int32_t Baud, std::uint32_t Parity, std::int8_t DataBits,
+                       std::int8_t StopBits);
+  void GetLine(std::int32_t& Baud, std::uint16_t& Parity, std::int8_t& DataBits,
+               std::int8_t& StopBits);
+  static std::uint32_t BaudLookup(std::uint32_t Baud);
+  std::int32_t SetModem(bool DTR, bool RTS);
+  std::int32_t SetDtr(bool Raise);
+  std::int32_t SetRts(bool Raise);
+  std::uint8_t GetModemStatusPrim(std::uint8_t ClearMask);
+  std::uint8_t GetModemStatus();
+  bool CheckCTS();
+  bool CheckDSR();
+  bool CheckRI();
+  bool CheckDCD();
+  bool CheckDeltaCTS();
+  bool CheckDeltaDSR();
+  bool CheckDeltaRI();
+  bool CheckDeltaDCD();
+  std::int32_t RefreshStatus();
+  void MapEventsToMS(std::int32_t Events);
+  std::int32_t GetLineError();
+  bool CheckLineBreak();
+  void SendBreak(std::uint32_t Ticks, bool Yield);
+  void SetBreak(bool On);
+  std::int32_t SetCommStateFix(TCommDcb& DCB);
+
+  // ---- Flow control ----
+  std::int32_t HWFlowOptions(std::uint32_t BufferFull, std::uint32_t BufferResume,
+                             std::uint32_t Options);
+  std::int32_t HWFlowState();
+  std::int32_t SWFlowEnable(std::uint32_t BufferFull, std::uint32_t BufferResume,
+                            std::uint32_t Options);
+  std::int32_t SWFlowDisable();
+  std::int32_t SWFlowState();
+  std::int32_t SWFlowChars(char XOn, char XOff);
+
+  // ---- Rings ----
+  static std::uint32_t UsedCount(std::uint32_t Head, std::uint32_t Tail, bool Full,
+                                 std::uint32_t Size = kInRingSize);
+  bool CharReady();
+  std::int32_t PeekCharPrim(char& C, std::uint32_t Count);
+  std::int32_t PeekChar(char& C, std::uint32_t Count);
+  std::int32_t GetChar(char& C);
+  std::int32_t PeekBlockPrim(std::span<char> Block, std::uint32_t Offset, std::uint32_t& NewTail);
+  std::int32_t PeekBlock(std::span<char> Block);
+  std::int32_t GetBlock(std::span<char> Block);
+  std::int32_t PutChar(char C);
+  std::int32_t PutString(std::string_view S);
+  std::int32_t PutBlock(std::span<const char> Block);
+  void AddStringToLog(std::string_view S);
+  std::uint32_t InBuffUsed();
+  std::uint32_t InBuffFree();
+  std::uint32_t OutBuffUsed();
+  std::uint32_t OutBuffFree();
+  std::int32_t FlushOutBuffer();
+  std::int32_t FlushInBuffer();
+  void BufferSizes(std::uint32_t& InSize, std::uint32_t& OutSize);
+
+  // ---- Trigger support (the trigger layer fills in the checks) ----
+  void RemoveAllTriggers();
+  void ResetStatusHits();
+  void ResetDataTriggers();
+  bool CheckStatusTriggers();
+
+  // ---- Trace and dispatch-log entries ----
+  void AddTraceEntry(char Kind, std::uint8_t Value);
+  void AddDispatchEntry(TDispatchType Kind, TDispatchSubType SubKind, std::uint32_t Data,
+                        const void* Bytes, std::uint32_t Count);
+  std::uint32_t GetDispatchTime();
+
+  // ---- Virtual device operations ----
+  virtual std::int32_t EscapeComFunction(std::int32_t Func) = 0;
+  virtual std::int32_t FlushCom(std::int32_t Queue) = 0;  // 0 output, 1 input
+  virtual std::int32_t GetComError(TCommStat& Stat) = 0;  // line-error bits
+  virtual std::int32_t GetComEventMask(std::int32_t EvtMask) = 0;
+  virtual std::int32_t GetComState(TCommDcb& DCB) = 0;
+  virtual std::int32_t ReadCom(std::uint8_t* Buf, std::int32_t Size) = 0;
+  virtual std::int32_t SetComState(TCommDcb& DCB) = 0;
+  virtual std::int32_t WriteCom(const std::uint8_t* Buf, std::int32_t Size) = 0;
+  virtual bool WaitComEvent(std::uint32_t& EvtMask) = 0;
+  virtual bool SetupCom(std::int32_t InSize, std::int32_t OutSize) = 0;
+  virtual void DonePortPrim();
+  virtual void StartDispatcher() = 0;
+  virtual void StopDispatcher() = 0;
+  virtual std::int32_t OutBufUsed() = 0;
+  virtual std::int32_t InQueueUsed() { return 0; }
+  // A handle of 0 or more, or negative with the last error set.
+  virtual std::int32_t OpenCom(const char* ComName, std::uint32_t InQueue,
+                               std::uint32_t OutQueue) = 0;
+  virtual std::int32_t CloseCom() = 0;
+  virtual std::int32_t ProcessCommunications() = 0;
+  virtual void SetThreadBoost(std::uint8_t Boost);
+  virtual void UpdateHandlerFlags(TApHandlerFlagUpdate Update);
+  // The modem lines (kMs... bits): 0, or negative when the device cannot say.
+  virtual std::int32_t GetComModemStatus(std::uint32_t& Status) = 0;
+
+ protected:
+  // The six events, each released at most once.
+  void CreateEvents();
+  void CloseEvents();
+  // Returns once no thread of this dispatcher runs, serving the calling
+  // thread's messages meanwhile (a thread may be sending it one).
+  void AwaitThreadsGone();
+
+ private:
+  std::int32_t WaitTxSent();
+  // Closes what a failed InitPort opened and returns its code.
+  std::int32_t InitFailed(std::int32_t code);
+  bool released_ = false;
+};

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iterator>
+
+#include "platform/com_port_names.h"
+#include "platform/errno_map.h"
+#include "serial/port_list.h"
+#include "serial/result_codes.h"
+#include "tests/serial/test_dispatcher.h"
+#include "tests/support/pseudo_terminal.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+class PortOnPty : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetComRegistryFile(registry);
+    RegisterComPort(registry, 3, pty.DevicePath());
+    RegisterComPort(registry, 4, dir.File("unplugged"));
+  }
+  void TearDown() override { SetComRegistryFile(""); }
+
+  static void ExpectClosed(TTestDispatcher& d) {
+    EXPECT_LT(d.ComHandle, 0);
+    EXPECT_EQ(d.InRing, nullptr);
+    EXPECT_EQ(d.OutRing, nullptr);
+    EXPECT_EQ(d.GeneralEvent, nullptr);  // the events go with a failed open too
+  }
+
+  TempDir dir;
+  std::string registry = dir.File("registry.reg");
+  PseudoTerminal pty;
+};
+
+TEST_F(PortOnPty, OpenErrorsGiveTheirCodesAndLeaveThePortClosed) {
+  TTestDispatcher holder;
+  ASSERT_EQ(holder.Open(4096, 4096, "\\\\.\\COM3"), 0);
+  const std::pair<const char*, std::int32_t> cases[] = {
+      {"\\\\.\\COM9", -kSysFileNotFound},  // no such port
+      {"\\\\.\\COM4", -kSysFileNotFound},  // its device is gone
+      {"\\\\.\\COM3", -kSysAccessDenied},  // in use
+  };
+  for (const auto& [name, code] : cases) {
+    TTestDispatcher d;
+    EXPECT_EQ(d.Open(4096, 4096, name), code) << name;
+    ExpectClosed(d);
+  }
+
+  auto fake = std::make_unique<FakeCommDevice>();
+  fake->FailSetState(kSysInvalidParameter);
+  TTestDispatcher refused(std::move(fake));
+  EXPECT_EQ(refused.Open(), -kSysInvalidParameter);
+  ExpectClosed(refused);
+}
+
+TEST_F(PortOnPty, RepeatedOpensAndClosesLeaveNoDescriptorBehind) {
+  const auto descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                         std::filesystem::directory_iterator());
+  };
+  TTestDispatcher d;
+  const auto before = descriptors();
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_EQ(d.Open(4096, 4096, "COM3"), 0);
+    d.DonePort();
+  }
+  EXPECT_EQ(descriptors(), before);
+}
+
+TEST(DispatcherRelease, AReleasedPortFailsWithItsCodesAndReleasesOnce) {
+  TTestDispatcher d(std::make_unique<FakeCommDevice>());
+  ASSERT_EQ(d.Open(), 0);
+  d.Receive("left over");
+  d.DonePort();
+  d.DonePort();
+  char c;
+  std::string block(4, 0);
+  EXPECT_EQ(d.GetChar(c), ecBufferIsEmpty);
+  EXPECT_EQ(d.PeekBlock(block), ecBufferIsEmpty);
+  EXPECT_EQ(d.PutString("AT\r"), ecOutputBufferTooSmall);
+  EXPECT_FALSE(d.CharReady());
+  EXPECT_EQ(d.InBuffUsed(), 0u);
+  EXPECT_EQ(d.InBuffFree(), 0u);
+  EXPECT_EQ(d.OutBuffFree(), 0u);
+  EXPECT_EQ(d.ComHandle, -1);
+}
+
+TEST(DispatcherRelease, ACloseDuringAWaitLeavesTheRingsToWhoeverEndsIt) {
+  TTestDispatcher d(std::make_unique<FakeCommDevice>());
+  ASSERT_EQ(d.Open(), 0);
+  d.EventBusy = true;
+  d.DonePort();
+  EXPECT_TRUE(d.ClosePending);
+  EXPECT_EQ(d.ComHandle, -1);  // the device is closed at once
+  EXPECT_NE(d.InRing, nullptr);
+  d.ReleaseBeforeDestroy();  // what the destructor does first
+  EXPECT_EQ(d.InRing, nullptr);
+  EXPECT_EQ(d.OutRing, nullptr);
+}
+
+bool IsTestDispatcher(const TDevaBaseDispatcher* d) {
+  return dynamic_cast<const TTestDispatcher*>(d) != nullptr;
+}
+
+TEST(PortList, HandlesAreSlotsAndTrailingEmptySlotsGo) {
+  const auto size = [] {
+    LockPortList();
+    const std::size_t n = PortList().size();
+    UnlockPortList();
+    return n;
+  };
+  const auto base = static_cast<std::int32_t>(size());
+  auto a = std::make_unique<TTestDispatcher>();
+  auto b = std::make_unique<TTestDispatcher>();
+  auto c = std::make_unique<TTestDispatcher>(std::make_unique<FakeCommDevice>());
+  EXPECT_EQ(a->DispatcherHandle, base);
+  EXPECT_EQ(c->DispatcherHandle, base + 2);
+  ASSERT_EQ(c->Open(), 0);
+  EXPECT_EQ(GetTComRecPtr(c->ComHandle, IsTestDispatcher), c.get());
+  b.reset();
+  EXPECT_EQ(size(), static_cast<std::size_t>(base + 3));  // a slot in the middle stays
+  TTestDispatcher d;
+  EXPECT_EQ(d.DispatcherHandle, base + 1);  // and is taken first
+  c.reset();
+  EXPECT_EQ(size(), static_cast<std::size_t>(base + 2));
+  EXPECT_EQ(GetTComRecPtr(-1, IsTestDispatcher), nullptr);
+}
+
+}  // namespace
