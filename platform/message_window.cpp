@@ -36,12 +36,14 @@ struct ThreadQueue {
   bool quit = false;
   int quit_code = 0;
   bool alive = true;
+  bool woken = false;  // by a MessageWaitWake
   std::function<void()> wake;
 };
 
 struct Window {
   std::shared_ptr<WindowProc> proc;
   std::shared_ptr<ThreadQueue> owner;
+  std::thread::id thread;
 };
 
 struct Registry {
@@ -327,7 +329,8 @@ WindowHandle CreateMessageWindow(WindowProc proc) {
   do {
     ++reg.last;
   } while (reg.last == 0 || reg.windows.contains(reg.last));
-  reg.windows[reg.last] = {std::make_shared<WindowProc>(std::move(proc)), me};
+  reg.windows[reg.last] = {std::make_shared<WindowProc>(std::move(proc)), me,
+                           std::this_thread::get_id()};
   return reg.last;
 }
 
@@ -346,6 +349,13 @@ bool DestroyMessageWindow(WindowHandle window) {
 }
 
 bool IsMessageWindow(WindowHandle window) { return OwnerOf(window, nullptr) != nullptr; }
+
+std::thread::id WindowThread(WindowHandle window) {
+  Registry& reg = Reg();
+  std::lock_guard lock(reg.mutex);
+  auto it = reg.windows.find(window);
+  return it == reg.windows.end() ? std::thread::id() : it->second.thread;
+}
 
 bool PostWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wparam,
                        std::intptr_t lparam) {
@@ -429,6 +439,33 @@ bool WaitWindowMessage(std::chrono::milliseconds timeout) {
   std::unique_lock lock(me.mutex);
   return me.cv.wait_for(lock, timeout,
                         [&] { return !me.posted.empty() || !me.sent.empty() || me.quit; });
+}
+
+bool WaitSentMessages(std::chrono::milliseconds timeout) {
+  ThreadQueue& me = MyQueue();
+  bool something;
+  {
+    std::unique_lock lock(me.mutex);
+    something = me.cv.wait_for(lock, timeout, [&] { return !me.sent.empty() || me.woken; });
+    me.woken = false;
+  }
+  while (ServeOneSent(me)) {
+  }
+  return something;
+}
+
+MessageWaitWake CallingThreadWake() {
+  std::shared_ptr<ThreadQueue> me;
+  MyQueue(&me);
+  return [weak = std::weak_ptr<ThreadQueue>(me)] {
+    if (auto queue = weak.lock()) {
+      {
+        std::lock_guard lock(queue->mutex);
+        queue->woken = true;
+      }
+      queue->cv.notify_all();
+    }
+  };
 }
 
 void SetMessageWakeHook(std::function<void()> hook) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <thread>
 
 using WindowHandle = std::uint32_t;  // 0 is no window; handles are never reused
 
@@ -34,6 +35,9 @@ WindowHandle CreateMessageWindow(WindowProc proc);
 // still queued for it are dropped and senders waiting on it are released.
 bool DestroyMessageWindow(WindowHandle window);
 bool IsMessageWindow(WindowHandle window);
+
+// The thread that owns the window; a default id when there is no such window.
+std::thread::id WindowThread(WindowHandle window);
 
 // Queues a message for the window's thread; false when the window is gone.
 bool PostWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wparam,
@@ -69,6 +73,18 @@ void ProcessWindowMessages();
 // Blocks until the calling thread has something to serve, or the time-out
 // passes; true when something is there.
 bool WaitWindowMessage(std::chrono::milliseconds timeout);
+
+// Waiting for another thread that may send to this one: blocks until
+// something is sent to the calling thread (a window message or a Synchronize
+// call), the thread's wake is called, or `timeout` passes, and then serves
+// what was sent. Posted messages and the quit request stay queued for the
+// thread's own loop. False when the time-out passed with nothing to serve.
+bool WaitSentMessages(std::chrono::milliseconds timeout);
+
+// Ends the current (or else the next) WaitSentMessages of the thread that
+// asked for it; may be called from any thread, also after that thread ended.
+using MessageWaitWake = std::function<void()>;
+MessageWaitWake CallingThreadWake();
 
 // Called, from whichever thread queues it, whenever a message or a
 // Synchronize call arrives for the calling thread. It must be safe to call

@@ -22,6 +22,12 @@ struct TThread::Control {
   }
 };
 
+namespace {
+thread_local TThread* current = nullptr;
+}  // namespace
+
+TThread* TThread::Current() { return current; }
+
 TThread::TThread() : control_(std::make_shared<Control>()) {}
 
 TThread::~TThread() {
@@ -42,6 +48,7 @@ void TThread::Start() {
 
 void TThread::Run(std::shared_ptr<Control> control, TThread* self) {
   { std::lock_guard started(control->mutex); }
+  current = self;
   try {
     self->Execute();
   } catch (...) {
@@ -49,6 +56,7 @@ void TThread::Run(std::shared_ptr<Control> control, TThread* self) {
   }
   const bool free = self->freeOnTerminate_;
   if (free) delete self;
+  current = nullptr;
   {
     std::lock_guard lock(control->mutex);
     control->ended = true;

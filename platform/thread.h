@@ -57,6 +57,9 @@ class TThread {
   std::int32_t WaitFor();
   Handle GetHandle() const { return Handle(control_); }
 
+  // The object whose Execute runs on the calling thread; none elsewhere.
+  static TThread* Current();
+
   std::int32_t ReturnValue() const { return returnValue_; }
   void SetReturnValue(std::int32_t value) { returnValue_ = value; }
   bool FreeOnTerminate() const { return freeOnTerminate_; }

@@ -9,31 +9,41 @@
 //
 // Locks, always taken in this order and never the other way round:
 //   InputLock -> TriggerLock -> OutputLock -> a queue's own lock.
-// InputLock guards the input ring and the handler read counts; TriggerLock the
-// device-control block, the line state, the modem shadow, the trigger and
-// handler lists and the trace ring; OutputLock the output ring and LastComStat;
-// a TIOQueue's lock only its items. Flags that threads read without a lock are
-// atomic. The device's descriptor is closed only after every thread that may
-// use it has ended.
+// InputLock guards the input ring, the matching position and the handler read
+// accounting; TriggerLock the device-control block, the line state, the modem
+// shadow, the trigger and handler lists, the busy owners and the trace ring;
+// OutputLock the output ring and LastComStat; a TIOQueue's lock only its items.
+// Flags that threads read without a lock are atomic. No lock is held while a
+// handler runs. The device's descriptor is closed only after every thread that
+// may use it has ended.
+//
+// Threads: a dispatcher runs its threads from StartDispatcher to CloseCom and
+// joins them before it is freed. It must not be freed from its own handler:
+// a handler may call DonePort, which leaves the release to the end of the
+// dispatch thread (ClosePending); whoever frees the object then waits for that.
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/comm_types.h"
 #include "platform/critical_section.h"
 #include "platform/event.h"
 #include "platform/message_window.h"
+#include "platform/thread.h"
 #include "serial/dispatch_types.h"
 #include "serial/io_queue.h"
 #include "serial/trigger_records.h"
 
 class TComponent;
-class TThread;
 
 inline constexpr std::uint32_t kInRingSize = 8192;
 
@@ -61,6 +71,14 @@ inline constexpr std::uint8_t kCtsMask = 0x10;
 inline constexpr std::uint8_t kDsrMask = 0x20;
 inline constexpr std::uint8_t kRiMask = 0x40;
 inline constexpr std::uint8_t kDcdMask = 0x80;
+
+// The notifications, sent as window messages and handed to the other handlers;
+// lParam is the dispatcher's handle times 65536 plus a value.
+inline constexpr std::uint32_t kNotifyAvail = 0x7E01;    // wParam: the unread bytes announced
+inline constexpr std::uint32_t kNotifyData = 0x7E02;     // wParam: the data trigger; value: its length
+inline constexpr std::uint32_t kNotifyTimer = 0x7E03;    // wParam: the timer trigger
+inline constexpr std::uint32_t kNotifyStatus = 0x7E04;   // wParam: the status trigger
+inline constexpr std::uint32_t kLengthTriggerHandle = 1;  // the length trigger has no record
 
 enum TApThreadBoost : std::uint8_t { tbNone, tbPlusOne, tbPlusTwo };
 
@@ -130,6 +148,14 @@ class TDevaBaseDispatcher {
   std::atomic<bool> InAvailNotify{false};
   std::uint32_t HandlerReadCount = 0;
   std::uint32_t MaxHandlerReadCount = 0;
+  // The thread that runs the current handler of an avail or data notification:
+  // only its reads count as the handler's. Once a handler of the notification
+  // has run, readers on other threads find no input until it ends, so that no
+  // byte is handed out twice.
+  std::thread::id HandlerThread;
+  bool HandlerReadsHeld = false;
+  // Received bytes not yet run through the data triggers; they start at MatchPos.
+  std::uint32_t MatchPending = 0;
   bool InRingFull = false;  // InHead = InTail then means full, not empty
   std::uint32_t NotifyPos = 0;
   std::atomic<bool> KillThreads{false};
@@ -159,10 +185,18 @@ class TDevaBaseDispatcher {
   std::uint32_t OutHead = 0;  // where the next queued byte goes
   std::uint32_t OutTail = 0;  // where the write thread takes the next byte
   bool OutRingFull = false;
+  // Set by a reader that frees room while the dispatch thread waits for it.
+  TEvent RoomInRing;
+  std::atomic<bool> WaitingForRoom{false};
   std::unique_ptr<std::uint8_t[]> InRing;  // kInRingSize bytes; absent when released
   std::uint32_t InHead = 0;  // where the next received byte goes
   std::uint32_t InTail = 0;  // the next unread byte
+  // Handlers or a wait are running: WaitBusy or NotifyBusy, kept under
+  // TriggerLock. The two owners are separate so that a wait inside a handler,
+  // or a notification during a wait, never ends the other's claim.
   std::atomic<bool> EventBusy{false};
+  bool WaitBusy = false;        // the port's waits (SetEventBusy)
+  std::int32_t NotifyBusy = 0;  // notifications being delivered
   bool HandlerListDirty = false;
   std::atomic<bool> ClosePending{false};
   std::atomic<bool> OutputSentPending{false};
@@ -255,12 +289,73 @@ class TDevaBaseDispatcher {
   std::int32_t FlushOutBuffer();
   std::int32_t FlushInBuffer();
   void BufferSizes(std::uint32_t& InSize, std::uint32_t& OutSize);
+  // Blocks until the calling thread finds unread input (CharReady), the ring
+  // is released, or `timeoutMs` passes; returns CharReady. For the port's waits.
+  bool WaitForInput(std::uint32_t timeoutMs);
 
-  // ---- Trigger support (the trigger layer fills in the checks) ----
+  // ---- Triggers ----
+  std::uint32_t GetTriggerHandle();  // TriggerLock held; 0 when none is free
+  void ChangeLengthTrigger(std::uint32_t Length);
+  std::int32_t AddTimerTrigger();
+  std::int32_t AddDataTriggerLen(const char* Data, bool IgnoreCase, std::uint32_t Len);
+  std::int32_t AddDataTrigger(const char* Data, bool IgnoreCase);
+  std::int32_t AddStatusTrigger(std::uint32_t SType);
+  // TriggerLock held. 0 and the record, or -5003 and none. With Delete the
+  // record found is freed and none is handed back.
+  std::int32_t FindTriggerFromHandle(std::uint32_t Handle, bool Delete, TTriggerRef& Trigger);
+  std::int32_t RemoveTrigger(std::uint32_t Handle);
+  std::int32_t SetTimerTrigger(std::uint32_t Handle, std::int32_t Ticks, bool Activate);
+  std::int32_t ExtendTimer(std::uint32_t Handle, std::int32_t Ticks);
+  std::int32_t TimerTicksRemaining(std::uint32_t Handle, std::int32_t& Remaining);
+  std::int32_t SetStatusTrigger(std::uint32_t Handle, std::uint16_t Value, bool Activate);
   void RemoveAllTriggers();
   void ResetStatusHits();
   void ResetDataTriggers();
-  bool CheckStatusTriggers();
+  void SaveTriggers(TTriggerSave& Save);
+  void RestoreTriggers(const TTriggerSave& Save);
+  static void ClearSaveBuffers(TTriggerSave& Save);
+
+  // ---- Trigger checks, run by the dispatch thread; each returns the result
+  // of the last notification it sent, or false when it sent none ----
+  // One received byte through one data trigger: true when it completes the pattern.
+  static bool MatchDataTrigger(TDataTrigger& Trigger, char C);
+  bool CheckReceiveTriggers();
+  bool CheckStatusTriggers();  // also run by a failing I/O thread
+  bool CheckTimerTriggers();
+  bool CheckTriggers();
+  // Moves what the device layer received into the input ring.
+  bool ExtractData();
+  // Delivers one notification to every handler; see trigger_notify.cpp.
+  bool SendNotify(std::uint32_t Msg, std::uint32_t wParam, std::uint32_t Value);
+
+  // ---- Handlers ----
+  void RegisterWndTriggerHandler(WindowHandle Window);
+  void RegisterProcTriggerHandler(TDevaNotifyProc Proc);
+  void RegisterEventTriggerHandler(TDevaNotifyEvent Event);
+  void RegisterSyncEventTriggerHandler(TDevaNotifyEvent Event);
+  void DeregisterWndTriggerHandler(WindowHandle Window);
+  void DeregisterProcTriggerHandler(TDevaNotifyProc Proc);
+  void DeregisterEventTriggerHandler(TDevaNotifyEvent Event);
+  // The wait owner's flag: WasOn gets its old value.
+  void SetEventBusy(bool& WasOn, bool SetOn);
+
+  // ---- Small operations beside the triggers ----
+  std::int32_t SetDataPointer(void* P, std::uint32_t Index);
+  std::int32_t GetDataPointer(void*& P, std::uint32_t Index);
+  void OptionsOn(std::uint32_t Options);
+  void OptionsOff(std::uint32_t Options);
+  bool OptionsAreOn(std::uint32_t Options);
+  std::int32_t ChangeBaud(std::int32_t Baud);
+  std::int32_t GetFlowOptions(std::uint32_t& HWOpts, std::uint32_t& SWOpts,
+                              std::uint32_t& BufferFull, std::uint32_t& BufferResume,
+                              char& OnChar, char& OffChar);
+
+  // ---- RS485 ----
+  void SetRS485Mode(bool On);
+  void SetBaseAddress(std::uint16_t Address);
+  std::uint16_t GetBaseAddress();
+  // No processor port access here: the line status reads as an idle UART.
+  static std::uint8_t PortIn(std::uint16_t Address);
 
   // ---- Trace and dispatch-log entries ----
   void AddTraceEntry(char Kind, std::uint8_t Value);
@@ -298,13 +393,41 @@ class TDevaBaseDispatcher {
   // The six events, each released at most once.
   void CreateEvents();
   void CloseEvents();
-  // Returns once no thread of this dispatcher runs, serving the calling
-  // thread's messages meanwhile (a thread may be sending it one).
+  // Publishes a new thread (its reference, and its handle for the final join)
+  // and only then starts it.
+  void StartThread(std::atomic<TThread*>& Ref, std::unique_ptr<TThread> Thread);
+  // Waits until `Ref` is cleared (the thread has passed ThreadGone), at most
+  // `timeoutMs`, serving what is sent to the calling thread meanwhile (a
+  // thread may be sending it a notification). True when it was cleared. At
+  // once for the calling thread's own reference.
+  bool AwaitThread(const std::atomic<TThread*>& Ref, std::uint32_t timeoutMs = kInfinite);
+  // Joins every thread of this dispatcher other than the calling one.
   void AwaitThreadsGone();
+  // True on one of this dispatcher's threads.
+  bool OnOwnThread(const std::atomic<TThread*>& Ref) const;
+  // Wakes the input waiters (WaitForInput).
+  void InputArrived();
+  // InputLock held: after InTail moved, the matching and the dispatch thread follow.
+  void TailMoved();
 
  private:
   std::int32_t WaitTxSent();
   // Closes what a failed InitPort opened and returns its code.
   std::int32_t InitFailed(std::int32_t code);
+  // TriggerLock held.
+  void UpdateEventBusy() { EventBusy = WaitBusy || NotifyBusy > 0; }
+  // InputLock held: whether the calling thread reads as a notification's handler,
+  // finds the input held for one, or reads the ring itself.
+  enum class ReadView { Own, Handler, Held };
+  ReadView View() const;
   bool released_ = false;
+
+  std::mutex threadsGuard_;  // the two lists below
+  std::vector<TThread::Handle> threadHandles_;
+  std::vector<std::pair<int, MessageWaitWake>> threadWaiters_;
+  int nextWaiter_ = 0;
+
+  std::mutex inputWaitGuard_;  // a leaf lock
+  std::condition_variable inputChanged_;
+  std::uint64_t inputChanges_ = 0;
 };

@@ -1,17 +1,17 @@
 // The dispatcher's life cycle: construction, opening and releasing the port,
 // and the start and end of its threads.
+#include <algorithm>
 #include <chrono>
 #include <new>
 
 #include "platform/last_error.h"
-#include "platform/message_box.h"
 #include "platform/message_window.h"
 #include "platform/thread.h"
 #include "serial/base_dispatcher.h"
-#include "serial/delay.h"
 #include "serial/deva_exceptions.h"
 #include "serial/port_list.h"
 #include "serial/result_codes.h"
+#include "serial/show_exception.h"
 #include "serial/time_base.h"
 
 namespace {
@@ -23,12 +23,6 @@ std::int32_t LastErrorCode() {
   return error ? -error : ecCommNotOpen;
 }
 
-// An I/O thread's failure reaches the user the way the program shows any
-// exception, and goes no further.
-void ShowThreadFailure(const Exception& e) {
-  MessageBox(e.Message(), "", MbButtons::Ok, MbIcon::Error);
-}
-
 }  // namespace
 
 TDevaBaseDispatcher::TDevaBaseDispatcher(TComponent* Owner) : PortOwner(Owner) {
@@ -36,15 +30,69 @@ TDevaBaseDispatcher::TDevaBaseDispatcher(TComponent* Owner) : PortOwner(Owner) {
 }
 
 TDevaBaseDispatcher::~TDevaBaseDispatcher() {
-  AwaitThreadsGone();  // a thread that has not counted itself out may still use this object
+  AwaitThreadsGone();  // no thread may touch this object once it is gone
   RemoveFromPortList(this);
 }
 
-void TDevaBaseDispatcher::AwaitThreadsGone() {
-  while (ActiveThreads > 0) {
-    WaitWindowMessage(std::chrono::milliseconds(10));
-    SafeYield();
+void TDevaBaseDispatcher::StartThread(std::atomic<TThread*>& Ref, std::unique_ptr<TThread> Thread) {
+  Thread->SetFreeOnTerminate(true);
+  TThread* thread = Thread.get();
+  {
+    std::lock_guard lock(threadsGuard_);
+    std::erase_if(threadHandles_, [](const TThread::Handle& h) { return h.Ended(); });
+    threadHandles_.push_back(thread->GetHandle());
   }
+  Ref = thread;
+  try {
+    thread->Start();  // from here on the thread owns and frees itself
+  } catch (...) {
+    Ref = nullptr;
+    KillThreads = true;  // those already started end
+    throw;               // Thread still owns the object
+  }
+  Thread.release();
+}
+
+bool TDevaBaseDispatcher::OnOwnThread(const std::atomic<TThread*>& Ref) const {
+  const TThread* thread = Ref.load();
+  return thread != nullptr && thread == TThread::Current();
+}
+
+bool TDevaBaseDispatcher::AwaitThread(const std::atomic<TThread*>& Ref, std::uint32_t timeoutMs) {
+  if (!Ref || OnOwnThread(Ref)) return !Ref;
+  int id;
+  {
+    std::lock_guard lock(threadsGuard_);
+    id = nextWaiter_++;
+    threadWaiters_.emplace_back(id, CallingThreadWake());
+  }
+  // ThreadGone wakes this wait once the reference is cleared.
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (Ref) {
+    std::chrono::milliseconds left = std::chrono::hours(1);
+    if (timeoutMs != kInfinite) {
+      left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) break;
+    }
+    WaitSentMessages(left);
+  }
+  {
+    std::lock_guard lock(threadsGuard_);
+    std::erase_if(threadWaiters_, [id](const auto& waiter) { return waiter.first == id; });
+  }
+  return !Ref;
+}
+
+void TDevaBaseDispatcher::AwaitThreadsGone() {
+  for (const std::atomic<TThread*>* ref : {&ReadThread, &DispatchThread, &WriteThread, &StatusThread})
+    AwaitThread(*ref);
+  std::vector<TThread::Handle> handles;
+  {
+    std::lock_guard lock(threadsGuard_);
+    handles.swap(threadHandles_);
+  }
+  for (const TThread::Handle& handle : handles) handle.Join();  // at once for the calling thread
 }
 
 void TDevaBaseDispatcher::ReleaseBeforeDestroy() {
@@ -89,9 +137,11 @@ std::int32_t TDevaBaseDispatcher::InitPort(const char* ComName, std::int32_t Bau
                                            std::int8_t StopBits, std::uint32_t InSize,
                                            std::uint32_t OutSize, std::uint32_t Options) {
   RingPending = false;
-  EventBusy = false;
   {
     TCriticalSectionGuard lock(TriggerLock);
+    WaitBusy = false;
+    NotifyBusy = 0;
+    UpdateEventBusy();
     HandlerListDirty = false;
   }
   CreateEvents();
@@ -109,6 +159,9 @@ std::int32_t TDevaBaseDispatcher::InitPort(const char* ComName, std::int32_t Bau
     InHead = InTail = 0;
     InRingFull = false;
     HandlerReadCount = 0;
+    MatchPending = 0;
+    HandlerThread = {};
+    HandlerReadsHeld = false;
     TCriticalSectionGuard output(OutputLock);
     OutRing = std::make_unique<std::uint8_t[]>(OutSize);
     OutHead = OutTail = 0;
@@ -138,12 +191,15 @@ std::int32_t TDevaBaseDispatcher::InitPort(const char* ComName, std::int32_t Bau
   RtsByDriver = (Options & kOptRtsByDriver) != 0;
   if (!RtsByDriver) SetRts((Options & kOptRaiseRts) != 0);
 
-  MatchPos = 0;
+  {
+    TCriticalSectionGuard lock(InputLock);
+    MatchPos = 0;
+    NotifyPos = 0;
+    InAvailNotify = false;
+  }
   LengthPos = 1;
   RemoveAllTriggers();
-  NotifyPos = 0;
   ResetStatusHits();
-  InAvailNotify = false;
   {
     TCriticalSectionGuard lock(TriggerLock);
     ModemStatusShadow = 0;
@@ -221,11 +277,13 @@ void TDevaBaseDispatcher::DonePortPrim() {
   {
     TCriticalSectionGuard lock(InputLock);
     InRing.reset();
+    MatchPending = 0;
   }
   {
     TCriticalSectionGuard lock(OutputLock);
     OutRing.reset();
   }
+  InputArrived();  // a waiting reader finds the ring gone
   CloseEvents();
 }
 
@@ -243,24 +301,26 @@ void TDevaBaseDispatcher::ThreadGone(TThread* Thread) {
     try {
       CheckException(PortOwner, code);
     } catch (const Exception& e) {
-      ShowThreadFailure(e);
+      ShowException(e);
     }
   }
-  bool dispatchThread = false;
+  // The release a close left to the dispatch thread, while it still counts as running.
+  if (Thread == DispatchThread && DonePortOnExit) DonePortPrim();
   {
     TCriticalSectionGuard lock(TriggerLock);
     for (std::atomic<TThread*>* ref : {&ReadThread, &WriteThread, &DispatchThread, &StatusThread}) {
       TThread* expected = Thread;
-      if (ref->compare_exchange_strong(expected, nullptr)) {
-        dispatchThread = ref == &DispatchThread;
-        break;
-      }
+      if (ref->compare_exchange_strong(expected, nullptr)) break;
     }
   }
-  if (dispatchThread && DonePortOnExit) {
-    DonePortPrim();
-    DonePortOnExit = false;
+  std::vector<MessageWaitWake> wakes;
+  {
+    std::lock_guard lock(threadsGuard_);
+    for (const auto& waiter : threadWaiters_) wakes.push_back(waiter.second);
   }
+  for (const MessageWaitWake& wake : wakes) wake();
+  // The last touch of this object: whoever frees it joins this thread first.
+  TCriticalSectionGuard lock(TriggerLock);
   if (--ActiveThreads == 0) DispatcherActive = false;
 }
 

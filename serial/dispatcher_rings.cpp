@@ -1,6 +1,7 @@
 // The input and output rings: reading, queuing for sending, counts and flushes.
 // A released ring reads as a ring with nothing in it and no room.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "serial/base_dispatcher.h"
@@ -12,10 +13,30 @@ std::uint32_t TDevaBaseDispatcher::UsedCount(std::uint32_t Head, std::uint32_t T
   return Tail < Head ? Head - Tail : Head - Tail + Size;
 }
 
+TDevaBaseDispatcher::ReadView TDevaBaseDispatcher::View() const {
+  if (!InAvailNotify) return ReadView::Own;
+  if (HandlerThread == std::this_thread::get_id()) return ReadView::Handler;
+  return HandlerReadsHeld ? ReadView::Held : ReadView::Own;
+}
+
+void TDevaBaseDispatcher::TailMoved() {
+  // Bytes read before the data triggers saw them are no longer matched.
+  const std::uint32_t unread = UsedCount(InHead, InTail, InRingFull);
+  if (MatchPending > unread) {
+    MatchPending = unread;
+    MatchPos = InTail;
+  }
+  if (WaitingForRoom) RoomInRing.Set();
+}
+
 bool TDevaBaseDispatcher::CharReady() {
   TCriticalSectionGuard lock(InputLock);
   if (!InRing) return false;
-  if (!InAvailNotify) return InHead != InTail || InRingFull;
+  switch (View()) {
+    case ReadView::Own: return InHead != InTail || InRingFull;
+    case ReadView::Held: return false;
+    case ReadView::Handler: break;
+  }
   const std::uint32_t p = (InTail + HandlerReadCount) % kInRingSize;
   return p != InHead || (InRingFull && HandlerReadCount < kInRingSize);
 }
@@ -30,23 +51,34 @@ std::int32_t TDevaBaseDispatcher::PeekCharPrim(char& C, std::uint32_t Count) {
 
 std::int32_t TDevaBaseDispatcher::PeekChar(char& C, std::uint32_t Count) {
   TCriticalSectionGuard lock(InputLock);
-  if (InAvailNotify && Count != 0) Count += HandlerReadCount;
+  switch (View()) {
+    case ReadView::Own: break;
+    case ReadView::Held: return ecBufferIsEmpty;
+    case ReadView::Handler:
+      if (Count != 0) Count += HandlerReadCount;
+      break;
+  }
   return PeekCharPrim(C, Count);
 }
 
 std::int32_t TDevaBaseDispatcher::GetChar(char& C) {
   TCriticalSectionGuard lock(InputLock);
-  std::int32_t r;
-  if (InAvailNotify) {
-    ++HandlerReadCount;
-    r = PeekCharPrim(C, HandlerReadCount);
-    if (r != 0) --HandlerReadCount;
-  } else {
-    r = PeekCharPrim(C, 1);
-    if (r == 0) {
-      InTail = (InTail + 1) % kInRingSize;
-      InRingFull = false;
-    }
+  std::int32_t r = ecBufferIsEmpty;
+  switch (View()) {
+    case ReadView::Held: break;
+    case ReadView::Handler:
+      ++HandlerReadCount;
+      r = PeekCharPrim(C, HandlerReadCount);
+      if (r != 0) --HandlerReadCount;
+      break;
+    case ReadView::Own:
+      r = PeekCharPrim(C, 1);
+      if (r == 0) {
+        InTail = (InTail + 1) % kInRingSize;
+        InRingFull = false;
+        TailMoved();
+      }
+      break;
   }
   // The one nesting of InputLock and TriggerLock.
   if (r == 0 && TracingOn) AddTraceEntry('R', static_cast<std::uint8_t>(C));
@@ -70,23 +102,33 @@ std::int32_t TDevaBaseDispatcher::PeekBlockPrim(std::span<char> Block, std::uint
 std::int32_t TDevaBaseDispatcher::PeekBlock(std::span<char> Block) {
   TCriticalSectionGuard lock(InputLock);
   std::uint32_t newTail;
-  return PeekBlockPrim(Block, InAvailNotify ? HandlerReadCount : 0, newTail);
+  switch (View()) {
+    case ReadView::Own: return PeekBlockPrim(Block, 0, newTail);
+    case ReadView::Handler: return PeekBlockPrim(Block, HandlerReadCount, newTail);
+    case ReadView::Held: break;
+  }
+  return Block.empty() ? 0 : ecBufferIsEmpty;
 }
 
 std::int32_t TDevaBaseDispatcher::GetBlock(std::span<char> Block) {
-  std::int32_t r;
+  std::int32_t r = Block.empty() ? 0 : ecBufferIsEmpty;
   {
     TCriticalSectionGuard lock(InputLock);
     std::uint32_t newTail;
-    if (InAvailNotify) {
-      r = PeekBlockPrim(Block, HandlerReadCount, newTail);
-      if (r > 0) HandlerReadCount += static_cast<std::uint32_t>(r);
-    } else {
-      r = PeekBlockPrim(Block, 0, newTail);
-      if (r > 0) {
-        InTail = newTail;
-        InRingFull = false;
-      }
+    switch (View()) {
+      case ReadView::Held: break;
+      case ReadView::Handler:
+        r = PeekBlockPrim(Block, HandlerReadCount, newTail);
+        if (r > 0) HandlerReadCount += static_cast<std::uint32_t>(r);
+        break;
+      case ReadView::Own:
+        r = PeekBlockPrim(Block, 0, newTail);
+        if (r > 0) {
+          InTail = newTail;
+          InRingFull = false;
+          TailMoved();
+        }
+        break;
     }
   }
   if (r > 0 && TracingOn) {
@@ -141,14 +183,19 @@ std::uint32_t TDevaBaseDispatcher::InBuffUsed() {
   TCriticalSectionGuard lock(InputLock);
   if (!InRing) return 0;
   const std::uint32_t used = UsedCount(InHead, InTail, InRingFull);
-  return InAvailNotify ? used - std::min(used, HandlerReadCount) : used;
+  switch (View()) {
+    case ReadView::Own: return used;
+    case ReadView::Held: return 0;
+    case ReadView::Handler: break;
+  }
+  return used - std::min(used, HandlerReadCount);
 }
 
 std::uint32_t TDevaBaseDispatcher::InBuffFree() {
   TCriticalSectionGuard lock(InputLock);
   if (!InRing) return 0;
   const std::uint32_t free = kInRingSize - UsedCount(InHead, InTail, InRingFull);
-  return InAvailNotify ? free + HandlerReadCount : free;
+  return View() == ReadView::Handler ? free + HandlerReadCount : free;
 }
 
 std::uint32_t TDevaBaseDispatcher::OutBuffUsed() {
@@ -169,16 +216,44 @@ std::int32_t TDevaBaseDispatcher::FlushOutBuffer() { return FlushCom(0); }
 std::int32_t TDevaBaseDispatcher::FlushInBuffer() {
   TCriticalSectionGuard lock(InputLock);
   const std::int32_t r = FlushCom(1);
-  if (InAvailNotify) {
-    // The end of the notification passes over every byte held.
-    MaxHandlerReadCount = UsedCount(InHead, InTail, InRingFull);
-  } else {
+  if (View() == ReadView::Own) {
     InTail = InHead;
     HandlerReadCount = 0;
+    InRingFull = false;
+    TailMoved();
+  } else {
+    // The end of the notification passes over every byte held.
+    MaxHandlerReadCount = UsedCount(InHead, InTail, InRingFull);
   }
-  InRingFull = false;
   ResetDataTriggers();
   return r;
+}
+
+bool TDevaBaseDispatcher::WaitForInput(std::uint32_t timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::unique_lock lock(inputWaitGuard_);
+  for (;;) {
+    const std::uint64_t seen = inputChanges_;
+    lock.unlock();  // a leaf lock: never held while taking InputLock
+    bool released;
+    {
+      TCriticalSectionGuard input(InputLock);
+      released = !InRing;
+    }
+    if (released) return false;
+    if (CharReady()) return true;
+    lock.lock();
+    if (!inputChanged_.wait_until(lock, deadline, [&] { return inputChanges_ != seen; }))
+      return false;
+  }
+}
+
+void TDevaBaseDispatcher::InputArrived() {
+  {
+    std::lock_guard lock(inputWaitGuard_);
+    ++inputChanges_;
+  }
+  inputChanged_.notify_all();
 }
 
 void TDevaBaseDispatcher::BufferSizes(std::uint32_t& InSize, std::uint32_t& OutSize) {

@@ -27,9 +27,6 @@ void TDevaBaseDispatcher::ResetDataTriggers() {
     for (std::int32_t& counter : trigger->Counters) counter = 0;
 }
 
-// The trigger layer fills this in; with no status triggers nothing fires.
-bool TDevaBaseDispatcher::CheckStatusTriggers() { return false; }
-
 void TDevaBaseDispatcher::UpdateHandlerFlags(TApHandlerFlagUpdate Update) {
   TCriticalSectionGuard lock(TriggerLock);
   const bool others = WndHandlerList.size() > 1 || !ProcHandlerList.empty() || !EventHandlerList.empty();

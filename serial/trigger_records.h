@@ -2,6 +2,8 @@
 // The records that the dispatcher's trigger and handler lists own, and the
 // notification callbacks that handlers register.
 #include <cstdint>
+#include <variant>
+#include <vector>
 
 #include "platform/message_window.h"
 #include "serial/time_base.h"
@@ -58,3 +60,15 @@ struct TEventTriggerHandler {
 };
 
 enum TApHandlerFlagUpdate { fuKeepPort, fuEnablePort, fuDisablePort };
+
+// A trigger found by its handle, or none.
+using TTriggerRef = std::variant<std::monostate, TTimerTrigger*, TStatusTrigger*, TDataTrigger*>;
+
+// The triggers of a port kept across a close and the next open, handles and
+// states included; owned by the port.
+struct TTriggerSave {
+  std::uint32_t LengthTrigger = 0;
+  std::vector<TTimerTrigger> TimerTriggers;
+  std::vector<TDataTrigger> DataTriggers;
+  std::vector<TStatusTrigger> StatusTriggers;
+};

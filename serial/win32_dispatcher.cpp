@@ -2,15 +2,29 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "platform/errno_map.h"
 #include "platform/last_error.h"
 #include "platform/open_comm_device.h"
+#include "serial/dispatcher_thread.h"
+#include "serial/rtl_exceptions.h"
+#include "serial/win32_threads.h"
+
+namespace {
+
+constexpr std::uint32_t kStartWaitMs = 3000;  // for each thread to report its start
+constexpr std::uint32_t kFlushAnswerMs = 5000;
+constexpr std::uint32_t kDispatchEndMs = 36 * kTickMs;  // twice, before waiting on without limit
+constexpr std::uint32_t kReadBlock = 256;
+
+}  // namespace
 
 TDevaWin32Dispatcher::TDevaWin32Dispatcher(TComponent* Owner) : TDevaBaseDispatcher(Owner) {}
 
 TDevaWin32Dispatcher::~TDevaWin32Dispatcher() {
+  ReleaseBeforeDestroy();
   AwaitThreadsGone();  // the descriptor outlives every thread that may use it
 }
 
@@ -19,6 +33,7 @@ std::unique_ptr<CommDevice> TDevaWin32Dispatcher::OpenDevice(const char* ComName
 }
 
 std::int32_t TDevaWin32Dispatcher::OpenCom(const char* ComName, std::uint32_t, std::uint32_t) {
+  std::unique_lock lock(DeviceLock);
   if (Device) {  // this dispatcher holds a device already
     SetLastSysError(kSysAccessDenied);
     return -1;
@@ -30,13 +45,15 @@ std::int32_t TDevaWin32Dispatcher::OpenCom(const char* ComName, std::uint32_t, s
 }
 
 bool TDevaWin32Dispatcher::ReleaseDevice() {
-  if (ActiveThreads > 0) return false;
+  if (ReadThread || WriteThread || StatusThread) return false;
+  std::unique_lock lock(DeviceLock);
   Device.reset();
   ComHandle = -1;
   return true;
 }
 
 bool TDevaWin32Dispatcher::SetupCom(std::int32_t InSize, std::int32_t OutSize) {
+  std::shared_lock lock(DeviceLock);
   if (!Device) {
     SetLastSysError(kSysInvalidHandle);
     return false;
@@ -46,10 +63,12 @@ bool TDevaWin32Dispatcher::SetupCom(std::int32_t InSize, std::int32_t OutSize) {
 }
 
 std::int32_t TDevaWin32Dispatcher::GetComState(TCommDcb& DCB) {
+  std::shared_lock lock(DeviceLock);
   return Device && Device->GetState(DCB) ? 0 : -1;
 }
 
 std::int32_t TDevaWin32Dispatcher::SetComState(TCommDcb& DCB) {
+  std::shared_lock lock(DeviceLock);
   if (!Device) return -kSysInvalidHandle;
   if (Device->SetState(DCB)) return 0;
   const int error = GetLastSysError();
@@ -58,18 +77,24 @@ std::int32_t TDevaWin32Dispatcher::SetComState(TCommDcb& DCB) {
 
 std::int32_t TDevaWin32Dispatcher::GetComError(TCommStat& Stat) {
   Stat = {};
-  const std::uint32_t errors = Device ? Device->TakeErrors(Stat) : 0;
+  std::uint32_t errors = 0;
+  {
+    std::shared_lock lock(DeviceLock);
+    if (Device) errors = Device->TakeErrors(Stat);
+  }
   Stat.cbOutQue = static_cast<std::uint32_t>(OutBufUsed());
   return static_cast<std::int32_t>(errors);
 }
 
 std::int32_t TDevaWin32Dispatcher::EscapeComFunction(std::int32_t Func) {
+  std::shared_lock lock(DeviceLock);
   if (Device) Device->Escape(static_cast<std::uint32_t>(Func));
   return 0;
 }
 
 std::int32_t TDevaWin32Dispatcher::GetComModemStatus(std::uint32_t& Status) {
   Status = 0;
+  std::shared_lock lock(DeviceLock);
   return Device && Device->ModemStatus(Status) ? 0 : -1;
 }
 
@@ -93,6 +118,10 @@ std::int32_t TDevaWin32Dispatcher::InQueueUsed() {
   return unread;
 }
 
+std::uint32_t TDevaWin32Dispatcher::InputQueueLimit() const {
+  return std::max(InQueueSize, kReadBlock);
+}
+
 std::int32_t TDevaWin32Dispatcher::ReadCom(std::uint8_t* Buf, std::int32_t Size) {
   std::int32_t remaining = Size;
   while (remaining > 0) {
@@ -113,26 +142,124 @@ std::int32_t TDevaWin32Dispatcher::ReadCom(std::uint8_t* Buf, std::int32_t Size)
     else
       item->InUse = false;
   }
+  if (ReadPaused && InputQueue.QueuedBytes() < InputQueueLimit()) QueueRoom.Set();
   return Size - remaining;
 }
 
 std::int32_t TDevaWin32Dispatcher::WriteCom(const std::uint8_t* Buf, std::int32_t Size) {
-  {
-    TCriticalSectionGuard lock(OutputLock);
-    if (!OutRing || Size <= 0) return 0;
-    const auto count = static_cast<std::uint32_t>(Size);
-    const std::uint32_t room = OutQueueSize - OutHead;
-    const std::uint32_t first = std::min(count, room);
-    std::memcpy(OutRing.get() + OutHead, Buf, first);
-    std::memcpy(OutRing.get(), Buf + first, count - first);
-    OutHead = count < room ? OutHead + count : count - room;
-    if (WriteDoneEvent) WriteDoneEvent->Reset();  // not empty any more
-  }
+  TCriticalSectionGuard lock(OutputLock);
+  // Bytes queued after the threads were told to end would never leave.
+  if (!OutRing || Size <= 0 || KillThreads) return 0;
+  const auto count = static_cast<std::uint32_t>(Size);
+  const std::uint32_t room = OutQueueSize - OutHead;
+  const std::uint32_t first = std::min(count, room);
+  std::memcpy(OutRing.get() + OutHead, Buf, first);
+  std::memcpy(OutRing.get(), Buf + first, count - first);
+  OutHead = count < room ? OutHead + count : count - room;
+  if (WriteDoneEvent) WriteDoneEvent->Reset();  // not empty any more
   if (OutputEvent) OutputEvent->Set();
   return Size;
 }
 
 std::int32_t TDevaWin32Dispatcher::ProcessCommunications() {
   std::this_thread::yield();  // the threads do the work
+  return 0;
+}
+
+void TDevaWin32Dispatcher::StopThreads() {
+  KillThreads = true;
+  std::shared_lock lock(DeviceLock);
+  if (Device) Device->Wake();
+}
+
+void TDevaWin32Dispatcher::StartDispatcher() {
+  TCriticalSectionGuard lock(TriggerLock);
+  if (DispatcherActive) throw Exception("Dispatcher already started.");
+  DispatcherActive = true;
+  KillThreads = false;
+  Device->ClearWake();
+  SerialEvent.Reset();
+  QueueRoom.Reset();
+  // Each thread reports its start before the next is made; a late one is no error.
+  StartThread(ReadThread, std::make_unique<TReadThread>(this));
+  GeneralEvent->Wait(kStartWaitMs);
+  StartThread(DispatchThread, std::make_unique<TDispThread>(this));
+  GeneralEvent->Wait(kStartWaitMs);
+  StartThread(WriteThread, std::make_unique<TWriteThread>(this));
+  GeneralEvent->Wait(kStartWaitMs);
+  StartThread(StatusThread, std::make_unique<TStatusThread>(this));
+  GeneralEvent->Wait(kStartWaitMs);
+}
+
+void TDevaWin32Dispatcher::StopDispatcher() {
+  if (DispatcherActive) CloseCom();  // the events go with the rings (DonePortPrim)
+}
+
+std::int32_t TDevaWin32Dispatcher::CloseCom() {
+  {
+    TCriticalSectionGuard lock(TriggerLock);
+    if (CloseInProgress) return 0;  // another close is under way
+    CloseInProgress = true;
+  }
+  if (DispatcherActive) {
+    StopThreads();
+    // The device threads end within a wait; they never wait for this thread.
+    if (StatusThread) {
+      if (CycleDoneEvent) CycleDoneEvent->Set();
+      AwaitThread(StatusThread);
+    }
+    if (WriteThread) {
+      if (OutFlushEvent) OutFlushEvent->Set();
+      AwaitThread(WriteThread);
+    }
+    if (ReadThread) {
+      SerialEvent.Set();
+      if (GeneralEvent) GeneralEvent->Reset();
+      AwaitThread(ReadThread);
+    }
+    // The dispatch thread may be in a handler that waits for this thread,
+    // which meanwhile serves it; a close from its own handler waits for nothing.
+    if (DispatchThread && !OnOwnThread(DispatchThread) && !AwaitThread(DispatchThread, kDispatchEndMs)) {
+      if (CommEventSignal) CommEventSignal->Set();
+      if (!AwaitThread(DispatchThread, kDispatchEndMs)) AwaitThread(DispatchThread);
+    }
+  }
+  const bool closed = ReleaseDevice();
+  TCriticalSectionGuard lock(TriggerLock);
+  CloseInProgress = false;
+  return closed ? 0 : -1;
+}
+
+std::int32_t TDevaWin32Dispatcher::FlushCom(std::int32_t Queue) {
+  if (Queue == 0) {
+    if (!WriteThread) return 0;
+    {
+      TCriticalSectionGuard lock(OutputLock);
+      OutHead = OutTail = 0;
+      OutRingFull = false;
+      if (WriteDoneEvent) WriteDoneEvent->Set();
+    }
+    bool purged;
+    {
+      std::shared_lock lock(DeviceLock);
+      purged = Device && Device->Purge(kPurgeTxAbort | kPurgeTxClear);
+    }
+    // The write thread drops what it is sending and answers.
+    if (OutFlushEvent && GeneralEvent) {
+      OutFlushEvent->Set();
+      GeneralEvent->Wait(kFlushAnswerMs);
+    }
+    return purged;
+  }
+  if (Queue == 1) {
+    bool purged;
+    {
+      std::shared_lock lock(DeviceLock);
+      purged = Device && Device->Purge(kPurgeRxAbort | kPurgeRxClear);
+    }
+    InputQueue.Clear();  // a claimed item stays
+    if (ReadPaused) QueueRoom.Set();
+    return purged;
+  }
   return 0;
 }

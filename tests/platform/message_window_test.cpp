@@ -136,6 +136,41 @@ TEST(MessageWindow, TwoThreadsSendingToEachOtherDoNotDeadlock) {
   DestroyMessageWindow(mine);
 }
 
+TEST(MessageWindow, WaitingForAThreadServesItsSendsLeavesPostsQueuedAndEndsOnTheWake) {
+  std::vector<std::uint32_t> served;
+  const WindowHandle mine = CreateMessageWindow(
+      [&](WindowHandle, std::uint32_t m, std::uintptr_t, std::intptr_t) {
+        served.push_back(m);
+        return std::intptr_t{0};
+      });
+  EXPECT_EQ(WindowThread(mine), std::this_thread::get_id());
+  EXPECT_EQ(WindowThread(0), std::thread::id());
+  ASSERT_TRUE(PostWindowMessage(mine, 0x7E10, 0, 0));
+
+  const MessageWaitWake wake = CallingThreadWake();
+  std::promise<void> sent, go;
+  std::thread other([&, goFuture = go.get_future()] {
+    SendWindowMessage(mine, 0x7E11, 0, 0);
+    sent.set_value();
+    goFuture.wait();
+    wake();
+  });
+  // The send is served while waiting; a wake then ends a wait with nothing sent,
+  // also one that came before the wait began.
+  auto sentFuture = sent.get_future();
+  while (sentFuture.wait_for(0s) != std::future_status::ready) WaitSentMessages(kLongWait);
+  go.set_value();
+  EXPECT_TRUE(WaitSentMessages(kLongWait));
+  other.join();
+  EXPECT_EQ(served, std::vector<std::uint32_t>{0x7E11});
+  EXPECT_FALSE(WaitSentMessages(1ms));
+
+  WindowMessage m;
+  ASSERT_TRUE(PeekWindowMessage(m));  // the posted message waited for the thread's own loop
+  EXPECT_EQ(m.message, 0x7E10u);
+  DestroyMessageWindow(mine);
+}
+
 TEST(MessageWindow, SendWithTimeOutGivesUpOnAThreadThatDoesNotPumpAndDropsTheLateReply) {
   std::promise<WindowHandle> made;
   std::promise<void> release;

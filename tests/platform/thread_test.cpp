@@ -20,9 +20,11 @@ class Waiter : public TThread {
   TEvent go;
   bool sawTerminate = false;
   int lastError = -1;
+  bool wasCurrent = false;
 
  protected:
   void Execute() override {
+    wasCurrent = Current() == this;
     lastError = GetLastSysError();  // each thread has its own
     SetLastSysError(5);
     go.Wait(kInfinite);
@@ -45,6 +47,8 @@ TEST(Thread, RunsExecuteAndKeepsItsReturnValue) {
   EXPECT_EQ(t.WaitFor(), -161);
   EXPECT_TRUE(t.Finished());
   EXPECT_TRUE(t.sawTerminate);
+  EXPECT_TRUE(t.wasCurrent);
+  EXPECT_EQ(TThread::Current(), nullptr);
   EXPECT_EQ(t.lastError, 0);
   EXPECT_EQ(GetLastSysError(), 2);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "serial/result_codes.h"
 #include "tests/serial/test_dispatcher.h"
@@ -106,6 +107,7 @@ TEST_F(Rings, PutBlockOfExactlyTheFreeSpaceThenOneByteMore) {
 TEST_F(Rings, DuringANotificationReadsCountInsteadOfTaking) {
   d.Receive("abc");
   d.InAvailNotify = true;
+  d.HandlerThread = std::this_thread::get_id();  // this thread runs the handler
   char c;
   EXPECT_EQ(d.GetChar(c), 0);
   EXPECT_EQ(c, 'a');

@@ -77,6 +77,11 @@ std::string FakeCommDevice::Written() const {
   return written_;
 }
 
+std::size_t FakeCommDevice::Unread() const {
+  std::lock_guard lock(mutex_);
+  return input_.size();
+}
+
 std::vector<std::uint32_t> FakeCommDevice::Escapes() const {
   std::lock_guard lock(mutex_);
   return escapes_;

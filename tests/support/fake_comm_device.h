@@ -27,6 +27,7 @@ class FakeCommDevice final : public CommDevice {
 
   // What the dispatcher did.
   std::string Written() const;
+  std::size_t Unread() const;  // bytes sent that the dispatcher has not read yet
   std::vector<std::uint32_t> Escapes() const;
   int SetStateCalls() const;
   std::uint32_t Purges() const;  // OR of the purge flags asked for

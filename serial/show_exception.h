@@ -1,0 +1,9 @@
+#pragma once
+// Where the serial layer's threads show a failure that nothing above them can
+// catch: a thread's failure code as an exception, or an exception a user's
+// handler threw. The program's exception display stands behind it.
+#include <exception>
+
+void ShowException(const std::exception& e);
+// The exception being handled, whatever its type.
+void ShowCurrentException();

@@ -1,0 +1,20 @@
+#include "serial/tapi32_dispatcher.h"
+
+#include <mutex>
+
+#include "platform/last_error.h"
+#include "serial/result_codes.h"
+
+TDevaTAPI32Dispatcher::TDevaTAPI32Dispatcher(TComponent* Owner, std::unique_ptr<CommDevice> Opened)
+    : TDevaWin32Dispatcher(Owner), opened_(std::move(Opened)) {}
+
+std::int32_t TDevaTAPI32Dispatcher::OpenCom(const char*, std::uint32_t, std::uint32_t) {
+  std::unique_lock lock(DeviceLock);
+  if (!Device && opened_) Device = std::move(opened_);
+  if (!Device) {
+    SetLastSysError(-ecCommNotOpen);
+    return ecCommNotOpen;
+  }
+  ComHandle = Device->Handle();
+  return ComHandle;
+}
