@@ -229,8 +229,9 @@ class TermiosCommDevice final : public CommDevice {
       if (also) fds[count++] = {also->Descriptor(), POLLIN, 0};
       std::uint32_t slice = timeoutMs;
       if (timeoutMs != kInfinite) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        // Rounded up: a poll that ends a little early must not be followed
+        // by polls of 0 ms until the deadline passes.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         slice = left > 0 ? static_cast<std::uint32_t>(left) : 0;
       }
       // Without lines to sample the wait is one piece.
