@@ -22,6 +22,7 @@ void TDispThread::Execute() {
       TimerCycle();
       if (d.KillThreads || d.ClosePending) break;
     }
+    if (d.KillThreads) TakeWhatWasQueued();
   } catch (...) {
     // Not a handler's (SendNotify keeps those): the port gets no more input.
     ShowCurrentException();
@@ -39,6 +40,17 @@ bool TDispThread::DataWaitsForRoom() {
   if (!data) return false;
   TCriticalSectionGuard lock(d.InputLock);
   return d.InRing && d.InRingFull;
+}
+
+void TDispThread::TakeWhatWasQueued() {
+  TDevaBaseDispatcher& d = *Dispatcher;
+  for (;;) {
+    {
+      TCriticalSectionGuard lock(d.InputLock);
+      if (!d.InRing || d.InRingFull) return;
+    }
+    if (!d.ExtractData()) return;
+  }
 }
 
 void TDispThread::AwaitWork() {

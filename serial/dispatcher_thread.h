@@ -28,6 +28,9 @@ class TDispThread : public TDevaDispatcherThread {
   // the input queue that can be taken now.
   void AwaitWork();
   bool DataWaitsForRoom();
+  // Moves into the ring what the read thread queued before the threads were
+  // told to end, so that bytes received before a failure stay readable.
+  void TakeWhatWasQueued();
   void DispatchCycle();
   void TimerCycle();
   // Runs `check` while it reports a notification; false when a close came meanwhile.

@@ -86,8 +86,11 @@ TEST_F(Threads, AFullRingStopsTheReadingUntilAReaderMakesRoomAndLosesNothing) {
 TEST_F(Threads, AHangUpIsAReadFailureThatEndsEveryThreadAndReachesTheLineStatus) {
   const auto errors = static_cast<std::uint32_t>(d.AddStatusTrigger(2));
   d.SetStatusTrigger(errors, 0xF, true);
+  const std::string last = "NO CARRIER\r\n";
+  d.Fake().Send(last);
   d.Fake().HangUp();
   ASSERT_TRUE(WaitUntil([&] { return d.ActiveThreads == 0; }));
+  EXPECT_EQ(ReadAll(d, last.size()), last);  // what came before the hang-up stays readable
   EXPECT_FALSE(d.DispatcherActive);
   EXPECT_EQ(d.LastThreadError, static_cast<std::uint32_t>(kSysDeviceNotConnected));
   EXPECT_EQ(notices.Notices(), (std::vector<Notice>{{kNotifyStatus, errors, NoticeParam(d, 0)}}));
