@@ -149,9 +149,9 @@ class TDevaBaseDispatcher {
   std::uint32_t HandlerReadCount = 0;
   std::uint32_t MaxHandlerReadCount = 0;
   // The thread that runs the current handler of an avail or data notification:
-  // only its reads count as the handler's. Once a handler of the notification
-  // has run, readers on other threads find no input until it ends, so that no
-  // byte is handed out twice.
+  // only its reads count as the handler's. While a notification with handlers
+  // is delivered (HandlerReadsHeld), readers on other threads find no input,
+  // so that no byte is handed out twice.
   std::thread::id HandlerThread;
   bool HandlerReadsHeld = false;
   // Received bytes not yet run through the data triggers; they start at MatchPos.
@@ -403,7 +403,7 @@ class TDevaBaseDispatcher {
   bool AwaitThread(const std::atomic<TThread*>& Ref, std::uint32_t timeoutMs = kInfinite);
   // Joins every thread of this dispatcher other than the calling one.
   void AwaitThreadsGone();
-  // True on one of this dispatcher's threads.
+  // True when `Ref` is the calling thread.
   bool OnOwnThread(const std::atomic<TThread*>& Ref) const;
   // Wakes the input waiters (WaitForInput).
   void InputArrived();
