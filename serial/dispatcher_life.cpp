@@ -284,7 +284,11 @@ void TDevaBaseDispatcher::DonePortPrim() {
     OutRing.reset();
   }
   InputArrived();  // a waiting reader finds the ring gone
-  CloseEvents();
+  // The threads wait on the events: while another of them still runs (a
+  // release from inside a close), they stay for the next release or the end.
+  const bool othersRun = ReadThread || WriteThread || StatusThread ||
+                         (DispatchThread && !OnOwnThread(DispatchThread));
+  if (!othersRun) CloseEvents();
 }
 
 void TDevaBaseDispatcher::ThreadStart(TThread*) {

@@ -135,30 +135,28 @@ void TWriteThread::Execute() {
   Win32.ThreadGone(this);
 }
 
-bool TWriteThread::DataInBuffer() {
-  TCriticalSectionGuard lock(Win32.OutputLock);
-  return Win32.OutRing && (Win32.OutRingFull || Win32.OutHead != Win32.OutTail);
+bool TWriteThread::TakeChunk() {
+  // The ring is empty again before a byte is sent, so PutBlock can refill it
+  // while this chunk goes out.
+  TDevaWin32Dispatcher& d = Win32;
+  TCriticalSectionGuard lock(d.OutputLock);
+  if (!d.OutRing || (!d.OutRingFull && d.OutHead == d.OutTail)) return false;
+  const std::uint8_t* ring = d.OutRing.get();
+  chunk_.clear();
+  if (d.OutHead > d.OutTail) {
+    chunk_.assign(ring + d.OutTail, ring + d.OutHead);
+  } else {
+    chunk_.assign(ring + d.OutTail, ring + d.OutQueueSize);
+    chunk_.insert(chunk_.end(), ring, ring + d.OutHead);
+  }
+  d.OutHead = d.OutTail = 0;
+  d.OutRingFull = false;
+  d.WriteDoneEvent->Set();
+  return true;
 }
 
 std::int32_t TWriteThread::WriteSerial() {
-  while (DataInBuffer()) {
-    {
-      // The ring is empty again before a byte is sent, so PutBlock can refill
-      // it while this chunk goes out.
-      TDevaWin32Dispatcher& d = Win32;
-      TCriticalSectionGuard lock(d.OutputLock);
-      const std::uint8_t* ring = d.OutRing.get();
-      chunk_.clear();
-      if (d.OutHead > d.OutTail) {
-        chunk_.assign(ring + d.OutTail, ring + d.OutHead);
-      } else {
-        chunk_.assign(ring + d.OutTail, ring + d.OutQueueSize);
-        chunk_.insert(chunk_.end(), ring, ring + d.OutHead);
-      }
-      d.OutHead = d.OutTail = 0;
-      d.OutRingFull = false;
-      d.WriteDoneEvent->Set();
-    }
+  while (TakeChunk()) {
     std::size_t sent = 0;
     while (sent < chunk_.size()) {
       const std::int32_t n = Device.Write(std::span<const std::uint8_t>(chunk_).subspan(sent));

@@ -55,7 +55,8 @@ class TWriteThread : public TDevaWin32Thread {
   void Execute() override;
 
  private:
-  bool DataInBuffer();
+  // Takes all the output ring holds into chunk_; false when it holds nothing.
+  bool TakeChunk();
   // Sends all the output ring holds; 0, or -160 when the device failed.
   std::int32_t WriteSerial();
 
