@@ -5,18 +5,20 @@
 #include "serial/z_strings.h"
 
 namespace {
-constexpr std::uint32_t kLastColumn = 78;
-}
 
-std::int32_t OpenDumpFile(TextFile& file, const char* name, bool append) {
-  AssignFile(file, name ? name : "");
-  return append && name && ExistFileZ(name) ? file.Append() : file.Rewrite();
-}
+constexpr std::uint32_t kLastColumn = 78;
 
 std::string HexItem(std::uint8_t value) {
   char text[8];
   std::snprintf(text, sizeof text, "[%02X]", value);
   return text;
+}
+
+}  // namespace
+
+std::int32_t OpenDumpFile(TextFile& file, const char* name, bool append) {
+  AssignFile(file, name ? name : "");
+  return append && name && ExistFileZ(name) ? file.Append() : file.Rewrite();
 }
 
 std::string DumpItem(std::uint8_t value, bool inHex, bool allHex) {

@@ -1,6 +1,7 @@
 #pragma once
 // What the trace and dispatch-log dumps write alike: how their file is
 // opened, how one byte is shown, and how the shown bytes are laid out on lines.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,8 +20,6 @@ std::int32_t OpenDumpFile(TextFile& file, const char* name, bool append);
 // blank stands out in hex), and any other as "[XX]" with `inHex`, else as its
 // decimal value in brackets. The text's length is its width on the line.
 std::string DumpItem(std::uint8_t value, bool inHex, bool allHex);
-// "[XX]": two uppercase hexadecimal digits in brackets.
-std::string HexItem(std::uint8_t value);
 
 // Puts items one after another and starts a new line before an item that
 // would end past column 78. A new line begins with `indent` blanks and
