@@ -6,7 +6,7 @@
 
 #include "client/main_form.h"
 #include "client/pictures.h"
-#include "client/qt_russian.h"
+#include "platform/qt/qt_russian.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
 #include "platform/program_dir.h"

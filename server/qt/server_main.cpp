@@ -4,6 +4,7 @@
 
 #include "platform/program_dir.h"
 #include "platform/qt/message_box_qt.h"
+#include "platform/qt/qt_russian.h"
 #include "server/qt/server_program.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   QApplication app(argc, argv);
   InstallQtMessageBoxes();
+  LoadQtRussianTexts();
   ServerProgramOptions options;
   options.programDir = ProgramDir();
   return RunServer(options);

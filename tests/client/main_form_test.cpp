@@ -15,7 +15,7 @@
 #include "client/access_form.h"
 #include "client/client_config.h"
 #include "client/load_mailbox.h"
-#include "client/qt_russian.h"
+#include "platform/qt/qt_russian.h"
 #include "client/report_list.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"

@@ -1,4 +1,4 @@
-#include "client/qt_russian.h"
+#include "platform/qt/qt_russian.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
