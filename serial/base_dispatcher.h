@@ -46,6 +46,8 @@
 class TComponent;
 
 inline constexpr std::uint32_t kInRingSize = 8192;
+// The largest trace ring, in entries.
+inline constexpr std::uint32_t kMaxTraceEntries = 4000000;
 
 // Option bits of InitPort.
 inline constexpr std::uint32_t kOptRaiseDtr = 0x01;
@@ -357,11 +359,28 @@ class TDevaBaseDispatcher {
   // No processor port access here: the line status reads as an idle UART.
   static std::uint8_t PortIn(std::uint16_t Address);
 
-  // ---- Trace and dispatch-log entries ----
+  // ---- Line trace and dispatch log ----
+  std::int32_t InitTracing(std::uint32_t NumEntries);
+  std::int32_t ClearTracing();
+  void AbortTracing();
+  void StartTracing();
+  void StopTracing();
   void AddTraceEntry(char Kind, std::uint8_t Value);
+  std::int32_t DumpTrace(const char* FName, bool InHex, bool AllHex);
+  std::int32_t AppendTrace(const char* FName, bool InHex, bool AllHex);
+  std::int32_t DumpTracePrim(const char* FName, bool Append, bool InHex, bool AllHex);
+  void InitDispatchLogging(std::uint32_t Cap);
+  void ClearDispatchLogging();
+  void AbortDispatchLogging();
+  void StartDispatchLogging();
+  void StopDispatchLogging();
   void AddDispatchEntry(TDispatchType Kind, TDispatchSubType SubKind, std::uint32_t Data,
                         const void* Bytes, std::uint32_t Count);
   std::uint32_t GetDispatchTime();
+  std::int32_t DumpDispatchLog(const char* FName, bool InHex, bool AllHex);
+  std::int32_t AppendDispatchLog(const char* FName, bool InHex, bool AllHex);
+  std::int32_t DumpDispatchLogPrim(const char* FName, bool Append, bool InHex, bool AllHex);
+  static std::uint32_t ClassifyStatusTrigger(std::uint32_t Handle) { return Handle & 7; }
 
   // ---- Virtual device operations ----
   virtual std::int32_t EscapeComFunction(std::int32_t Func) = 0;

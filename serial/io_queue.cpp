@@ -27,8 +27,9 @@ TLogBuffer::TLogBuffer(TDispatchType kind, TDispatchSubType subKind, std::uint32
 
 void TIOQueue::Push(std::unique_ptr<TIOBuffer> item) {
   std::lock_guard lock(Guard);
-  queuedBytes_ += static_cast<std::uint32_t>(item->Size);
-  items_.push_back(std::move(item));
+  const auto size = static_cast<std::uint32_t>(item->Size);
+  items_.push_back(std::move(item));  // counted only once it is in: a failed push adds nothing
+  queuedBytes_ += size;
   Signal.Set();
 }
 
