@@ -7,10 +7,12 @@
 #include "client/main_form.h"
 #include "client/pictures.h"
 #include "platform/qt/qt_russian.h"
+#include "platform/application.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
 #include "platform/program_dir.h"
 #include "platform/qt/message_box_qt.h"
+#include "platform/qt/qt_message_queue.h"
 #include "platform/single_instance.h"
 
 namespace {
@@ -44,6 +46,8 @@ int RunClientProgram(int argc, char** argv) {
   app.setWindowIcon(ProgramIcon());
   LoadQtRussianTexts();
   InstallQtMessageBoxes();
+  ServeMessagesInQtEventLoop();
+  Application().SetTitle(Ansi("Trelm SMS Клиент"));
 
   const std::unique_ptr<SingleInstance> instance = ClaimClientInstance();
   if (!instance) return 0;

@@ -36,7 +36,8 @@ struct ThreadQueue {
   bool quit = false;
   int quit_code = 0;
   bool alive = true;
-  bool woken = false;  // by a MessageWaitWake
+  bool woken = false;     // by a MessageWaitWake, until a WaitSentMessages takes it
+  std::uint64_t wakes = 0;  // every MessageWaitWake counts; nothing takes them
   std::function<void()> wake;
 };
 
@@ -424,13 +425,23 @@ std::intptr_t DispatchWindowMessage(const WindowMessage& message) {
 }
 
 void ProcessWindowMessages() {
+  ThreadQueue& me = MyQueue();
+  // Only what is queued now: a message that posts itself again waits for the
+  // next call instead of keeping this one busy for ever.
+  std::size_t queued;
+  {
+    std::lock_guard lock(me.mutex);
+    queued = me.posted.size();
+  }
   WindowMessage m;
-  while (PeekWindowMessage(m)) {
+  for (; queued > 0 && PeekWindowMessage(m); --queued) {
     if (m.message == kQuitMessage) {  // even one posted to a window
       PostQuitRequest(static_cast<int>(m.wparam));
       return;
     }
     DispatchWindowMessage(m);
+  }
+  while (ServeOneSent(me)) {
   }
 }
 
@@ -462,10 +473,25 @@ MessageWaitWake CallingThreadWake() {
       {
         std::lock_guard lock(queue->mutex);
         queue->woken = true;
+        ++queue->wakes;
       }
       queue->cv.notify_all();
     }
   };
+}
+
+std::uint64_t ThreadWakeCount() {
+  ThreadQueue& me = MyQueue();
+  std::lock_guard lock(me.mutex);
+  return me.wakes;
+}
+
+bool WaitThreadWake(std::uint64_t seen, std::chrono::milliseconds timeout, bool messages) {
+  ThreadQueue& me = MyQueue();
+  std::unique_lock lock(me.mutex);
+  return me.cv.wait_for(lock, timeout, [&] {
+    return me.wakes != seen || (messages && (!me.posted.empty() || !me.sent.empty()));
+  });
 }
 
 void SetMessageWakeHook(std::function<void()> hook) {

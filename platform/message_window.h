@@ -67,7 +67,9 @@ bool PeekWindowMessage(WindowMessage& message, bool remove = true);
 // thread's window or the quit request.
 std::intptr_t DispatchWindowMessage(const WindowMessage& message);
 
-// Dispatches everything pending on the calling thread; a quit request stays pending.
+// Dispatches what is pending on the calling thread when it is called; what
+// arrives meanwhile (a message that posts itself again, say) waits for the next
+// call. A quit request stays pending.
 void ProcessWindowMessages();
 
 // Blocks until the calling thread has something to serve, or the time-out
@@ -85,6 +87,16 @@ bool WaitSentMessages(std::chrono::milliseconds timeout);
 // asked for it; may be called from any thread, also after that thread ended.
 using MessageWaitWake = std::function<void()>;
 MessageWaitWake CallingThreadWake();
+
+// For a wait with several things to await (bytes of a port, the program's end):
+// each call of one of the thread's wakes also counts here, and nothing takes
+// the count back, so a wait that read it before looking at what it awaits
+// misses no wake. Blocks until the calling thread's count is no longer `seen`,
+// or, with `messages`, until a message or call arrives for the thread to serve
+// (a quit request does not count), or `timeout` passes; serves nothing. False
+// when the time-out passed.
+std::uint64_t ThreadWakeCount();
+bool WaitThreadWake(std::uint64_t seen, std::chrono::milliseconds timeout, bool messages);
 
 // Called, from whichever thread queues it, whenever a message or a
 // Synchronize call arrives for the calling thread. It must be safe to call

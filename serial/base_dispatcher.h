@@ -292,8 +292,16 @@ class TDevaBaseDispatcher {
   std::int32_t FlushInBuffer();
   void BufferSizes(std::uint32_t& InSize, std::uint32_t& OutSize);
   // Blocks until the calling thread finds unread input (CharReady), the ring
-  // is released, or `timeoutMs` passes; returns CharReady. For the port's waits.
+  // is released, or `timeoutMs` passes; returns CharReady.
   bool WaitForInput(std::uint32_t timeoutMs);
+  // Wakes what waits for input: WaitForInput and the wakes added here. It runs
+  // when input arrives, a notification ends, the rings go and the last thread
+  // ends; the port runs it too at a close and at the program's end.
+  void InputArrived();
+  // Calls `wake` at every InputArrived until the id returned goes to
+  // RemoveInputWake. The port's waits block on it, with what else they await.
+  int AddInputWake(MessageWaitWake wake);
+  void RemoveInputWake(int id);
 
   // ---- Triggers ----
   std::uint32_t GetTriggerHandle();  // TriggerLock held; 0 when none is free
@@ -424,8 +432,6 @@ class TDevaBaseDispatcher {
   void AwaitThreadsGone();
   // True when `Ref` is the calling thread.
   bool OnOwnThread(const std::atomic<TThread*>& Ref) const;
-  // Wakes the input waiters (WaitForInput).
-  void InputArrived();
   // InputLock held: after InTail moved, the matching and the dispatch thread follow.
   void TailMoved();
 
@@ -446,7 +452,11 @@ class TDevaBaseDispatcher {
   std::vector<std::pair<int, MessageWaitWake>> threadWaiters_;
   int nextWaiter_ = 0;
 
-  std::mutex inputWaitGuard_;  // a leaf lock
+  // Taken last; only the wakes it calls take a lock after it (a message
+  // queue's, which leads to no other).
+  std::mutex inputWaitGuard_;
   std::condition_variable inputChanged_;
   std::uint64_t inputChanges_ = 0;
+  std::vector<std::pair<int, MessageWaitWake>> inputWakes_;
+  int nextInputWake_ = 0;
 };

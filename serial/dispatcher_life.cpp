@@ -323,9 +323,14 @@ void TDevaBaseDispatcher::ThreadGone(TThread* Thread) {
     for (const auto& waiter : threadWaiters_) wakes.push_back(waiter.second);
   }
   for (const MessageWaitWake& wake : wakes) wake();
-  // The last touch of this object: whoever frees it joins this thread first.
-  TCriticalSectionGuard lock(TriggerLock);
-  if (--ActiveThreads == 0) DispatcherActive = false;
+  // The last touches of this object: whoever frees it joins this thread first.
+  bool last;
+  {
+    TCriticalSectionGuard lock(TriggerLock);
+    last = --ActiveThreads == 0;
+    if (last) DispatcherActive = false;
+  }
+  if (last) InputArrived();  // no more input can come: the waits stop waiting for it
 }
 
 void TDevaBaseDispatcher::SetThreadBoost(std::uint8_t Boost) {

@@ -252,8 +252,20 @@ void TDevaBaseDispatcher::InputArrived() {
   {
     std::lock_guard lock(inputWaitGuard_);
     ++inputChanges_;
+    for (const auto& entry : inputWakes_) entry.second();
   }
   inputChanged_.notify_all();
+}
+
+int TDevaBaseDispatcher::AddInputWake(MessageWaitWake wake) {
+  std::lock_guard lock(inputWaitGuard_);
+  inputWakes_.emplace_back(nextInputWake_, std::move(wake));
+  return nextInputWake_++;
+}
+
+void TDevaBaseDispatcher::RemoveInputWake(int id) {
+  std::lock_guard lock(inputWaitGuard_);
+  std::erase_if(inputWakes_, [id](const auto& entry) { return entry.first == id; });
 }
 
 void TDevaBaseDispatcher::BufferSizes(std::uint32_t& InSize, std::uint32_t& OutSize) {

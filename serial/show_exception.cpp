@@ -1,8 +1,10 @@
 #include "serial/show_exception.h"
 
-#include "platform/message_box.h"
+#include <stdexcept>
 
-void ShowException(const std::exception& e) { MessageBox(e.what(), "", MbButtons::Ok, MbIcon::Error); }
+#include "platform/application.h"
+
+void ShowException(const std::exception& e) { Application().ShowException(e); }
 
 void ShowCurrentException() {
   try {
@@ -10,6 +12,6 @@ void ShowCurrentException() {
   } catch (const std::exception& e) {
     ShowException(e);
   } catch (...) {
-    MessageBox("Unknown exception.", "", MbButtons::Ok, MbIcon::Error);
+    ShowException(std::runtime_error("Unknown exception."));
   }
 }

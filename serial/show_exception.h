@@ -1,7 +1,8 @@
 #pragma once
 // Where the serial layer's threads show a failure that nothing above them can
 // catch: a thread's failure code as an exception, or an exception a user's
-// handler threw. The program's exception display stands behind it.
+// handler threw. The application object's display stands behind it, which
+// never makes a thread wait for the user.
 #include <exception>
 
 void ShowException(const std::exception& e);

@@ -6,11 +6,12 @@
 #include "serial/result_codes.h"
 
 TDevaTAPI32Dispatcher::TDevaTAPI32Dispatcher(TComponent* Owner, std::unique_ptr<CommDevice> Opened)
-    : TDevaWin32Dispatcher(Owner), opened_(std::move(Opened)) {}
+    : TDevaWin32Dispatcher(Owner) {
+  Device = std::move(Opened);
+}
 
 std::int32_t TDevaTAPI32Dispatcher::OpenCom(const char*, std::uint32_t, std::uint32_t) {
   std::unique_lock lock(DeviceLock);
-  if (!Device && opened_) Device = std::move(opened_);
   if (!Device) {
     SetLastSysError(-ecCommNotOpen);
     return ecCommNotOpen;

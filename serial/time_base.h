@@ -3,6 +3,7 @@
 // millisecond clock, and the event timers every wait of the layer is built on.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 inline constexpr std::uint32_t kTickMs = 55;
 // No timer is longer than 2^31 ms.
@@ -13,7 +14,7 @@ std::uint32_t AdTimeGetTime();
 
 // Blocks for at most the given time, or less when what the caller also awaits
 // arrives (true then); a plain sleep returns false.
-using AdWait = bool (*)(std::chrono::milliseconds);
+using AdWait = std::function<bool(std::chrono::milliseconds)>;
 
 // Lets `ms` of the clock pass by blocking in `wait`. The system's clock waits
 // that long; a test's clock, whose time moves only when the test moves it,

@@ -133,7 +133,6 @@ bool TDevaBaseDispatcher::SendNotify(std::uint32_t Msg, std::uint32_t wParam, st
     }
     HandlerReadCount = 0;
   }
-  if (avail) InputArrived();  // readers held off meanwhile may go on
   {
     TCriticalSectionGuard lock(TriggerLock);
     --NotifyBusy;
@@ -146,6 +145,9 @@ bool TDevaBaseDispatcher::SendNotify(std::uint32_t Msg, std::uint32_t wParam, st
     }
     UpdateHandlerFlags(fuKeepPort);
   }
+  // Readers held off meanwhile may go on, and a close waiting for the end of
+  // the notification too.
+  InputArrived();
   if (failure) {
     try {
       std::rethrow_exception(failure);

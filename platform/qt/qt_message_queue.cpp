@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <mutex>
 
+#include "platform/application.h"
 #include "platform/message_window.h"
 
 namespace {
@@ -39,5 +40,8 @@ void ServeMessagesInQtEventLoop() {
   }
   qAddPostRoutine(Disconnect);
   SetMessageWakeHook(WakeMainThread);
+  Application().ServeExceptionsHere();
+  // The waits of other threads end early once the program is ending.
+  QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, [] { Application().Terminate(); });
   WakeMainThread();  // for whatever arrived before the hook
 }

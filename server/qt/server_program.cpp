@@ -4,8 +4,10 @@
 #include <QSocketNotifier>
 #include <exception>
 
+#include "platform/application.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
+#include "platform/qt/qt_message_queue.h"
 #include "platform/single_instance.h"
 #include "server/qt/main_form.h"
 #include "server/shutdown_signals.h"
@@ -21,6 +23,10 @@ int Run(const ServerProgramOptions& options) {
     return 0;
   }
   QApplication::setApplicationDisplayName(QString::fromLatin1(kTitle));
+  // Windows of the main thread (a serial port's) are served from Qt's loop, and
+  // so are the exceptions of the serial layer's threads.
+  ServeMessagesInQtEventLoop();
+  Application().SetTitle(kTitle);
   // The form hides after the splash; only "Выход" or a stop signal ends the loop.
   QApplication::setQuitOnLastWindowClosed(false);
 
