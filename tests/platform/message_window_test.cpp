@@ -57,6 +57,22 @@ bool PumpUntil(Pred done) {
   return true;
 }
 
+TEST(MessageWindow, AMessageThatPostsItselfAgainWaitsForTheNextTurnOfTheLoop) {
+  int served = 0;
+  WindowHandle w = 0;
+  w = CreateMessageWindow([&](WindowHandle, std::uint32_t m, std::uintptr_t, std::intptr_t) {
+    ++served;
+    PostWindowMessage(w, m, 0, 0);
+    return std::intptr_t{0};
+  });
+  PostWindowMessage(w, 0x7E0A, 0, 0);
+  ProcessWindowMessages();
+  EXPECT_EQ(served, 1);
+  ProcessWindowMessages();
+  EXPECT_EQ(served, 2);
+  DestroyMessageWindow(w);
+}
+
 TEST(MessageWindow, PostedMessagesArriveInOrderOnTheOwningThread) {
   std::vector<std::uint32_t> seen;
   const WindowHandle w = CreateMessageWindow([&](WindowHandle, std::uint32_t m, auto, auto) {
