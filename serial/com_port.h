@@ -308,10 +308,12 @@ class TDevaCustomComPort : public TDevaBaseComponent {
   void AwaitCompletion(int OwnUses);
   // Blocks until no close is left unfinished and no thread uses the port.
   void AwaitQuiet();
-  // Threads or a notification of the dispatcher still run.
+  // Threads of the dispatcher still run, or a notification is delivered.
   static bool DispatcherBusy(TDevaBaseDispatcher& d);
-  // Posts the completion of a close to the port's window.
-  void PostCloseCompletion();
+  // The lParam of the completion message of a close of this dispatcher.
+  static std::intptr_t CompletionParam(const TDevaBaseDispatcher& d);
+  // The close is left to its completion; those awaiting it are told.
+  void LeaveToCompletion();
 
   // Takes the input one character at a time through `Step`, which answers
   // the number of the text that character completes, or 0; returns that

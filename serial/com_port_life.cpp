@@ -103,6 +103,7 @@ void TDevaCustomComPort::ReapplySettings() {
 }
 
 void TDevaCustomComPort::InitPort() {
+  if (PortState_ != psClosed) return;  // one dispatcher at a time
   if (TapiMode != tmOn) ValidateComport();
   const bool tapiDevice = TapiDevice_ != nullptr;
   std::unique_ptr<TDevaBaseDispatcher> made = ActivateDeviceLayer();
@@ -156,7 +157,7 @@ void TDevaCustomComPort::UndoOpen(bool WindowRegistered) {
   TDevaBaseDispatcher* d = Dispatcher_;
   d->DonePort();
   d->InputArrived();
-  Deferred_ = true;
+  LeaveToCompletion();
   // This thread's uses end with the exception; none of them holds this dispatcher.
   AwaitCompletion(kAnyOwnUses);
 }
@@ -180,23 +181,35 @@ void TDevaCustomComPort::DonePort() {
   TriggersSaved_ = true;
   d->DonePort();
   d->InputArrived();  // waits on other threads see the close at once
-  Deferred_ = true;
-  if (!FinishClose(0)) PostCloseCompletion();
+  // Taken while the dispatcher is surely there: once the close is left to
+  // its completion, another thread may complete it.
+  const WindowHandle window = Window_;
+  const std::intptr_t completion = CompletionParam(*d);
+  LeaveToCompletion();
+  if (!FinishClose(0) && PostWindowMessage(window, kPortClosingMessage, 0, completion)) SafeYield();
   Closing_ = false;
   PortClose();
   if (dumpFailure) std::rethrow_exception(dumpFailure);
 }
 
-void TDevaCustomComPort::PostCloseCompletion() {
-  const WindowHandle window = Window_;
-  TDevaBaseDispatcher* d = Dispatcher_;
-  if (!window || !d) return;
-  const auto lParam = static_cast<std::intptr_t>(static_cast<std::uint32_t>(d->DispatcherHandle) << 16);
-  if (PostWindowMessage(window, kPortClosingMessage, 0, lParam)) SafeYield();
+std::intptr_t TDevaCustomComPort::CompletionParam(const TDevaBaseDispatcher& d) {
+  return static_cast<std::intptr_t>(static_cast<std::uint32_t>(d.DispatcherHandle) << 16);
+}
+
+void TDevaCustomComPort::LeaveToCompletion() {
+  std::vector<MessageWaitWake> wakes;
+  {
+    std::lock_guard lock(UseLock_);
+    Deferred_ = true;
+    for (const auto& entry : CloseWaiters_) wakes.push_back(entry.second);
+  }
+  for (const MessageWaitWake& wake : wakes) wake();  // they now wait for its dispatcher too
 }
 
 bool TDevaCustomComPort::DispatcherBusy(TDevaBaseDispatcher& d) {
-  if (d.ActiveThreads != 0) return true;
+  // A thread that has passed its end only has its last steps left, which
+  // the dispatcher's release waits for.
+  if (d.ReadThread || d.WriteThread || d.StatusThread || d.DispatchThread) return true;
   TCriticalSectionGuard lock(d.TriggerLock);
   return d.NotifyBusy != 0;
 }
@@ -234,17 +247,29 @@ void TDevaCustomComPort::ServeOpenRequest() {
 
 template <typename Done>
 void TDevaCustomComPort::AwaitPrim(Done done) {
-  // Woken by the end of a use, of a notification, of the dispatcher's last
-  // thread, and of a close completed elsewhere.
+  // Woken by the end of a use, of a close left to its completion, of a
+  // completion elsewhere, and of a notification or the last thread of the
+  // dispatcher the completion waits for.
   const MessageWaitWake wake = CallingThreadWake();
   int id;
   {
     std::lock_guard lock(UseLock_);
     id = NextCloseWaiter_++;
     CloseWaiters_.emplace_back(id, wake);
-    if (Deferred_ && !Finishing_) Dispatcher_.load()->AddInputWake(wake);  // goes with the dispatcher
   }
-  while (!done()) WaitSentMessages(std::chrono::hours(1));
+  const TDevaBaseDispatcher* waking = nullptr;
+  for (;;) {
+    {
+      std::lock_guard lock(UseLock_);
+      TDevaBaseDispatcher* d = Dispatcher_;
+      if (Deferred_ && !Finishing_ && d != waking) {
+        d->AddInputWake(wake);  // goes with the dispatcher
+        waking = d;
+      }
+    }
+    if (done()) break;
+    WaitSentMessages(std::chrono::hours(1));
+  }
   std::lock_guard lock(UseLock_);
   std::erase_if(CloseWaiters_, [id](const auto& entry) { return entry.first == id; });
 }
@@ -256,7 +281,8 @@ void TDevaCustomComPort::AwaitCompletion(int OwnUses) {
 
 void TDevaCustomComPort::AwaitQuiet() {
   AwaitPrim([&] {
-    if (!FinishClose(0)) return false;
+    // A close on another thread that has not yet left its completion is waited for too.
+    if (!FinishClose(0) || PortState_ == psShuttingDown) return false;
     std::lock_guard lock(UseLock_);
     return Users_.empty();
   });
@@ -284,8 +310,7 @@ PortUse::~PortUse() {
     // The close this use held up is completed from the port's window.
     if (users.empty() && port_.Deferred_ && !port_.Finishing_) {
       window = port_.Window_;
-      lParam = static_cast<std::intptr_t>(static_cast<std::uint32_t>(port_.Dispatcher_.load()->DispatcherHandle)
-                                          << 16);
+      lParam = TDevaCustomComPort::CompletionParam(*port_.Dispatcher_.load());
     }
   }
   for (const MessageWaitWake& wake : wakes) wake();

@@ -11,6 +11,7 @@
 #include "serial/port_selection.h"
 #include "serial/result_codes.h"
 #include "tests/serial/port_fixture.h"
+#include "tests/support/message_box_answers.h"
 
 namespace {
 
@@ -269,8 +270,27 @@ TEST_F(PortOpenClose, UsersAreToldFromTheLastRegisteredToTheFirstThenTheEvents) 
   Open();
   EXPECT_EQ(told.what, std::vector<std::string>{"OnPortOpen"});
   EXPECT_TRUE(other.what.empty());
+  port.OnPortOpen = port.OnPortClose = nullptr;  // they outlive what they record into
   DestroyMessageWindow(plain);
   DestroyMessageWindow(ex);
+}
+
+TEST_F(PortOpenClose, APortLoadedOpenOpensOnceLoadedAndAFailureThereIsShown) {
+  MessageBoxAnswers boxes;
+  port.Loading();
+  port.SetOpen(true);
+  EXPECT_EQ(port.PortState(), psClosed);  // not while it is being loaded
+  port.Loaded();
+  EXPECT_EQ(port.PortState(), psOpen);
+
+  TDevaComPort failing(nullptr);
+  failing.PromptForPort = false;  // and no number
+  failing.Loading();
+  failing.SetOpen(true);
+  EXPECT_NO_THROW(failing.Loaded());
+  EXPECT_FALSE(failing.Open());
+  ASSERT_EQ(boxes.Asked().size(), 1u);
+  EXPECT_EQ(boxes.Asked()[0].icon, MbIcon::Error);
 }
 
 TEST_F(PortOpenClose, OpeningAnOpenPortOrClosingAClosedOneDoesNothing) {
@@ -282,6 +302,7 @@ TEST_F(PortOpenClose, OpeningAnOpenPortOrClosingAClosedOneDoesNothing) {
   port.SetOpen(true);
   EXPECT_EQ(d, first);
   EXPECT_EQ(events, 1);
+  port.OnPortOpen = port.OnPortClose = nullptr;
 }
 
 }  // namespace
