@@ -1,0 +1,141 @@
+// The modem worker's road through the port component, over a pseudo-terminal:
+// command and reply round trips, a long reply taken by a wait, and the CPU
+// time of a wait with nothing arriving. Not a test: figures go in README.
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "platform/com_port_names.h"
+#include "platform/registry.h"
+#include "serial/com_port.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRoundTrips = 2000;
+constexpr std::size_t kListing = 256 * 1024;
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "port_bench: %s\n", what);
+  std::exit(1);
+}
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double CpuSeconds(clockid_t clock) {
+  timespec t;
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// A pseudo-terminal declared as COM7 in a registry file of its own.
+struct Terminal {
+  Terminal() {
+    char name[128];
+    int device;
+    if (openpty(&far, &device, name, nullptr, nullptr) < 0) Fail("openpty");
+    termios t;
+    tcgetattr(far, &t);
+    cfmakeraw(&t);
+    tcsetattr(far, TCSANOW, &t);
+    close(device);
+    dir = std::filesystem::temp_directory_path() / ("port_bench." + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string registry = (dir / "registry.reg").string();
+    TRegistry r(registry);
+    r.OpenKey(kSerialCommKey, true);
+    r.WriteString(name, "COM7");
+    SetComRegistryFile(registry);
+  }
+  ~Terminal() {
+    close(far);
+    std::filesystem::remove_all(dir);
+  }
+  void Send(const std::string& s) const {
+    for (std::size_t done = 0; done < s.size();) {
+      const ssize_t n = write(far, s.data() + done, s.size() - done);
+      if (n < 0) Fail("far end write");
+      done += static_cast<std::size_t>(n);
+    }
+  }
+  // Reads up to and including the next carriage return.
+  bool Command() const {
+    char c = 0;
+    while (c != '\r') {
+      pollfd p = {far, POLLIN, 0};
+      if (poll(&p, 1, 10000) <= 0 || read(far, &c, 1) != 1) return false;
+    }
+    return true;
+  }
+  int far = -1;
+  std::filesystem::path dir;
+};
+
+}  // namespace
+
+int main() {
+  Terminal terminal;
+  TDevaComPort port(nullptr);
+  port.SetComNumber(7);
+  port.SetHWFlowOptions({hwfUseDTR, hwfUseRTS});
+  port.SetBaud(115200);
+  port.SetOpen(true);
+
+  // The far end answers each command as a modem does.
+  std::atomic<bool> stop{false};
+  std::thread modem([&] {
+    while (!stop && terminal.Command()) terminal.Send("\r\nOK\r\n");
+  });
+  auto start = Clock::now();
+  for (int i = 0; i < kRoundTrips; ++i) {
+    port.PutString("AT\r");
+    if (!port.WaitForString("OK", 100, false, true)) Fail("no OK");
+  }
+  const double roundTrips = Seconds(Clock::now() - start);
+  stop = true;
+  port.PutString("\r");  // the modem's last command
+  modem.join();
+  std::printf("%d commands answered with OK: %.0f per second, %.0f us each\n", kRoundTrips,
+              kRoundTrips / roundTrips, roundTrips / kRoundTrips * 1e6);
+
+  // A long reply (a message listing) taken character by character by a wait for its end.
+  std::string listing;
+  listing.reserve(kListing + 8);
+  port.OnWaitChar = [&](TDevaCustomComPort*, char c) { listing += c; };
+  std::string reply(kListing, 'x');
+  for (std::size_t i = 80; i < reply.size(); i += 81) reply[i] = '\n';
+  port.FlushInBuffer();
+  start = Clock::now();
+  std::thread sender([&] { terminal.Send(reply + "\r\nOK\r\n"); });
+  if (!port.WaitForString("OK", 1000, false, true)) Fail("no end of the listing");
+  const double took = Seconds(Clock::now() - start);
+  sender.join();
+  port.OnWaitChar = nullptr;
+  std::printf("a %zu kB reply taken by one wait: %.2f MB/s (%zu bytes seen)\n", kListing / 1024,
+              static_cast<double>(listing.size()) / 1e6 / took, listing.size());
+
+  // A wait of 10 s with nothing arriving.
+  const double threadBefore = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+  const double processBefore = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+  start = Clock::now();
+  port.WaitForString("never", Secs2Ticks(10), false, true);
+  const double wall = Seconds(Clock::now() - start);
+  std::printf("a wait with nothing arriving, %.1f s: %.2f ms CPU on the waiting thread, %.1f ms in "
+              "the process (%.2f%% of a core)\n",
+              wall, (CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - threadBefore) * 1000,
+              (CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore) * 1000,
+              100 * (CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore) / wall);
+  port.SetOpen(false);
+  return 0;
+}
