@@ -104,6 +104,7 @@ void TDevaCustomComPort::ReapplySettings() {
 
 void TDevaCustomComPort::InitPort() {
   if (PortState_ != psClosed) return;  // one dispatcher at a time
+  OpenRequest_ = false;                 // served by this open
   if (TapiMode != tmOn) ValidateComport();
   const bool tapiDevice = TapiDevice_ != nullptr;
   std::unique_ptr<TDevaBaseDispatcher> made = ActivateDeviceLayer();

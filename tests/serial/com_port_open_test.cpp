@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/errno_map.h"
@@ -12,6 +13,7 @@
 #include "serial/result_codes.h"
 #include "tests/serial/port_fixture.h"
 #include "tests/support/message_box_answers.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -291,6 +293,21 @@ TEST_F(PortOpenClose, APortLoadedOpenOpensOnceLoadedAndAFailureThereIsShown) {
   EXPECT_FALSE(failing.Open());
   ASSERT_EQ(boxes.Asked().size(), 1u);
   EXPECT_EQ(boxes.Asked()[0].icon, MbIcon::Error);
+}
+
+TEST_F(PortOpenClose, AYieldingWaitServesTheMessagesOfItsThreadMeanwhile) {
+  Open();
+  const WindowHandle w = CreateMessageWindow([&](WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) {
+    d->Receive("OK");
+    return std::intptr_t{0};
+  });
+  std::thread poster([&] {
+    WaitUntil([&] { return d->EventBusy.load(); });  // the wait has begun
+    PostWindowMessage(w, 0x0400, 0, 0);
+  });
+  EXPECT_TRUE(port.WaitForString("OK", 1000, true, true));
+  poster.join();
+  DestroyMessageWindow(w);
 }
 
 TEST_F(PortOpenClose, OpeningAnOpenPortOrClosingAClosedOneDoesNothing) {

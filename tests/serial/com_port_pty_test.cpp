@@ -98,18 +98,26 @@ TEST_F(PortComponentOnPty, AHangUpOfTheFarEndEndsAWaitCleanly) {
 }
 
 TEST_F(PortComponentOnPty, AClosePerformedWhileAnotherThreadWaitsEndsTheWaitAndCompletes) {
-  port.SetOpen(true);
-  auto wait = std::async(std::launch::async, [&] { return port.WaitForString("OK", 1000, false, true); });
-  ASSERT_TRUE(WaitUntil([&] { return port.GetDispatcher()->EventBusy.load(); }));
-  port.SetOpen(false);
-  ASSERT_EQ(wait.wait_for(20s), std::future_status::ready);
-  EXPECT_FALSE(wait.get());  // the port closed: its text was not seen
-  // Completed on the port window's thread once the wait has let go.
-  EXPECT_TRUE(WaitUntil([&] {
-    ProcessWindowMessages();
-    return port.PortState() == psClosed;
-  }));
-  EXPECT_FALSE(port.Open());
+  for (const bool windowServed : {true, false}) {
+    port.SetOpen(true);
+    auto wait = std::async(std::launch::async, [&] { return port.WaitForString("OK", 1000, false, true); });
+    ASSERT_TRUE(WaitUntil([&] { return port.GetDispatcher()->EventBusy.load(); }));
+    port.SetOpen(false);
+    ASSERT_EQ(wait.wait_for(20s), std::future_status::ready);
+    EXPECT_FALSE(wait.get());  // the port closed: its text was not seen
+    if (windowServed) {
+      // Completed on the port window's thread once the wait has let go.
+      EXPECT_TRUE(WaitUntil([&] {
+        ProcessWindowMessages();
+        return port.PortState() == psClosed;
+      }));
+    } else {
+      // Or, with nobody serving the window, by the next call on the port.
+      port.SetOpen(false);
+      EXPECT_EQ(port.PortState(), psClosed);
+    }
+    EXPECT_FALSE(port.Open());
+  }
 }
 
 TEST_F(PortComponentOnPty, AWaitWithNothingArrivingSleeps) {

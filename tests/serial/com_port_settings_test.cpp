@@ -52,6 +52,16 @@ TEST_F(PortSettings, ANewPortHasItsDefaultsAndClosedValues) {
   EXPECT_EQ(ComName(12), "COM12");
 }
 
+TEST_F(PortSettings, SearchComPortFindsTheFirstPortOfADepthFirstWalk) {
+  TComponent form(nullptr);
+  TComponent panel(&form);
+  TDevaComPort inner(&panel);
+  TDevaComPort outer(&form);
+  EXPECT_EQ(SearchComPort(&form), &inner);  // the panel and its tree come before
+  EXPECT_EQ(SearchComPort(&inner), nullptr);
+  EXPECT_EQ(SearchComPort(nullptr), nullptr);
+}
+
 // Each case starts from a fresh closed port with the given input size.
 struct ThresholdCase {
   const char* what;
