@@ -10,10 +10,11 @@
 // messages). The port state, Open and the dispatcher are safe to read from any
 // thread. Every operation that reaches the dispatcher counts as a use of it
 // while it runs; a close frees the dispatcher only once no use, dispatcher
-// thread or notification is left. Otherwise the port stays psShuttingDown and
-// the close is finished by whichever comes first: the end of the last use, the
-// next message of the port's window, the next operation, or the destructor.
-// Nothing of a close ever waits for a window's thread to serve its messages.
+// thread or notification is left. Otherwise the port stays psShuttingDown, its
+// threads already stopped, and the close is completed by whichever comes
+// first: the port window's next message (the end of the last use posts one),
+// the next operation on the port, or the destructor. So a close completes also
+// where nobody serves the window's messages.
 #include <atomic>
 #include <cstdint>
 #include <functional>
