@@ -50,9 +50,9 @@ void TDevaCustomComPort::SetOpen(bool Value) {
 void TDevaCustomComPort::ValidateComport() {
   if (ComNumber_ != 0) return;
   if (!PromptForPort) throw ENoPortSelected(ecNoPortSelected);
-  const std::optional<int> chosen = AskForPort();
+  const std::optional<unsigned> chosen = AskForPort();
   // A dialog closed with OK but nothing chosen names no port either.
-  if (!chosen || *chosen <= 0 || *chosen > 0xFFFF) throw ENoPortSelected(ecNoPortSelected);
+  if (!chosen || *chosen == 0 || *chosen > 0xFFFF) throw ENoPortSelected(ecNoPortSelected);
   SetComNumber(static_cast<std::uint16_t>(*chosen));
 }
 

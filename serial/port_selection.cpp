@@ -22,7 +22,7 @@ PortSelectionProvider SetPortSelectionProvider(PortSelectionProvider provider) {
   return provider;
 }
 
-std::optional<int> AskForPort() {
+std::optional<unsigned> AskForPort() {
   PortSelectionProvider provider;
   {
     std::lock_guard lock(ProviderLock());

@@ -7,10 +7,10 @@
 
 // The COM number chosen, or none when the choice was cancelled. Called on the
 // thread that opens the port.
-using PortSelectionProvider = std::function<std::optional<int>()>;
+using PortSelectionProvider = std::function<std::optional<unsigned>()>;
 
 // Installs `provider` (none removes it) and returns the one before.
 PortSelectionProvider SetPortSelectionProvider(PortSelectionProvider provider);
 
 // Asks the provider installed; none when there is none or the user cancelled.
-std::optional<int> AskForPort();
+std::optional<unsigned> AskForPort();

@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "platform/message_window.h"
 #include "platform/qt/qt_text.h"
 #include "serial/is_port_available.h"
+#include "serial/port_selection.h"
 
 namespace {
 constexpr unsigned kHighestListedPort = 50;
@@ -105,4 +107,12 @@ std::optional<unsigned> AskForComPort() {
   const int number = form.SelectedComNum();
   if (number <= 0) return std::nullopt;
   return static_cast<unsigned>(number);
+}
+
+void InstallComSelectForm() {
+  SetPortSelectionProvider([] {
+    std::optional<unsigned> chosen;
+    Synchronize([&] { chosen = AskForComPort(); });
+    return chosen;
+  });
 }

@@ -38,3 +38,8 @@ class TComSelectForm : public QDialog {
 // Shows the dialog modally and gives the port chosen with OK; none when it is
 // cancelled or closed, or when OK is pressed on an empty list.
 std::optional<unsigned> AskForComPort();
+
+// Makes the dialog what an open with no port number asks. It is shown on the
+// main thread whichever thread opens; the opening thread waits for the answer
+// (or for the program's close, which cancels it).
+void InstallComSelectForm();

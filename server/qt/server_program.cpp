@@ -8,6 +8,7 @@
 #include "platform/codepage.h"
 #include "platform/message_box.h"
 #include "platform/qt/qt_message_queue.h"
+#include "serial/qt/com_select_form.h"
 #include "platform/single_instance.h"
 #include "server/qt/main_form.h"
 #include "server/shutdown_signals.h"
@@ -27,6 +28,7 @@ int Run(const ServerProgramOptions& options) {
   // so are the exceptions of the serial layer's threads.
   ServeMessagesInQtEventLoop();
   Application().SetTitle(kTitle);
+  InstallComSelectForm();  // a modem port opened with no number asks the user for one
   // The form hides after the splash; only "Выход" or a stop signal ends the loop.
   QApplication::setQuitOnLastWindowClosed(false);
 

@@ -89,17 +89,17 @@ TEST_F(PortOpenClose, WithoutANumberThePortAsksForOneAndACancelledChoiceFailsThe
     const char* what;
     std::uint16_t number;
     bool prompt;
-    std::optional<std::optional<int>> answer;  // none: no dialog at all
+    std::optional<std::optional<unsigned>> answer;  // none: no dialog at all
     std::int32_t code;
     std::uint16_t numberAfter;
     int asked;
   } cases[] = {
-      {"a number set", 3, true, std::optional<int>(4), 0, 3, 0},
-      {"no prompt", 0, false, std::optional<int>(4), ecNoPortSelected, 0, 0},
+      {"a number set", 3, true, std::optional<unsigned>(4), 0, 3, 0},
+      {"no prompt", 0, false, std::optional<unsigned>(4), ecNoPortSelected, 0, 0},
       {"no dialog", 0, true, std::nullopt, ecNoPortSelected, 0, 0},
-      {"cancelled", 0, true, std::optional<int>(), ecNoPortSelected, 0, 1},
-      {"COM4 chosen", 0, true, std::optional<int>(4), 0, 4, 1},
-      {"OK with nothing to choose", 0, true, std::optional<int>(0), ecNoPortSelected, 0, 1},
+      {"cancelled", 0, true, std::optional<unsigned>(), ecNoPortSelected, 0, 1},
+      {"COM4 chosen", 0, true, std::optional<unsigned>(4), 0, 4, 1},
+      {"OK with nothing to choose", 0, true, std::optional<unsigned>(0), ecNoPortSelected, 0, 1},
   };
   for (const auto& c : cases) {
     TTestDispatcher* latest = nullptr;

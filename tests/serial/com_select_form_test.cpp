@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 
+#include "serial/com_port.h"
+#include "serial/port_selection.h"
 #include "serial/qt/com_select_form.h"
 #include "tests/serial/registered_ports.h"
 #include "tests/support/qt_wait.h"
@@ -86,6 +88,21 @@ TEST_F(PortDialog, OkOnAnEmptyListChoosesNoPort) {
               f.OkBtn->click();
             }),
             std::nullopt);
+}
+
+TEST_F(PortDialog, AnOpenWithNoPortNumberAsksTheDialogOnceItIsInstalled) {
+  InstallComSelectForm();
+  TDevaComPort port(nullptr);
+  const auto driver = OnNextModal([](QWidget* modal) {
+    auto* form = qobject_cast<TComSelectForm*>(modal);
+    ASSERT_NE(form, nullptr);
+    form->PortsComboBox->setCurrentIndex(2);
+    form->OkBtn->click();
+  });
+  port.SetOpen(true);
+  EXPECT_EQ(port.ComNumber(), 12);
+  EXPECT_TRUE(port.Open());
+  SetPortSelectionProvider({});
 }
 
 }  // namespace
