@@ -98,14 +98,15 @@ void ClientService::HandleRequest(int socket, PacketPtr& p) {
 // Hands every waiting received message to this client, oldest first. The lock is
 // not held while sending, so a client that stops reading holds up only itself; a
 // packet that fails to go returns to the front of the queue and the fetch ends.
+// A fetch that finds nothing waiting ends without the lock, which the modem
+// worker may be holding for many seconds.
 void ClientService::SendIncoming(int socket) {
-  while (!state_.StopFlag.load()) {
+  while (!state_.StopFlag.load() && state_.IncomingQueue.Count() != 0) {
     PacketPtr p;
     {
       std::lock_guard guard(state_.QueueLock);
       if (state_.IncomingQueue.empty()) return;
-      p = std::move(state_.IncomingQueue.front());
-      state_.IncomingQueue.pop_front();
+      p = state_.IncomingQueue.TakeFront();
     }
     if (!SendPacket(socket, *p)) {
       std::lock_guard guard(state_.QueueLock);

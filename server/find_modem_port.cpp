@@ -66,7 +66,3 @@ void FindModemPort(ServerCore& core, const OpenModemPortFn& openModemPort) {
     ProcessWindowMessages();
   }
 }
-
-void FindModemPort(ServerCore& core) {
-  FindModemPort(core, [](int) { return false; });
-}

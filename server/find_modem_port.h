@@ -4,8 +4,9 @@
 
 class ServerCore;
 
-// Opens the modem's port by its COM number and starts the modem worker on it.
-// False when a modem port is already open: the server drives one modem only.
+// Opens the modem's port by its COM number and starts the modem worker on it
+// (OpenModemPort). False when a modem port is already open: the server drives one
+// modem only.
 using OpenModemPortFn = std::function<bool(int comNumber)>;
 
 // Collects the port names of the USB devices registered under the modem's two
@@ -16,7 +17,3 @@ using OpenModemPortFn = std::function<bool(int comNumber)>;
 // Throws when an allowed port's name is not three letters and a port number; the
 // ports after it are then not looked at.
 void FindModemPort(ServerCore& core, const OpenModemPortFn& openModemPort);
-
-// The search as the main form runs it while the server cannot open a port yet:
-// a modem that is found is not opened.
-void FindModemPort(ServerCore& core);

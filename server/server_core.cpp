@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include "platform/file_io.h"
+#include "platform/message_window.h"
+#include "serial/com_port.h"
+#include "server/modem_worker.h"
 #include "server/queue_file.h"
 
 ServerCore::ServerCore(std::string appDir) : appDir_(std::move(appDir)) {}
@@ -75,10 +78,29 @@ void ServerCore::SaveQueue(const QueueFile& file) {
   LogUnsavedQueue(saveFaults_.back());
 }
 
-bool ServerCore::Close(const std::function<void()>& freeModemPorts) {
+void ServerCore::AddModemPort(std::unique_ptr<TDevaCustomComPort> port) {
+  ModemPort& modem = modems_.emplace_back();
+  modem.port = std::move(port);
+  modem.worker = std::make_unique<ModemWorker>(*modem.port, state_, config_.CheckMail, FilePath(kRegistryFile));
+  modem.worker->Start();
+}
+
+void ServerCore::StopModemWorkers() {
+  for (ModemPort& modem : modems_) modem.worker->Stop();
+}
+
+void ServerCore::FreeModemPorts() {
+  for (ModemPort& modem : modems_) modem.worker.reset();
+  modems_.clear();
+}
+
+bool ServerCore::Close() {
+  const SynchronizeRefusal refusal;
   const bool wasRunning = std::exchange(running_, false);
   if (wasRunning) {
     state_.StopFlag.store(true);
+    // Before either queue is saved: a packet the worker puts back is saved with it.
+    StopModemWorkers();
     if (closeWaitMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(closeWaitMs_));
     listener_->ListenerClose();
     service_->Stop();
@@ -88,7 +110,7 @@ bool ServerCore::Close(const std::function<void()>& freeModemPorts) {
   saveFaults_.clear();
   const auto files = QueueFiles();
   SaveQueue(files[0]);
-  if (freeModemPorts) freeModemPorts();
+  FreeModemPorts();
   SaveQueue(files[1]);
   if (wasRunning) {
     service_.reset();

@@ -1,9 +1,8 @@
 #pragma once
 // The server without its window: start-up (queues from their files, the listener,
-// the accept thread) and the orderly close (threads ended, queues saved). The main
-// form drives it; tests drive it directly.
+// the accept thread), the modem port with its worker, and the orderly close
+// (threads ended, queues saved). The main form drives it; tests drive it directly.
 #include <array>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +12,9 @@
 #include "server/server_config.h"
 #include "server/server_state.h"
 #include "server/stream_server.h"
+
+class ModemWorker;
+class TDevaCustomComPort;
 
 class ServerCore {
  public:
@@ -29,12 +31,20 @@ class ServerCore {
   // in them is lost or sent twice.
   bool Start(const ServerConfig& config);
 
-  // Sets StopFlag, gives the other threads `closeWaitMs` to notice it, closes the
-  // listener, ends every client thread, then writes the outgoing queue, runs
-  // freeModemPorts and writes the incoming queue. True when both queues are saved.
-  // A queue that could not be written keeps its packets and is logged on standard
-  // error (save_faults() says which); calling Close again tries it again.
-  bool Close(const std::function<void()>& freeModemPorts = {});
+  // Sets StopFlag, stops the modem workers, gives the other threads `closeWaitMs`
+  // to notice the flag, closes the listener, ends every client thread, then writes
+  // the outgoing queue, frees the modem ports and writes the incoming queue. True
+  // when both queues are saved. A queue that could not be written keeps its
+  // packets and is logged on standard error (save_faults() says which); calling
+  // Close again tries it again. Threads that wait for the main thread meanwhile
+  // (a message box of theirs) are let go, so the close never waits for ever.
+  bool Close();
+
+  // The modem ports the server drives (OpenModemPort keeps it to one).
+  std::size_t ModemPortCount() const { return modems_.size(); }
+  // Takes an open modem port and starts the modem worker on it; the port is freed
+  // by Close, after the worker has ended.
+  void AddModemPort(std::unique_ptr<TDevaCustomComPort> port);
 
   // The queue files the last Close could not write.
   const std::vector<QueueFileFault>& save_faults() const { return saveFaults_; }
@@ -61,12 +71,20 @@ class ServerCore {
   bool RemoveQueueFiles();
   bool AbandonStart();  // false
   void SaveQueue(const QueueFile& file);
+  void StopModemWorkers();
+  void FreeModemPorts();
+
+  struct ModemPort {
+    std::unique_ptr<TDevaCustomComPort> port;
+    std::unique_ptr<ModemWorker> worker;  // uses the port: goes first
+  };
 
   const std::string appDir_;
   ServerConfig config_;
   ServerState state_;
   std::unique_ptr<stream_server> listener_;
   std::unique_ptr<ClientService> service_;
+  std::vector<ModemPort> modems_;  // after state_, which the workers use
   std::vector<QueueFileFault> saveFaults_;
   int closeWaitMs_ = 2000;
   bool running_ = false;

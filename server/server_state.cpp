@@ -1,11 +1,23 @@
 #include "server/server_state.h"
 
-std::size_t ServerState::OutgoingCount() {
-  std::lock_guard guard(QueueLock);
-  return OutgoingQueue.size();
+void PacketQueue::push_back(PacketPtr p) {
+  items_.push_back(std::move(p));
+  Counted();
 }
 
-std::size_t ServerState::IncomingCount() {
-  std::lock_guard guard(QueueLock);
-  return IncomingQueue.size();
+void PacketQueue::push_front(PacketPtr p) {
+  items_.push_front(std::move(p));
+  Counted();
+}
+
+PacketPtr PacketQueue::TakeFront() {
+  PacketPtr p = std::move(items_.front());
+  items_.pop_front();
+  Counted();
+  return p;
+}
+
+void PacketQueue::clear() {
+  items_.clear();
+  Counted();
 }

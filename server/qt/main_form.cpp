@@ -16,6 +16,7 @@
 #include "platform/file_io.h"
 #include "platform/message_box.h"
 #include "server/find_modem_port.h"
+#include "server/open_modem_port.h"
 #include "server/qt/splash_art.h"
 #include "server/server_config.h"
 
@@ -81,7 +82,7 @@ void TMainForm::TimerTimer() {
   Timer->stop();
   hide();
   try {
-    if (core_) FindModemPort(*core_);
+    if (core_) FindModemPort(*core_, [this](int comNumber) { return OpenModemPort(*core_, comNumber); });
   } catch (const std::exception& e) {
     ShowException(e);
   }

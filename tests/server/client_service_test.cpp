@@ -1,8 +1,11 @@
 // The client service against a real listener over loopback TCP.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "protocol/cipher.h"
 #include "tests/server/server_fixture.h"
@@ -46,6 +49,22 @@ TEST_F(ClientServiceTest, FetchSendsEveryQueuedPacketInOrderThenNothing) {
   ASSERT_TRUE(WaitUntil([&] { return Outgoing() == 1; }));
   client.ShutdownWrite();
   EXPECT_EQ(client.BytesUntilClosed(), 0u);
+}
+
+// The modem worker holds the queues' lock through its modem check, for up to
+// about 22 seconds: what needs only the counts does not wait for it.
+TEST_F(ClientServiceTest, TheCountsAndAFetchOfNothingDoNotWaitForTheQueuesLock) {
+  StartServer(Config());
+  std::future<std::pair<std::size_t, std::size_t>> counts;
+  std::unique_lock held(core->state().QueueLock);
+  counts = std::async(std::launch::async, [&] { return std::pair(Outgoing(), Incoming()); });
+  ASSERT_EQ(counts.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  EXPECT_EQ(counts.get(), (std::pair<std::size_t, std::size_t>(0, 0)));
+
+  LoopbackClient client(port);
+  ASSERT_TRUE(client.Send(TypedPacket(kPacketFetch)));
+  client.ShutdownWrite();
+  EXPECT_EQ(client.BytesUntilClosed(), 0u);  // served, and the connection ended, under the held lock
 }
 
 TEST_F(ClientServiceTest, UnknownTypesAreIgnoredAndTheConnectionStaysOpen) {

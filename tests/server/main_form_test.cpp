@@ -15,7 +15,9 @@
 #include "server/qt/main_form.h"
 #include "server/qt/server_program.h"
 #include "server/queue_file.h"
+#include "platform/com_port_names.h"
 #include "tests/server/loopback_client.h"
+#include "tests/server/modem_fixture.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
 #include "tests/support/temp_dir.h"
@@ -68,6 +70,28 @@ TEST_F(ServerFormTest, TheTimerFiresOnceHidesTheSplashAndTheServerRunsOn) {
   LoopbackClient client(form.core()->ListeningPort());
   ASSERT_TRUE(client.Send(MessagePacket("+7001", "no modem yet")));
   EXPECT_TRUE(WaitUntil([&] { return form.core()->state().OutgoingCount() == 1; }));
+}
+
+TEST_F(ServerFormTest, TheTimerOpensTheModemAndItsWorkerSendsWhatClientsHandIn) {
+  FakeDeviceTree devices;
+  ModemSim sim;
+  sim.Start();
+  ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"), "[CONNECTION]\nEthernetPort=" + std::to_string(kAnyPort) +
+                                                              "\n[DEVICEMAP]\nCOM5=1\n"));
+  ASSERT_TRUE(WriteFileAtomically(dir.File("registry.reg"), ModemRegistry(sim.DevicePath())));
+  {
+    TMainForm form(dir.path());
+    form.closeWaitMs = 0;
+    ASSERT_TRUE(form.FormCreate());
+    LoopbackClient client(form.core()->ListeningPort());
+    ASSERT_TRUE(client.Send(MessagePacket("+79161234567", "through the modem")));
+    ASSERT_TRUE(WaitUntil([&] { return form.core()->state().OutgoingCount() == 1; }));
+    form.TimerTimer();
+    EXPECT_TRUE(boxes.Asked().empty());
+    ASSERT_TRUE(sim.WaitFor([](const ModemSimView& v) { return v.sends.size() == 1; }));
+    EXPECT_EQ(sim.Sends()[0].decoded.text, "through the modem");
+  }
+  SetComRegistryFile("");
 }
 
 TEST_F(ServerFormTest, OptionsStartsTheConfigurationProgramAndAMissingOneIsNotReported) {

@@ -61,7 +61,7 @@ Options ParseOptions(int argc, char** argv) {
     else if (arg == "--log") o.logFile = value();
     else if (arg == "--message") o.messages.push_back(ParseMessageLine(value()));
     else if (arg == "--messages") {
-      for (auto& m : ReadMessageFile(value())) o.messages.push_back(std::move(m));
+      for (auto& m : ReadMessageLines(value())) o.messages.push_back(std::move(m));
     } else if (arg == "--cms-error") o.cmsError = PositiveNumber(value(), "--cms-error");
     else if (arg == "--cmti") o.notice = true;
     else if (arg == "--times") o.times = PositiveNumber(value(), "--times");

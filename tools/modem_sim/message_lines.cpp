@@ -63,7 +63,7 @@ MessageLine ParseMessageLine(std::string_view line) {
   return out;
 }
 
-std::vector<MessageLine> ReadMessageFile(const std::string& path) {
+std::vector<MessageLine> ReadMessageLines(const std::string& path) {
   const auto text = ReadWholeFile(path);
   if (!text) throw std::invalid_argument("cannot read " + path);
   std::vector<MessageLine> out;

@@ -20,7 +20,7 @@ struct MessageLine {
 MessageLine ParseMessageLine(std::string_view line);
 
 // Every message of a file; throws std::invalid_argument naming the file and line.
-std::vector<MessageLine> ReadMessageFile(const std::string& path);
+std::vector<MessageLine> ReadMessageLines(const std::string& path);
 
 // The local time now, with its offset from UTC.
 SmsTime LocalSmsTime();

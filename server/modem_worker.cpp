@@ -1,0 +1,134 @@
+#include "server/modem_worker.h"
+
+#include <stdexcept>
+
+#include "platform/application.h"
+#include "serial/com_port.h"
+#include "server/sms/message_ref.h"
+#include "server/sms/send_message.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kRest = 2000ms;            // after every pass that sent nothing
+constexpr auto kRestAfterMail = 3000ms;   // after a read of the SIM, before kRest
+constexpr const char* kSimStorage = "\"SM\"";
+
+}  // namespace
+
+ModemWorker::ModemWorker(TDevaCustomComPort& port, ServerState& state, bool checkMail, std::string registryFile)
+    : port_(port),
+      state_(state),
+      checkMail_(checkMail),
+      registryFile_(std::move(registryFile)),
+      dialogue_(port, state) {}
+
+ModemWorker::~ModemWorker() { Stop(); }
+
+void ModemWorker::Start() {
+  thread_ = std::thread([this] { ModemThread(); });
+}
+
+void ModemWorker::Stop() {
+  {
+    std::lock_guard guard(restLock_);
+    state_.StopFlag.store(true);
+  }
+  restEnded_.notify_all();
+  if (!thread_.joinable()) return;
+  try {
+    dialogue_.ClosePort();  // ends a wait on the port at once
+  } catch (const std::exception&) {
+    // The worker's own close at its end, or the port's owner, finishes it.
+  }
+  thread_.join();
+}
+
+void ModemWorker::Rest(std::chrono::milliseconds time) {
+  std::unique_lock guard(restLock_);
+  restEnded_.wait_for(guard, time, [this] { return state_.StopFlag.load(); });
+}
+
+void ModemWorker::ModemThread() {
+  while (!state_.StopFlag.load()) {
+    PacketPtr sending;
+    try {
+      Pass(sending);
+    } catch (...) {
+      if (sending) PutBack(std::move(sending));
+      Recover(std::current_exception());
+    }
+    ++passes_;
+  }
+  try {
+    dialogue_.ClosePort();
+  } catch (const std::exception&) {
+    // The port's owner frees it all the same.
+  }
+}
+
+void ModemWorker::Pass(PacketPtr& sending) {
+  std::unique_lock lock(state_.QueueLock);
+  if (state_.OutgoingQueue.empty()) {
+    lock.unlock();
+    if (checkMail_ && Ready()) {
+      dialogue_.ReadStoredMessages(kSimStorage);
+      Rest(kRestAfterMail);
+    }
+    Rest(kRest);
+    return;
+  }
+  // The lock stays held through the check, so the packet at the head is the one sent.
+  if (!Ready()) {
+    lock.unlock();
+    Rest(kRest);
+    return;
+  }
+  sending = state_.OutgoingQueue.TakeFront();
+  lock.unlock();
+  if (state_.StopFlag.load()) return PutBack(std::move(sending));
+
+  const bool sent = SendMessageText(
+      *sending, [this](const std::string& pdu) { return dialogue_.SendPdu(pdu); },
+      [this] { return NextMessageRef(registryFile_); });
+  if (sent)
+    sending.reset();
+  else
+    PutBack(std::move(sending));
+}
+
+bool ModemWorker::Ready() {
+  if (!dialogue_.ModemReady()) return false;
+  failureShown_ = false;  // the modem answers again: a new failure is news
+  return true;
+}
+
+void ModemWorker::PutBack(PacketPtr p) {
+  std::lock_guard guard(state_.QueueLock);
+  if (state_.StopFlag.load())
+    state_.OutgoingQueue.push_front(std::move(p));
+  else
+    state_.OutgoingQueue.push_back(std::move(p));
+}
+
+void ModemWorker::Recover(const std::exception_ptr& failure) {
+  if (state_.StopFlag.load()) return;  // the stop closed the port under the worker
+  if (!failureShown_) {
+    failureShown_ = true;
+    try {
+      std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+      Application().ShowException(e);
+    } catch (...) {
+      Application().ShowException(std::runtime_error(""));
+    }
+  }
+  // The next pass opens the port afresh.
+  try {
+    dialogue_.ClosePort();
+  } catch (const std::exception&) {
+    // Closed all the same; what failed is left to the next open.
+  }
+  Rest(kRest);
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The modem worker: a thread per modem port that sends the packets of
+// OutgoingQueue as SMS, one (or one concatenated series) per packet, and, with
+// CheckMail, reads the messages stored on the SIM into IncomingQueue when nothing
+// waits to be sent.
+//
+// It ends only on StopFlag. A failure of the port or the codec is shown once (not
+// again until the modem answers anew), the packet being sent goes back to its
+// queue, the port is closed and the worker tries again after its rest. Stop ends
+// it at once, whatever it is waiting for, and joins it, so a caller that saves the
+// queues afterwards saves everything it put back.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "server/modem_dialogue.h"
+#include "server/server_state.h"
+
+class TDevaCustomComPort;
+
+class ModemWorker {
+ public:
+  // The port has been opened on the caller's thread and does not open by itself
+  // on use (AutoOpen off). The port and the state must outlive the worker;
+  // registryFile holds the reference counter of concatenated messages.
+  ModemWorker(TDevaCustomComPort& port, ServerState& state, bool checkMail, std::string registryFile);
+  ~ModemWorker();  // Stop
+  ModemWorker(const ModemWorker&) = delete;
+  ModemWorker& operator=(const ModemWorker&) = delete;
+
+  void Start();
+  // Sets StopFlag, cuts the worker's rest or wait short (its port is closed) and
+  // joins its thread. Idempotent.
+  void Stop();
+
+  // Passes of the worker's loop completed so far (each ends after its rests).
+  std::size_t Passes() const { return passes_.load(); }
+
+ private:
+  void ModemThread();
+  // One pass: the next packet sent, or the SIM read when none waits, or a rest.
+  // `sending` holds the packet out of the queue while it is being sent.
+  void Pass(PacketPtr& sending);
+  bool Ready();
+  // A packet that was not sent: to the back of the queue after a failed attempt,
+  // but back to its old place when the worker is stopping.
+  void PutBack(PacketPtr p);
+  void Recover(const std::exception_ptr& failure);
+  // Sleeps, or less when the worker is stopped meanwhile.
+  void Rest(std::chrono::milliseconds time);
+
+  TDevaCustomComPort& port_;
+  ServerState& state_;
+  const bool checkMail_;
+  const std::string registryFile_;
+  ModemDialogue dialogue_;
+
+  std::mutex restLock_;
+  std::condition_variable restEnded_;
+  bool failureShown_ = false;  // the worker's thread only
+  std::atomic<std::size_t> passes_{0};
+  std::thread thread_;
+};

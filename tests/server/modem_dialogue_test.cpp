@@ -1,0 +1,73 @@
+// The AT dialogue against a modem the test plays by hand on a pseudo-terminal,
+// for answers the simulator never gives.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+
+#include "platform/com_port_names.h"
+#include "serial/com_port.h"
+#include "server/modem_dialogue.h"
+#include "tests/support/pseudo_terminal.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kHi = "00110005812143F50000FF02C834";  // "Hi" to 12345, 13 octets after "00"
+
+class ModemDialogueTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetComRegistryFile(registry);
+    RegisterComPort(registry, 5, pty.DevicePath());
+    port.AutoOpen = false;
+    port.SetComNumber(5);
+    port.SetOpen(true);
+  }
+  void TearDown() override { SetComRegistryFile(""); }
+
+  // The modem takes `command` and answers `answer`.
+  void Answer(const std::string& command, const std::string& answer) {
+    EXPECT_EQ(pty.Receive(command.size()), command);
+    pty.Send(answer);
+  }
+
+  TempDir dir;
+  std::string registry = dir.File("registry.reg");
+  PseudoTerminal pty;
+  TDevaComPort port{nullptr};
+  ServerState state;
+  ModemDialogue dialogue{port, state};
+};
+
+TEST_F(ModemDialogueTest, AnErrorEndsTheWaitForAConfirmationAndForAListing) {
+  std::future<bool> sent;
+  std::future<void> read;
+  // Should a wait go on, the stop ends it, so that the test ends either way.
+  struct Stop {
+    ServerState& state;
+    ModemDialogue& dialogue;
+    ~Stop() {
+      state.StopFlag = true;
+      dialogue.ClosePort();
+    }
+  } stop{state, dialogue};
+
+  sent = std::async(std::launch::async, [&] { return dialogue.SendPdu(kHi); });
+  Answer("AT+CMGS=13\r", "\r\n> ");
+  Answer(kHi + "\x1A", "\r\nERROR\r\n");
+  ASSERT_EQ(sent.wait_for(20s), std::future_status::ready);
+  EXPECT_FALSE(sent.get());
+
+  read = std::async(std::launch::async, [&] { dialogue.ReadStoredMessages("\"SM\""); });
+  Answer("AT+CPMS=\"SM\"\r", "\r\nOK\r\n");
+  Answer("AT+CMGF=0\r", "\r\nOK\r\n");
+  Answer("AT+CMGL=4\r", "\r\n+CMS ERROR: 314\r\n");  // SIM busy
+  ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
+  EXPECT_EQ(state.IncomingCount(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+#pragma once
+// A real server whose modem is the simulator on a pseudo-terminal, declared as
+// COM5 in the server's registry file and allowed in its Config.ini.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/com_port_names.h"
+#include "platform/file_io.h"
+#include "server/find_modem_port.h"
+#include "server/open_modem_port.h"
+#include "tests/server/server_fixture.h"
+#include "tests/support/fake_device_tree.h"
+#include "tools/modem_sim/modem_sim.h"
+
+// registry.reg with the modem's USB device named COM5, COM5 being `devicePath`,
+// and the reference counter of concatenated messages at 7.
+inline std::string ModemRegistry(const std::string& devicePath) {
+  return "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Trelm\\SMSConfig]\n\"MessageRef\"=dword:00000007\n"
+         "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_c251&Pid_b6e4\\SIM0\\Device Parameters]\n"
+         "\"PortName\"=\"COM5\"\n"
+         "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n\"" +
+         devicePath + "\"=\"COM5\"\n";
+}
+
+class ModemFixture : public ServerFixture {
+ protected:
+  ModemFixture() { sim.Start(); }
+  ~ModemFixture() override {
+    if (core) core->Close();  // before the simulator goes
+    SetComRegistryFile("");
+  }
+
+  void DeclareModem(const std::string& devicePath) {
+    ASSERT_TRUE(WriteFileAtomically(dir.File(kRegistryFile), ModemRegistry(devicePath)));
+    ASSERT_TRUE(WriteFileAtomically(dir.File(kConfigFile), "[DEVICEMAP]\nCOM5=1\n"));
+  }
+
+  void StartServer(bool checkMail) {
+    ServerConfig c = Config();
+    c.CheckMail = checkMail;
+    ServerFixture::StartServer(c);
+  }
+
+  // The search the main form runs two seconds after start, with `modem` plugged
+  // in: its port is opened and the worker starts on it.
+  void FindModem(const ModemSim& modem) {
+    DeclareModem(modem.DevicePath());
+    FindModemPort(*core, [this](int comNumber) { return OpenModemPort(*core, comNumber); });
+    ASSERT_EQ(core->ModemPortCount(), 1u);
+  }
+  void FindModem() { FindModem(sim); }
+
+  // Messages a client hands in; they are queued before the call returns.
+  void HandIn(const std::vector<packet>& messages) {
+    const std::size_t before = Outgoing();
+    LoopbackClient client(port);
+    for (const packet& m : messages) ASSERT_TRUE(client.Send(m));
+    ASSERT_TRUE(WaitUntil([&] { return Outgoing() == before + messages.size(); }));
+  }
+
+  // The sends the simulator took, once there are `count`.
+  std::vector<SimSend> Sends(std::size_t count) {
+    EXPECT_TRUE(sim.WaitFor([&](const ModemSimView& v) { return v.sends.size() >= count; }));
+    return sim.Sends();
+  }
+
+  FakeDeviceTree devices;  // the machine's own devices stay out of the search
+  ModemSim sim;
+};

@@ -1,0 +1,242 @@
+// The modem worker against the simulated modem: messages from a client's packet
+// to the PDUs the modem takes, failed attempts, the SIM read into the incoming
+// queue, a modem that is silent or unplugged, and the shutdown.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/message_box.h"
+#include "platform/message_window.h"
+#include "protocol/message_file.h"
+#include "serial/com_port.h"
+#include "serial/deva_exceptions.h"
+#include "server/modem_worker.h"
+#include "server/queue_file.h"
+#include "server/sms/send_message.h"
+#include "server/sms/tsms.h"
+#include "tests/server/modem_fixture.h"
+
+namespace {
+
+class ModemWorkerTest : public ModemFixture {};
+
+const std::string kNumber = "+79161234567";
+
+// `text` repeated up to `length` bytes.
+std::string Repeat(const std::string& text, std::size_t length) {
+  std::string out;
+  while (out.size() < length) out += text;
+  return out.substr(0, length);
+}
+
+bool Logged(const ModemSim& sim, const std::string& part) {
+  for (const std::string& line : sim.Log())
+    if (line.find(part) != std::string::npos) return true;
+  return false;
+}
+
+TEST_F(ModemWorkerTest, LatinAndCyrillicGoAsConcatenatedPdusFromTheClientsPackets) {
+  const std::string latin = Repeat("The quick brown fox jumps over the lazy dog. ", 200);
+  const std::string cyrillic = Repeat(Ansi("Съешь же ещё этих мягких французских булок. "), 100);
+  const packet messages[] = {MessagePacket(kNumber, latin), MessagePacket(kNumber, cyrillic)};
+  StartServer(false);
+  HandIn({messages[0], messages[1]});
+  FindModem();
+
+  // What the codec builds for them, with the references that follow the stored 7.
+  std::vector<std::string> expected;
+  const char* refs[] = {"08", "09"};
+  for (int i = 0; i < 2; ++i)
+    SendMessageText(
+        messages[i], [&](const std::string& pdu) { expected.push_back(pdu); return true; },
+        [&] { return std::string(refs[i]); });
+  ASSERT_EQ(expected.size(), 4u);
+
+  const std::vector<SimSend> sends = Sends(4);
+  ASSERT_EQ(sends.size(), 4u);
+  std::string decoded[2];
+  for (std::size_t i = 0; i < sends.size(); ++i) {
+    TSMS sms;
+    sms.ParsePdu(expected[i]);
+    EXPECT_EQ(sends[i].pdu, expected[i]) << i;
+    EXPECT_EQ(sends[i].length, sms.tpduLen) << i;
+    EXPECT_EQ(sends[i].result.rfind("+CMGS:", 0), 0u) << sends[i].result;
+    decoded[i / 2] += sends[i].decoded.text;
+  }
+  EXPECT_EQ(decoded[0], latin);
+  EXPECT_EQ(decoded[1], AnsiToUtf8(cyrillic));
+  EXPECT_TRUE(WaitUntil([&] { return Outgoing() == 0; }));
+}
+
+struct RefusedSend {
+  const char* name;
+  std::function<void(ModemSim&)> fault;  // on the next send only
+  const char* answer;                    // what the modem logs it answered
+};
+
+class RefusedSendTest : public ModemFixture, public ::testing::WithParamInterface<RefusedSend> {};
+
+TEST_P(RefusedSendTest, TheMessageGoesAgainAfterThoseQueuedBehindIt) {
+  GetParam().fault(sim);
+  StartServer(false);
+  HandIn({MessagePacket(kNumber, "first"), MessagePacket(kNumber, "second")});
+  FindModem();
+  const std::vector<SimSend> sends = Sends(3);
+  std::vector<std::string> texts;
+  for (const SimSend& s : sends) texts.push_back(s.decoded.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"first", "second", "first"}));
+  EXPECT_TRUE(Logged(sim, GetParam().answer));
+  EXPECT_TRUE(WaitUntil([&] { return Outgoing() == 0; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RefusedSendTest,
+    ::testing::Values(RefusedSend{"CmsError", [](ModemSim& s) { s.FailSends(1); }, "> +CMS ERROR: 500"},
+                      RefusedSend{"CmtiBeforeCmgs", [](ModemSim& s) { s.NoticeBeforeSends(1); }, "> +CMTI: "}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A received PDU whose time stamp names month 13.
+std::string WithBadTimeStamp(const std::string& pdu) {
+  TSMS sms;
+  sms.ParsePdu(pdu);
+  std::string bad = pdu;
+  bad.replace(static_cast<std::size_t>(sms.firstPos + sms.addrLen + 10 - 1 + 2), 2, "31");
+  return bad;
+}
+
+TEST_F(ModemWorkerTest, CheckMailReadsTheSimIntoTheIncomingQueueDeletesEveryMessageAndAClientFetchesThem) {
+  ASSERT_EQ(sim.Store({kNumber, "See you at 10", {2026, 3, 12, 14, 5, 23, 12}}), 1);
+  ASSERT_EQ(sim.Store({"Bank", "Код 1234", {2026, 3, 12, 14, 6, 0, 12}}), 2);
+  ASSERT_EQ(sim.StoreRawPdu(""), 3);  // its header line has no PDU after it
+  ASSERT_EQ(sim.StoreRawPdu(WithBadTimeStamp(BuildDeliverPdu({"+79160000000", "Late", {2026, 3, 12, 15, 0, 0, 12}}))), 4);
+  StartServer(true);
+  FindModem();
+  ASSERT_TRUE(sim.WaitFor([](const ModemSimView& v) { return v.sim.Used() == 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return Incoming() == 3; }));
+
+  // Each message deleted as its header line is reached, the one without a PDU too.
+  std::vector<std::string> commands;
+  for (const std::string& line : sim.Log())
+    if (line.starts_with("< AT+C")) commands.push_back(line.substr(2));
+  const auto listed = std::find(commands.begin(), commands.end(), "AT+CMGL=4");
+  ASSERT_NE(listed, commands.end());
+  EXPECT_NE(std::find(commands.begin(), listed, "AT+CPMS=\"SM\""), listed);
+  EXPECT_EQ(std::vector<std::string>(listed + 1, commands.end()),
+            (std::vector<std::string>{"AT+CMGD=1", "AT+CMGD=2", "AT+CMGD=3", "AT+CMGD=4"}));
+
+  LoopbackClient client(port);
+  packet fetch = TypedPacket(kPacketFetch);
+  PacketSetNumber(fetch, "REQUEST");
+  ASSERT_TRUE(client.Send(fetch));
+  struct Received {
+    std::string number, date, text;
+    bool operator==(const Received&) const = default;
+  };
+  const Received want[] = {{kNumber, "12.03.2026 14:05:23", "See you at 10"},
+                           {"Bank", "12.03.2026 14:06:00", Ansi("Код 1234")},
+                           {"+79160000000", "", "Late"}};  // a bad time stamp leaves only the date out
+  for (const Received& w : want) {
+    const auto got = client.Receive();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->type(), kPacketMessage);
+    EXPECT_EQ((Received{std::string(got->number()), std::string(got->date()), std::string(got->text())}), w)
+        << AnsiToUtf8(w.text);
+  }
+  EXPECT_EQ(Incoming(), 0u);
+}
+
+TEST_F(ModemWorkerTest, AnIdleWorkerWithoutCheckMailSaysNothingToTheModem) {
+  DeclareModem(sim.DevicePath());
+  SetComRegistryFile(dir.File(kRegistryFile));
+  TDevaComPort port(nullptr);
+  port.AutoOpen = false;
+  port.SetComNumber(5);
+  port.SetOpen(true);
+  ServerState state;
+  ModemWorker worker(port, state, false, dir.File(kRegistryFile));
+  worker.Start();
+  ASSERT_TRUE(WaitUntil([&] { return worker.Passes() >= 1; }));
+  worker.Stop();
+  EXPECT_TRUE(sim.Log().empty());
+  EXPECT_FALSE(port.Open());  // closed as the worker ended
+}
+
+TEST_F(ModemWorkerTest, ASilentModemLeavesTheMessageQueuedAndTheShutdownSavesIt) {
+  sim.SetSilent(true);
+  StartServer(false);
+  HandIn({MessagePacket(kNumber, "kept")});
+  FindModem();
+  // The worker now waits for an answer, holding the queues' lock through its check.
+  ASSERT_TRUE(sim.WaitFor([](const ModemSimView& v) { return !v.log.empty(); }));
+  EXPECT_EQ(Outgoing(), 1u);
+  EXPECT_TRUE(core->Close());
+  const std::vector<packet> saved = ReadMessageFile(dir.File(kOutgoingQueueFile));
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].text(), "kept");
+  EXPECT_TRUE(sim.Sends().empty());
+}
+
+TEST_F(ModemWorkerTest, AnUnpluggedModemIsShownOnceAndWhatWaitsGoesOnceItIsBack) {
+  auto unplugged = std::make_unique<ModemSim>();
+  unplugged->Start();
+  StartServer(false);
+  FindModem(*unplugged);
+  HandIn({MessagePacket(kNumber, "before")});
+  ASSERT_TRUE(unplugged->WaitFor([](const ModemSimView& v) { return v.sends.size() == 1; }));
+
+  DeclareModem(dir.File("gone"));  // its device is no more ...
+  unplugged.reset();               // ... and its line hangs up
+  HandIn({MessagePacket(kNumber, "while unplugged")});
+  ASSERT_TRUE(boxes.WaitFor(1));  // the port that cannot be opened again
+  // The worker failed while holding the queues' lock, and left it free.
+  HandIn({MessagePacket(kNumber, "after the box")});
+
+  DeclareModem(sim.DevicePath());  // plugged in again
+  const std::vector<SimSend> sends = Sends(2);
+  ASSERT_EQ(sends.size(), 2u);
+  EXPECT_EQ(sends[0].decoded.text, "while unplugged");
+  EXPECT_EQ(sends[1].decoded.text, "after the box");
+  EXPECT_EQ(boxes.Asked().size(), 1u);  // not again at every attempt
+}
+
+TEST_F(ModemWorkerTest, TheCloseLetsGoAWorkerWhoseBoxWaitsForTheMainThread) {
+  std::atomic<bool> asking{false};
+  // As the program's boxes do: shown on the main thread, which the asking thread waits for.
+  const MessageBoxHandler answers = SetMessageBoxHandler([&](const MessageBoxRequest&) {
+    asking = true;
+    Synchronize([] {});
+    return MbResult::Ok;
+  });
+  auto unplugged = std::make_unique<ModemSim>();
+  unplugged->Start();
+  StartServer(false);
+  FindModem(*unplugged);
+  DeclareModem(dir.File("gone"));
+  unplugged.reset();
+  HandIn({MessagePacket(kNumber, "waiting")});
+  ASSERT_TRUE(WaitUntil([&] { return asking.load(); }));
+  EXPECT_TRUE(core->Close());  // the main thread serves nobody meanwhile
+  SetMessageBoxHandler(answers);
+  const std::vector<packet> saved = ReadMessageFile(dir.File(kOutgoingQueueFile));
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].text(), "waiting");
+}
+
+TEST_F(ModemWorkerTest, OpenModemPortDrivesOneModemAndKeepsNothingOfAPortThatCannotOpen) {
+  StartServer(false);
+  DeclareModem(dir.File("gone"));
+  EXPECT_THROW(OpenModemPort(*core, 5), EBadId);
+  EXPECT_EQ(core->ModemPortCount(), 0u);
+  DeclareModem(sim.DevicePath());
+  EXPECT_TRUE(OpenModemPort(*core, 5));
+  EXPECT_FALSE(OpenModemPort(*core, 5));
+  EXPECT_EQ(core->ModemPortCount(), 1u);
+}
+
+}  // namespace
