@@ -7,6 +7,7 @@
 
 #include "platform/file_io.h"
 #include "platform/ini_file.h"
+#include "platform/registry.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -61,6 +62,31 @@ TEST_F(DemoLayout, LayingOutAgainKeepsSettingsAndFiles) {
   EXPECT_EQ(ReadWholeFile(In("server", "Config.ini")), "[CONNECTION]\nEthernetPort=9000\n");
   EXPECT_EQ(ReadWholeFile(In("server", "inbox.db")), "queued");
   EXPECT_EQ(ReadWholeFile(In("client", "inbox.db")), "received");
+}
+
+// The server finds the simulator, whose terminal <run>/modem links to, as its
+// modem on COM5, allowed in Config.ini, and reads the SIM.
+TEST_F(DemoLayout, TheServerIsGivenTheSimulatedModemAndKeepsItsOwnRegistryValues) {
+  fs::create_directories(run.File("run/server"));
+  const std::string users =
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Trelm\\SMSConfig\\Server\\Users]\n\"operator\"=hex:03,03\n";
+  ASSERT_TRUE(WriteFileAtomically(In("server", "registry.reg"), users));
+  ASSERT_EQ(LayOut(), 0);
+  ASSERT_EQ(LayOut(), 0);  // again: declared once
+
+  TRegistry reg(In("server", "registry.reg"));
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\HARDWARE\\DEVICEMAP\\SERIALCOMM"));
+  const std::string modem = fs::canonical(run.File("run")).string() + "/modem";
+  EXPECT_EQ(reg.ReadString(modem), "COM5");
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_c251&Pid_b6e4\\SIM0\\Device Parameters"));
+  EXPECT_EQ(reg.ReadString("PortName"), "COM5");
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\SOFTWARE\\Trelm\\SMSConfig\\Server\\Users"));
+  EXPECT_TRUE(reg.ValueExists("operator"));
+  EXPECT_EQ(ReadWholeFile(In("server", "registry.reg"))->find(users), 0u);
+
+  const IniFile server(In("server", "Config.ini"));
+  EXPECT_NE(server.ReadString("DEVICEMAP", "COM5", ""), "");
+  EXPECT_EQ(server.ReadInteger("CONNECTION", "CheckMail", 0), 1);
 }
 
 }  // namespace
