@@ -1,14 +1,17 @@
-// The AT dialogue against a modem the test plays by hand on a pseudo-terminal,
-// for answers the simulator never gives.
+// The AT dialogue and the worker against a modem the test plays by hand on a
+// pseudo-terminal, for answers the simulator never gives and for exact moments.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <future>
 #include <string>
+#include <vector>
 
 #include "platform/com_port_names.h"
 #include "serial/com_port.h"
 #include "server/modem_dialogue.h"
+#include "server/modem_worker.h"
+#include "server/sms/send_message.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 
@@ -68,6 +71,33 @@ TEST_F(ModemDialogueTest, AnErrorEndsTheWaitForAConfirmationAndForAListing) {
   Answer("AT+CMGL=4\r", "\r\n+CMS ERROR: 314\r\n");  // SIM busy
   ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
   EXPECT_EQ(state.IncomingCount(), 0u);
+}
+
+TEST_F(ModemDialogueTest, AStopBeforeTheModemConfirmsPutsTheMessageBackInItsPlace) {
+  for (const char* text : {"first", "second"}) {
+    PacketPtr p = PacketNew();
+    PacketSetNumber(*p, "12345");
+    PacketSetText(*p, text);
+    state.OutgoingQueue.push_back(std::move(p));
+  }
+  std::string pdu;
+  SendMessageText(
+      *state.OutgoingQueue.front(), [&](const std::string& built) { pdu = built; return true; },
+      [] { return std::string("01"); });
+
+  ModemWorker worker(port, state, false, registry);
+  worker.Start();
+  Answer("AT\rAT\r", "\r\nOK\r\n");
+  Answer("ATE0\r", "\r\nOK\r\n");
+  Answer("AT+CMEE=1\r", "\r\nOK\r\n");
+  Answer("AT+CMGF=0\r", "\r\nOK\r\n");
+  Answer("AT+CMGS=" + std::to_string(pdu.size() / 2 - 1) + "\r", "\r\n> ");
+  EXPECT_EQ(pty.Receive(pdu.size() + 1), pdu + "\x1A");  // and no answer comes
+  worker.Stop();
+
+  std::vector<std::string> queued;
+  for (const PacketPtr& p : state.OutgoingQueue) queued.emplace_back(p->text());
+  EXPECT_EQ(queued, (std::vector<std::string>{"first", "second"}));
 }
 
 }  // namespace
