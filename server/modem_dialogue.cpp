@@ -96,10 +96,13 @@ bool ModemDialogue::SendPdu(const std::string& pdu) {
 }
 
 void ModemDialogue::ReadStoredMessages(std::string_view storage) {
-  Command("AT+CPMS=" + std::string(storage) + "\r");
-  if (!Await("OK", kReplyTicks)) return static_cast<void>(Failed());
-  Command("AT+CMGF=0\r");
-  if (!Await("OK", kReplyTicks)) return static_cast<void>(Failed());
+  for (const std::string& command : {"AT+CPMS=" + std::string(storage) + "\r", std::string("AT+CMGF=0\r")}) {
+    Command(command);
+    if (!Await("OK", kReplyTicks)) {
+      Failed();
+      return;
+    }
+  }
   port_.FlushInBuffer();
   port_.FlushOutBuffer();
   std::string listing;

@@ -15,7 +15,7 @@ class TDevaCustomComPort;
 class ModemDialogue {
  public:
   // The port must not open by itself on use (AutoOpen off): only this dialogue
-  // opens it, so that nothing opens it again after Shut.
+  // opens it, so that nothing opens it again once the worker is stopped.
   ModemDialogue(TDevaCustomComPort& port, ServerState& state);
 
   // Brings the modem into a known state: the port open (when it is not), "AT"
@@ -55,5 +55,5 @@ class ModemDialogue {
 
   TDevaCustomComPort& port_;
   ServerState& state_;
-  std::mutex openLock_;  // orders the dialogue's opens and closes against Shut
+  std::mutex openLock_;  // orders the dialogue's opens against a close from another thread
 };
