@@ -209,6 +209,7 @@ class TDevaCustomComPort : public TDevaBaseComponent {
   void PeekBlock(std::span<char> Block);
   void FlushInBuffer();
   void FlushOutBuffer();
+  // Lets the port's threads run: returns once a byte can be read, or after a tick.
   void ProcessCommunications();
   void SendBreak(std::uint16_t Ticks, bool Yield);
   void SetBreak(bool BreakOn);
