@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -236,6 +237,12 @@ TEST_F(TimerTriggers, ATimerFiresOnceAfterItsTicksAndRestartsWithItsLastLength) 
   d.SetTimerTrigger(h, 0, false);  // stopped: it never fires
   AdvanceMs(10 * kTickMs);
   EXPECT_FALSE(d.CheckTimerTriggers());
+
+  // However far it is extended, a timer runs no longer than the longest there is.
+  d.SetTimerTrigger(h, 2, true);
+  EXPECT_EQ(d.ExtendTimer(h, std::numeric_limits<std::int32_t>::max()), 0);
+  EXPECT_EQ(d.TimerTicksRemaining(h, left), 0);
+  EXPECT_EQ(left, kMaxTimerTicks);
   EXPECT_EQ(d.TimerTicksRemaining(99, left), ecBadTriggerHandle);
   EXPECT_EQ(left, 0);
 }
