@@ -163,7 +163,7 @@ TEST_F(Triggers, StatusTriggersFireOnceOnTheirStateAndAreArmedAgainBySetStatusTr
   const std::uint32_t used = h(d.AddStatusTrigger(4));
   const std::uint32_t sent = h(d.AddStatusTrigger(5));
   const std::uint32_t never = h(d.AddStatusTrigger(0));
-  EXPECT_EQ(d.SetStatusTrigger(dcd, kDcdMask, true), 0);
+  EXPECT_EQ(d.SetStatusTrigger(dcd, kMsRlsdOn, true), 0);
   EXPECT_EQ(d.SetStatusTrigger(errors, 4, true), 0);  // framing
   EXPECT_EQ(d.SetStatusTrigger(used, 0, true), 0);
   EXPECT_EQ(d.SetStatusTrigger(never, 0, true), 0);
@@ -179,7 +179,7 @@ TEST_F(Triggers, StatusTriggersFireOnceOnTheirStateAndAreArmedAgainBySetStatusTr
   d.Fake().SetModemLines(0);  // back again: not until re-armed
   d.GetModemStatusPrim(0xFF);
   EXPECT_FALSE(d.CheckStatusTriggers());
-  d.SetStatusTrigger(dcd, kDcdMask, true);
+  d.SetStatusTrigger(dcd, kMsRlsdOn, true);
   d.Fake().SetModemLines(kMsRlsdOn);
   d.GetModemStatusPrim(0xFF);
   EXPECT_TRUE(d.CheckStatusTriggers());
