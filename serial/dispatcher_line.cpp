@@ -110,7 +110,6 @@ std::int32_t TDevaBaseDispatcher::SetCommStateFix(TCommDcb& DCB) {
   return result;
 }
 
-// DTR and RTS take no lock: PutBlock raises RTS while it holds OutputLock.
 std::int32_t TDevaBaseDispatcher::SetDtr(bool Raise) {
   if (DtrByDriver) return 1;
   const std::int32_t r = EscapeComFunction(static_cast<std::int32_t>(Raise ? kEscSetDtr : kEscClrDtr));
