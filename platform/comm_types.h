@@ -93,6 +93,14 @@ inline constexpr std::uint32_t kMsDsrOn = 0x20;
 inline constexpr std::uint32_t kMsRingOn = 0x40;
 inline constexpr std::uint32_t kMsRlsdOn = 0x80;  // carrier detect
 
+// The comm events of a change of the modem lines from `before` to `after`; a
+// ring counts as it ends.
+constexpr std::uint32_t LineChangeEvents(std::uint32_t before, std::uint32_t after) {
+  const std::uint32_t changed = before ^ after;
+  return ((changed & kMsCtsOn) ? kEvCts : 0) | ((changed & kMsDsrOn) ? kEvDsr : 0) |
+         ((changed & kMsRlsdOn) ? kEvRlsd : 0) | ((changed & kMsRingOn) && !(after & kMsRingOn) ? kEvRing : 0);
+}
+
 // Escape functions.
 inline constexpr std::uint32_t kEscSetXoff = 1;  // act as if XOFF was received
 inline constexpr std::uint32_t kEscSetXon = 2;

@@ -23,7 +23,6 @@ class TEvent {
   void Reset();
   WaitResult Wait(std::uint32_t timeoutMs);
 
-  bool ManualReset() const { return manual_; }
   // Readable while the event is set; for polling together with other descriptors.
   int Descriptor() const { return fd_; }
   // After poll saw the descriptor readable: takes the setting of an auto-reset

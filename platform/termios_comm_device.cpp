@@ -310,11 +310,7 @@ class TermiosCommDevice final : public CommDevice {
     int lines;
     if (hasLines_ && RetryIoctl(fd_, TIOCMGET, &lines) == 0) {
       const std::uint32_t now_lines = LinesOf(lines);
-      const std::uint32_t changed = now_lines ^ lastLines_;
-      if (changed & kMsCtsOn) pendingEvents_ |= kEvCts;
-      if (changed & kMsDsrOn) pendingEvents_ |= kEvDsr;
-      if (changed & kMsRlsdOn) pendingEvents_ |= kEvRlsd;
-      if ((changed & kMsRingOn) && !(now_lines & kMsRingOn)) pendingEvents_ |= kEvRing;
+      pendingEvents_ |= LineChangeEvents(lastLines_, now_lines);
       lastLines_ = now_lines;
     }
   }

@@ -64,15 +64,12 @@ inline constexpr std::uint32_t kHwfRequireCts = 8;
 inline constexpr std::uint32_t kSwfTransmit = 1;
 inline constexpr std::uint32_t kSwfReceive = 2;
 
-// Modem-status byte: the lines, and the delta bits set when a line changed.
+// Modem-status byte: the lines as the device reports them (kMs... bits) in its
+// high half, and below them the delta bits, set when a line changed.
 inline constexpr std::uint8_t kDeltaCts = 0x01;
 inline constexpr std::uint8_t kDeltaDsr = 0x02;
 inline constexpr std::uint8_t kDeltaRi = 0x04;  // ring ended
 inline constexpr std::uint8_t kDeltaDcd = 0x08;
-inline constexpr std::uint8_t kCtsMask = 0x10;
-inline constexpr std::uint8_t kDsrMask = 0x20;
-inline constexpr std::uint8_t kRiMask = 0x40;
-inline constexpr std::uint8_t kDcdMask = 0x80;
 
 // The notifications, sent as window messages and handed to the other handlers;
 // lParam is the dispatcher's handle times 65536 plus a value.

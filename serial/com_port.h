@@ -209,6 +209,7 @@ class TDevaCustomComPort : public TDevaBaseComponent {
   void PeekBlock(std::span<char> Block);
   void FlushInBuffer();
   void FlushOutBuffer();
+  // Lets the port's threads run: returns once a byte can be read, or after a tick.
   void ProcessCommunications();
   void SendBreak(std::uint16_t Ticks, bool Yield);
   void SetBreak(bool BreakOn);
@@ -280,13 +281,17 @@ class TDevaCustomComPort : public TDevaBaseComponent {
   // opens it); false when it did not run.
   template <typename Op>
   bool WhileOpen(Op op);
+  // The dispatcher's value while the port is open (it never opens it), else `Closed`.
+  template <typename R>
+  R WhileOpenOr(R Closed, R (TDevaBaseDispatcher::*Get)());
   // A negative result raises its exception; the result otherwise.
   std::int32_t Check(std::int32_t Code) const;
 
   void ApplyLine();
+  // Runs `Apply` with the force flag set, and gives the flag back as it was.
+  void Forced(const std::function<void()>& Apply);
   void ReapplyFlow();
   void ReapplySettings();
-  bool ModemLine(bool (TDevaBaseDispatcher::*Line)());
   struct TraceLogOps;
   static const TraceLogOps& TraceOps();
   static const TraceLogOps& LogOps();

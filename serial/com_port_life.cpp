@@ -81,8 +81,7 @@ std::int32_t TDevaCustomComPort::InitializePort() {
 }
 
 void TDevaCustomComPort::ReapplySettings() {
-  Force_ = true;
-  try {
+  Forced([this] {
     SetTracing(Tracing_);
     SetLogging(Logging_);
     SetHWFlowOptions(HWFlowOptions_);
@@ -95,11 +94,7 @@ void TDevaCustomComPort::ReapplySettings() {
     SetUseEventWord(UseEventWord_);
     SetRS485Mode(RS485Mode_);
     SetThreadBoost(ThreadBoost_);
-  } catch (...) {
-    Force_ = false;
-    throw;
-  }
-  Force_ = false;
+  });
 }
 
 void TDevaCustomComPort::InitPort() {

@@ -1,6 +1,7 @@
 // The port component's properties: what each write does closed, open or
 // forced, the flow-control thresholds, and the values read back.
 #include <algorithm>
+#include <utility>
 
 #include "serial/com_port.h"
 #include "serial/com_port_use.h"
@@ -203,19 +204,24 @@ void TDevaCustomComPort::SetXoffChar(char Value) {
   WhileOpen([&](TDevaBaseDispatcher& d) { Check(d.SWFlowChars(XOnChar_, XOffChar_)); });
 }
 
-void TDevaCustomComPort::ReapplyFlow() {
-  // Forced, so that the threshold reaches an open port at once and is derived
-  // again where the flow control in force needs another.
-  const bool force = Force_;
-  Force_ = true;
+void TDevaCustomComPort::Forced(const std::function<void()>& Apply) {
+  const bool force = std::exchange(Force_, true);
   try {
-    SetHWFlowOptions(HWFlowOptions_);
-    SetSWFlowOptions(SWFlowOptions_);
+    Apply();
   } catch (...) {
     Force_ = force;
     throw;
   }
   Force_ = force;
+}
+
+void TDevaCustomComPort::ReapplyFlow() {
+  // Forced, so that the threshold reaches an open port at once and is derived
+  // again where the flow control in force needs another.
+  Forced([this] {
+    SetHWFlowOptions(HWFlowOptions_);
+    SetSWFlowOptions(SWFlowOptions_);
+  });
 }
 
 void TDevaCustomComPort::SetBufferFull(std::uint16_t Value) {
@@ -327,56 +333,31 @@ void TDevaCustomComPort::SetBaseAddress(std::uint16_t Value) {
   WhileOpen([&](TDevaBaseDispatcher& d) { d.SetBaseAddress(Value); });
 }
 
-bool TDevaCustomComPort::ModemLine(bool (TDevaBaseDispatcher::*Line)()) {
-  bool on = false;
-  WhileOpen([&](TDevaBaseDispatcher& d) { on = (d.*Line)(); });
-  return on;
+template <typename R>
+R TDevaCustomComPort::WhileOpenOr(R Closed, R (TDevaBaseDispatcher::*Get)()) {
+  R value = Closed;
+  WhileOpen([&](TDevaBaseDispatcher& d) { value = (d.*Get)(); });
+  return value;
 }
 
-bool TDevaCustomComPort::GetDSR() { return ModemLine(&TDevaBaseDispatcher::CheckDSR); }
-bool TDevaCustomComPort::GetCTS() { return ModemLine(&TDevaBaseDispatcher::CheckCTS); }
-bool TDevaCustomComPort::GetRI() { return ModemLine(&TDevaBaseDispatcher::CheckRI); }
-bool TDevaCustomComPort::GetDCD() { return ModemLine(&TDevaBaseDispatcher::CheckDCD); }
-bool TDevaCustomComPort::GetDeltaDSR() { return ModemLine(&TDevaBaseDispatcher::CheckDeltaDSR); }
-bool TDevaCustomComPort::GetDeltaCTS() { return ModemLine(&TDevaBaseDispatcher::CheckDeltaCTS); }
-bool TDevaCustomComPort::GetDeltaRI() { return ModemLine(&TDevaBaseDispatcher::CheckDeltaRI); }
-bool TDevaCustomComPort::GetDeltaDCD() { return ModemLine(&TDevaBaseDispatcher::CheckDeltaDCD); }
-bool TDevaCustomComPort::GetLineBreak() { return ModemLine(&TDevaBaseDispatcher::CheckLineBreak); }
-
-std::int32_t TDevaCustomComPort::GetLineError() {
-  std::int32_t error = 0;
-  WhileOpen([&](TDevaBaseDispatcher& d) { error = Check(d.GetLineError()); });
-  return error;
-}
-
-std::uint32_t TDevaCustomComPort::GetInBuffUsed() {
-  std::uint32_t used = 0;
-  WhileOpen([&](TDevaBaseDispatcher& d) { used = d.InBuffUsed(); });
-  return used;
-}
-
-std::uint32_t TDevaCustomComPort::GetInBuffFree() {
-  std::uint32_t free = kInRingSize;
-  WhileOpen([&](TDevaBaseDispatcher& d) { free = d.InBuffFree(); });
-  return free;
-}
-
-std::uint32_t TDevaCustomComPort::GetOutBuffUsed() {
-  std::uint32_t used = 0;
-  WhileOpen([&](TDevaBaseDispatcher& d) { used = d.OutBuffUsed(); });
-  return used;
-}
-
+bool TDevaCustomComPort::GetDSR() { return WhileOpenOr(false, &TDevaBaseDispatcher::CheckDSR); }
+bool TDevaCustomComPort::GetCTS() { return WhileOpenOr(false, &TDevaBaseDispatcher::CheckCTS); }
+bool TDevaCustomComPort::GetRI() { return WhileOpenOr(false, &TDevaBaseDispatcher::CheckRI); }
+bool TDevaCustomComPort::GetDCD() { return WhileOpenOr(false, &TDevaBaseDispatcher::CheckDCD); }
+bool TDevaCustomComPort::GetDeltaDSR() { return WhileOpenOr(false, &TDevaBaseDispatcher::CheckDeltaDSR); }
+bool TDevaCustomComPort::GetDeltaCTS() { return WhileOpenOr(false, &TDevaBaseDispatcher::CheckDeltaCTS); }
+bool TDevaCustomComPort::GetDeltaRI() { return WhileOpenOr(false, &TDevaBaseDispatcher::CheckDeltaRI); }
+bool TDevaCustomComPort::GetDeltaDCD() { return WhileOpenOr(false, &TDevaBaseDispatcher::CheckDeltaDCD); }
+bool TDevaCustomComPort::GetLineBreak() { return WhileOpenOr(false, &TDevaBaseDispatcher::CheckLineBreak); }
+std::int32_t TDevaCustomComPort::GetLineError() { return Check(WhileOpenOr(0, &TDevaBaseDispatcher::GetLineError)); }
+std::uint32_t TDevaCustomComPort::GetInBuffUsed() { return WhileOpenOr(0u, &TDevaBaseDispatcher::InBuffUsed); }
+std::uint32_t TDevaCustomComPort::GetInBuffFree() { return WhileOpenOr(kInRingSize, &TDevaBaseDispatcher::InBuffFree); }
+std::uint32_t TDevaCustomComPort::GetOutBuffUsed() { return WhileOpenOr(0u, &TDevaBaseDispatcher::OutBuffUsed); }
 std::uint32_t TDevaCustomComPort::GetOutBuffFree() {
-  std::uint32_t free = OutSize_;
-  WhileOpen([&](TDevaBaseDispatcher& d) { free = d.OutBuffFree(); });
-  return free;
+  return WhileOpenOr(std::uint32_t{OutSize_}, &TDevaBaseDispatcher::OutBuffFree);
 }
-
 std::uint16_t TDevaCustomComPort::GetBaseAddress() {
-  std::uint16_t address = 0;
-  WhileOpen([&](TDevaBaseDispatcher& d) { address = d.GetBaseAddress(); });
-  return address;
+  return WhileOpenOr(std::uint16_t{0}, &TDevaBaseDispatcher::GetBaseAddress);
 }
 
 std::uint8_t TDevaCustomComPort::GetModemStatus() {

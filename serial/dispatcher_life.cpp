@@ -304,8 +304,8 @@ void TDevaBaseDispatcher::ThreadGone(TThread* Thread) {
   } else {
     try {
       CheckException(PortOwner, code);
-    } catch (const Exception& e) {
-      ShowException(e);
+    } catch (const Exception&) {
+      ShowCurrentException();
     }
   }
   // The release a close left to the dispatch thread, while it still counts as running.

@@ -110,7 +110,6 @@ std::int32_t TDevaBaseDispatcher::SetCommStateFix(TCommDcb& DCB) {
   return result;
 }
 
-// DTR and RTS take no lock: PutBlock raises RTS while it holds OutputLock.
 std::int32_t TDevaBaseDispatcher::SetDtr(bool Raise) {
   if (DtrByDriver) return 1;
   const std::int32_t r = EscapeComFunction(static_cast<std::int32_t>(Raise ? kEscSetDtr : kEscClrDtr));
@@ -142,10 +141,10 @@ std::uint8_t TDevaBaseDispatcher::GetModemStatusPrim(std::uint8_t ClearMask) {
 }
 
 std::uint8_t TDevaBaseDispatcher::GetModemStatus() { return GetModemStatusPrim(0xF0); }
-bool TDevaBaseDispatcher::CheckCTS() { return GetModemStatusPrim(0xFE) & kCtsMask; }
-bool TDevaBaseDispatcher::CheckDSR() { return GetModemStatusPrim(0xFD) & kDsrMask; }
-bool TDevaBaseDispatcher::CheckRI() { return GetModemStatusPrim(0xFB) & kRiMask; }
-bool TDevaBaseDispatcher::CheckDCD() { return GetModemStatusPrim(0xF7) & kDcdMask; }
+bool TDevaBaseDispatcher::CheckCTS() { return GetModemStatusPrim(0xFE) & kMsCtsOn; }
+bool TDevaBaseDispatcher::CheckDSR() { return GetModemStatusPrim(0xFD) & kMsDsrOn; }
+bool TDevaBaseDispatcher::CheckRI() { return GetModemStatusPrim(0xFB) & kMsRingOn; }
+bool TDevaBaseDispatcher::CheckDCD() { return GetModemStatusPrim(0xF7) & kMsRlsdOn; }
 bool TDevaBaseDispatcher::CheckDeltaCTS() { return GetModemStatusPrim(0xFE) & kDeltaCts; }
 bool TDevaBaseDispatcher::CheckDeltaDSR() { return GetModemStatusPrim(0xFD) & kDeltaDsr; }
 bool TDevaBaseDispatcher::CheckDeltaRI() { return GetModemStatusPrim(0xFB) & kDeltaRi; }

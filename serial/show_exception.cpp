@@ -4,14 +4,12 @@
 
 #include "platform/application.h"
 
-void ShowException(const std::exception& e) { Application().ShowException(e); }
-
 void ShowCurrentException() {
   try {
     throw;
   } catch (const std::exception& e) {
-    ShowException(e);
+    Application().ShowException(e);
   } catch (...) {
-    ShowException(std::runtime_error("Unknown exception."));
+    Application().ShowException(std::runtime_error("Unknown exception."));
   }
 }

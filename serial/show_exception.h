@@ -3,8 +3,6 @@
 // catch: a thread's failure code as an exception, or an exception a user's
 // handler threw. The application object's display stands behind it, which
 // never makes a thread wait for the user.
-#include <exception>
 
-void ShowException(const std::exception& e);
-// The exception being handled, whatever its type.
+// Shows the exception being handled, whatever its type.
 void ShowCurrentException();

@@ -2,6 +2,7 @@
 // and saving them across a reopen of the port.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "platform/ansi_case.h"
 #include "serial/base_dispatcher.h"
@@ -165,7 +166,12 @@ std::int32_t TDevaBaseDispatcher::ExtendTimer(std::uint32_t Handle, std::int32_t
   FindTriggerFromHandle(Handle, false, found);
   TTimerTrigger* const timer = Found<TTimerTrigger>(found);
   if (!timer) return ecBadTriggerHandle;
-  timer->Timer.ExpireTicks += Ticks;
+  // Extended as far as asked, but never past the longest a timer runs (nor
+  // out of the expiry tick's 32 bits).
+  EventTimer& t = timer->Timer;
+  const std::int64_t expiry = std::int64_t{t.ExpireTicks} + Ticks;
+  t.ExpireTicks = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      expiry, std::numeric_limits<std::int32_t>::min(), std::int64_t{t.StartTicks} + kMaxTimerTicks));
   AddDispatchEntry(dtTriggerDataChange, dstTimerTrigger, Handle, &Ticks, sizeof Ticks);
   return 0;
 }

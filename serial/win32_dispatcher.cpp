@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include "platform/errno_map.h"
 #include "platform/last_error.h"
 #include "platform/open_comm_device.h"
 #include "serial/dispatcher_thread.h"
 #include "serial/rtl_exceptions.h"
+#include "serial/time_base.h"
 #include "serial/win32_threads.h"
 
 namespace {
@@ -162,7 +162,9 @@ std::int32_t TDevaWin32Dispatcher::WriteCom(const std::uint8_t* Buf, std::int32_
 }
 
 std::int32_t TDevaWin32Dispatcher::ProcessCommunications() {
-  std::this_thread::yield();  // the threads do the work
+  // The threads do the work. A caller that polls for its reply sleeps until a
+  // byte can be read (at most a tick) instead of spinning on an idle line.
+  WaitForInput(kTickMs);
   return 0;
 }
 

@@ -39,6 +39,7 @@ class TDevaWin32Dispatcher : public TDevaBaseDispatcher {
   std::int32_t OpenCom(const char* ComName, std::uint32_t InQueue, std::uint32_t OutQueue) override;
   // Ends the threads (not the calling one) and closes the device.
   std::int32_t CloseCom() override;
+  // Returns once a byte can be read, or after a tick.
   std::int32_t ProcessCommunications() override;
   std::int32_t GetComModemStatus(std::uint32_t& Status) override;
 

@@ -127,4 +127,26 @@ TEST_F(PortComponentOnPty, AWaitWithNothingArrivingSleeps) {
   EXPECT_LT(ThreadCpuSeconds() - before, 0.25);  // of the 5 s waited
 }
 
+// The worker's reply loops: let the port run, take what is ready, look again.
+TEST_F(PortComponentOnPty, ALoopPollingForAReplySleepsWhileNothingArrives) {
+  port.SetOpen(true);
+  const double before = ThreadCpuSeconds();
+  const auto idleUntil = std::chrono::steady_clock::now() + 3s;
+  while (std::chrono::steady_clock::now() < idleUntil) {
+    port.ProcessCommunications();
+    ASSERT_FALSE(port.CharReady());
+  }
+  EXPECT_LT(ThreadCpuSeconds() - before, 0.25);  // of the 3 s polled
+
+  auto far = Answer(3, "\r\nOK\r\n");
+  port.PutString("AT\r");
+  std::string reply;
+  EXPECT_TRUE(WaitUntil([&] {
+    port.ProcessCommunications();
+    while (port.CharReady()) reply += port.GetChar();
+    return reply.find("OK") != std::string::npos;
+  }));
+  EXPECT_EQ(far.get(), "AT\r");
+}
+
 }  // namespace

@@ -154,14 +154,14 @@ TEST_F(Lines, SoftwareFlowSettingsAndStates) {
 TEST_F(Lines, ModemStatusDeltasAreReportedOnce) {
   d.Fake().SetModemLines(kMsCtsOn | kMsDsrOn);
   d.MapEventsToMS(0);
-  EXPECT_EQ(d.GetModemStatus(), kCtsMask | kDsrMask | kDeltaCts | kDeltaDsr);
-  EXPECT_EQ(d.GetModemStatus(), kCtsMask | kDsrMask);
+  EXPECT_EQ(d.GetModemStatus(), kMsCtsOn | kMsDsrOn | kDeltaCts | kDeltaDsr);
+  EXPECT_EQ(d.GetModemStatus(), kMsCtsOn | kMsDsrOn);
 
   d.Fake().SetModemLines(kMsDsrOn | kMsRlsdOn);  // CTS down, DCD up
   d.MapEventsToMS(0);
   EXPECT_TRUE(d.CheckDeltaCTS());
   EXPECT_FALSE(d.CheckDeltaCTS());
-  EXPECT_EQ(d.GetModemStatus(), kDsrMask | kDcdMask | kDeltaDcd);  // only the CTS delta went
+  EXPECT_EQ(d.GetModemStatus(), kMsDsrOn | kMsRlsdOn | kDeltaDcd);  // only the CTS delta went
   EXPECT_TRUE(d.CheckDCD());
   EXPECT_FALSE(d.CheckCTS());
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -162,7 +163,7 @@ TEST_F(Triggers, StatusTriggersFireOnceOnTheirStateAndAreArmedAgainBySetStatusTr
   const std::uint32_t used = h(d.AddStatusTrigger(4));
   const std::uint32_t sent = h(d.AddStatusTrigger(5));
   const std::uint32_t never = h(d.AddStatusTrigger(0));
-  EXPECT_EQ(d.SetStatusTrigger(dcd, kDcdMask, true), 0);
+  EXPECT_EQ(d.SetStatusTrigger(dcd, kMsRlsdOn, true), 0);
   EXPECT_EQ(d.SetStatusTrigger(errors, 4, true), 0);  // framing
   EXPECT_EQ(d.SetStatusTrigger(used, 0, true), 0);
   EXPECT_EQ(d.SetStatusTrigger(never, 0, true), 0);
@@ -178,7 +179,7 @@ TEST_F(Triggers, StatusTriggersFireOnceOnTheirStateAndAreArmedAgainBySetStatusTr
   d.Fake().SetModemLines(0);  // back again: not until re-armed
   d.GetModemStatusPrim(0xFF);
   EXPECT_FALSE(d.CheckStatusTriggers());
-  d.SetStatusTrigger(dcd, kDcdMask, true);
+  d.SetStatusTrigger(dcd, kMsRlsdOn, true);
   d.Fake().SetModemLines(kMsRlsdOn);
   d.GetModemStatusPrim(0xFF);
   EXPECT_TRUE(d.CheckStatusTriggers());
@@ -236,6 +237,12 @@ TEST_F(TimerTriggers, ATimerFiresOnceAfterItsTicksAndRestartsWithItsLastLength) 
   d.SetTimerTrigger(h, 0, false);  // stopped: it never fires
   AdvanceMs(10 * kTickMs);
   EXPECT_FALSE(d.CheckTimerTriggers());
+
+  // However far it is extended, a timer runs no longer than the longest there is.
+  d.SetTimerTrigger(h, 2, true);
+  EXPECT_EQ(d.ExtendTimer(h, std::numeric_limits<std::int32_t>::max()), 0);
+  EXPECT_EQ(d.TimerTicksRemaining(h, left), 0);
+  EXPECT_EQ(left, kMaxTimerTicks);
   EXPECT_EQ(d.TimerTicksRemaining(99, left), ecBadTriggerHandle);
   EXPECT_EQ(left, 0);
 }

@@ -36,11 +36,7 @@ void FakeCommDevice::FailReads(int sysError) {
 
 void FakeCommDevice::SetModemLines(std::uint32_t lines) {
   std::lock_guard lock(mutex_);
-  const std::uint32_t changed = lines ^ lines_;
-  if (changed & kMsCtsOn) events_ |= kEvCts;
-  if (changed & kMsDsrOn) events_ |= kEvDsr;
-  if (changed & kMsRlsdOn) events_ |= kEvRlsd;
-  if ((changed & kMsRingOn) && !(lines & kMsRingOn)) events_ |= kEvRing;
+  events_ |= LineChangeEvents(lines_, lines);
   lines_ = lines;
   if (events_) lineEvent_.Set();
 }
