@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kReplyTicks = 100;    // about 5.5 s
 constexpr int kPromptTicks = 1000;  // about 55 s
+constexpr int kLateListingTicks = 36;  // about 2 s
 constexpr char kCtrlZ = '\x1A';
 
 // The longest wait a timer can hold (about 24 days). One that lasted at least
@@ -111,6 +112,13 @@ void ModemDialogue::ReadStoredMessages(std::string_view storage) {
     Command("AT+CMGL=4\r");  // every message, in PDU mode
     // A modem that cannot list now (a busy SIM) answers an error, and nothing is read this time.
     if (AwaitAny("OK|ERROR") != 1) return;
+    // The waits before may each have been met by the answer to the command before
+    // theirs (the check sends AT twice), so the answer to the last one may have
+    // come after the flush: an OK with no listing before it may be that answer,
+    // and the listing's own OK is given a moment to follow.
+    if (listing.find(kListingHeader) == std::string::npos &&
+        port_.WaitForMultiString("OK|ERROR", kLateListingTicks, false, false, '|') == 2)
+      return;
   }
   for (const ListedMessage& m : ParseMessageListing(listing)) {
     if (Stopping()) return;  // the rest stay on the SIM for the next start

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr std::string_view kHeader = "+CMGL: ";
-
 // CR LF is one line break, and so is a lone CR or LF.
 std::vector<std::string_view> Lines(std::string_view text) {
   std::vector<std::string_view> lines;
@@ -31,13 +29,13 @@ bool IsPdu(std::string_view line) {
 }  // namespace
 
 std::vector<ListedMessage> ParseMessageListing(std::string_view listing) {
-  const std::size_t first = listing.find(kHeader);
+  const std::size_t first = listing.find(kListingHeader);
   if (first != std::string_view::npos) listing.remove_prefix(first);
   const std::vector<std::string_view> lines = Lines(listing);
   std::vector<ListedMessage> messages;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (!lines[i].starts_with(kHeader)) continue;
-    const std::string_view rest = lines[i].substr(kHeader.size());
+    if (!lines[i].starts_with(kListingHeader)) continue;
+    const std::string_view rest = lines[i].substr(kListingHeader.size());
     ListedMessage m{std::string(rest.substr(0, rest.find(','))), std::nullopt};
     if (i + 1 < lines.size() && IsPdu(lines[i + 1])) m.pdu = std::string(lines[i + 1]);
     messages.push_back(std::move(m));

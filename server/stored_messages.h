@@ -8,6 +8,9 @@
 
 #include "protocol/packet.h"
 
+// What begins the header line of each message in a listing.
+inline constexpr std::string_view kListingHeader = "+CMGL: ";
+
 struct ListedMessage {
   std::string index;               // as the header line gives it, for AT+CMGD
   std::optional<std::string> pdu;  // none when no PDU line follows the header

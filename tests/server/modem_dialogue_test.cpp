@@ -32,6 +32,17 @@ class ModemDialogueTest : public ::testing::Test {
   }
   void TearDown() override { SetComRegistryFile(""); }
 
+  // What the dialogue writes, until `ending` is among it.
+  std::string ReceiveUntil(const std::string& ending) {
+    std::string got;
+    while (got.find(ending) == std::string::npos) {
+      const std::string c = pty.Receive(1);
+      if (c.empty()) break;
+      got += c;
+    }
+    return got;
+  }
+
   // The modem takes `command` and answers `answer`.
   void Answer(const std::string& command, const std::string& answer) {
     EXPECT_EQ(pty.Receive(command.size()), command);
@@ -71,6 +82,33 @@ TEST_F(ModemDialogueTest, AnErrorEndsTheWaitForAConfirmationAndForAListing) {
   Answer("AT+CMGL=4\r", "\r\n+CMS ERROR: 314\r\n");  // SIM busy
   ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
   EXPECT_EQ(state.IncomingCount(), 0u);
+}
+
+// Each wait met by the answer to the command before it (an OK left over), the
+// answer to the last command before the listing comes only after the flush.
+TEST_F(ModemDialogueTest, AListingThatFollowsALateAnswerIsStillRead) {
+  const std::string pdu = "07919799000000F0040B919761214365F700006230211450328102C834";  // "Hi"
+  std::future<void> read;
+  struct Stop {
+    ServerState& state;
+    ModemDialogue& dialogue;
+    ~Stop() {
+      state.StopFlag = true;
+      dialogue.ClosePort();
+    }
+  } stop{state, dialogue};
+
+  pty.Send("\r\nOK\r\n");  // left over
+  read = std::async(std::launch::async, [&] { dialogue.ReadStoredMessages("\"SM\""); });
+  ReceiveUntil("AT+CMGF=0\r");  // the left-over OK met the first command's wait
+  pty.Send("\r\n+CPMS: 1,30,1,30,1,30\r\n\r\nOK\r\n");
+  ReceiveUntil("AT+CMGL=4\r");
+  pty.Send("\r\nOK\r\n\r\n+CMGL: 7,0,,23\r\n" + pdu + "\r\n\r\nOK\r\n");  // AT+CMGF's answer, then the listing
+  EXPECT_NE(ReceiveUntil("AT+CMGD=7\r").find("AT+CMGD=7\r"), std::string::npos);
+  ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
+  std::lock_guard guard(state.QueueLock);
+  ASSERT_EQ(state.IncomingQueue.size(), 1u);
+  EXPECT_EQ(state.IncomingQueue.front()->text(), "Hi");
 }
 
 TEST_F(ModemDialogueTest, AStopBeforeTheModemConfirmsPutsTheMessageBackInItsPlace) {
