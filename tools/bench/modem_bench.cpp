@@ -2,7 +2,6 @@
 // sent per second, the process's CPU time while the modem is silent and while the
 // SIM is polled, and the time the close takes with the worker waiting on a silent
 // modem. Not a test: figures go in README.
-#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +16,7 @@
 #include "platform/com_port_names.h"
 #include "server/open_modem_port.h"
 #include "server/server_core.h"
+#include "tools/bench/bench_support.h"
 #include "tools/modem_sim/modem_sim.h"
 
 namespace {
@@ -26,17 +26,6 @@ using namespace std::chrono_literals;
 
 constexpr int kMessages = 300;
 constexpr auto kIdleSpan = 30s;
-
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "modem_bench: %s\n", what);
-  std::exit(1);
-}
-
-double CpuSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 

@@ -2,22 +2,17 @@
 // command and reply round trips, a long reply taken by a wait, and the CPU
 // time of a wait with nothing arriving. Not a test: figures go in README.
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <thread>
 
-#include "platform/com_port_names.h"
-#include "platform/registry.h"
 #include "serial/com_port.h"
+#include "tools/bench/bench_support.h"
 
 namespace {
 
@@ -26,42 +21,10 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRoundTrips = 2000;
 constexpr std::size_t kListing = 256 * 1024;
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "port_bench: %s\n", what);
-  std::exit(1);
-}
-
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-double CpuSeconds(clockid_t clock) {
-  timespec t;
-  clock_gettime(clock, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-// A pseudo-terminal declared as COM7 in a registry file of its own.
-struct Terminal {
-  Terminal() {
-    char name[128];
-    int device;
-    if (openpty(&far, &device, name, nullptr, nullptr) < 0) Fail("openpty");
-    termios t;
-    tcgetattr(far, &t);
-    cfmakeraw(&t);
-    tcsetattr(far, TCSANOW, &t);
-    close(device);
-    dir = std::filesystem::temp_directory_path() / ("port_bench." + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string registry = (dir / "registry.reg").string();
-    TRegistry r(registry);
-    r.OpenKey(kSerialCommKey, true);
-    r.WriteString(name, "COM7");
-    SetComRegistryFile(registry);
-  }
-  ~Terminal() {
-    close(far);
-    std::filesystem::remove_all(dir);
-  }
+// The device: the benchmark's end of the terminal.
+struct Terminal : BenchTerminal {
   void Send(const std::string& s) const {
     for (std::size_t done = 0; done < s.size();) {
       const ssize_t n = write(far, s.data() + done, s.size() - done);
@@ -78,8 +41,6 @@ struct Terminal {
     }
     return true;
   }
-  int far = -1;
-  std::filesystem::path dir;
 };
 
 }  // namespace

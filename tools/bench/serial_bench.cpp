@@ -3,23 +3,17 @@
 // 10 s. Not a test: figures go in README.
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <span>
 #include <string>
 #include <thread>
 
-#include "platform/com_port_names.h"
-#include "platform/registry.h"
 #include "serial/win32_dispatcher.h"
+#include "tools/bench/bench_support.h"
 
 namespace {
 
@@ -27,44 +21,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kBytes = 64 << 20;
 constexpr std::uint32_t kWaitMs = 10000;
-
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "serial_bench: %s\n", what);
-  std::exit(1);
-}
-
-double CpuSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-// A pseudo-terminal declared as COM7 in a registry file of its own.
-struct Terminal {
-  Terminal() {
-    char name[128];
-    int device;
-    if (openpty(&far, &device, name, nullptr, nullptr) < 0) Fail("openpty");
-    termios t;
-    tcgetattr(far, &t);
-    cfmakeraw(&t);
-    tcsetattr(far, TCSANOW, &t);
-    close(device);
-    dir = std::filesystem::temp_directory_path() / ("serial_bench." + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string registry = (dir / "registry.reg").string();
-    TRegistry r(registry);
-    r.OpenKey(kSerialCommKey, true);
-    r.WriteString(name, "COM7");
-    SetComRegistryFile(registry);
-  }
-  ~Terminal() {
-    close(far);
-    std::filesystem::remove_all(dir);
-  }
-  int far = -1;
-  std::filesystem::path dir;
-};
 
 void FarSend(int fd, std::size_t count) {
   std::string block(64 * 1024, 'x');
@@ -126,7 +82,7 @@ double Sending(TDevaBaseDispatcher& d, int far) {
 }  // namespace
 
 int main() {
-  Terminal terminal;
+  BenchTerminal terminal;
   TDevaWin32Dispatcher d(nullptr);
   if (d.InitPort("\\\\.\\COM7", 115200, 0, 8, 1, 4096, 4096, kOptRaiseDtr | kOptRaiseRts) != 0)
     Fail("the port did not open");
