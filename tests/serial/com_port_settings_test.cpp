@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
+#include <string>
 
 #include "serial/deva_exceptions.h"
 #include "serial/result_codes.h"
 #include "tests/serial/port_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -154,6 +157,35 @@ TEST_F(PortSettings, TracingArmedWhileClosedRecordsFromTheOpenAndIsDumpedByTheCl
   ASSERT_NE(f, nullptr);
   std::fclose(f);
   std::remove(port.TraceName.c_str());
+}
+
+TEST_F(PortSettings, AFailedDumpAtTheCloseLosesNotTheOtherAndIsRaisedOnceClosed) {
+  const TempDir dir;
+  const std::string unwritable = dir.File("no such folder/file");
+  const std::pair<bool, bool> cases[] = {{true, false}, {false, true}, {true, true}, {false, false}};
+  for (const auto& [traceFails, logFails] : cases) {
+    TTestDispatcher* latest = nullptr;
+    TDevaComPort p(nullptr);
+    p.SetComNumber(1);
+    OpenOnFakes(p, latest);
+    p.TraceName = traceFails ? unwritable : dir.File("close.trc");
+    p.LogName = logFails ? unwritable : dir.File("close.log");
+    std::filesystem::remove(dir.File("close.trc"));
+    std::filesystem::remove(dir.File("close.log"));
+    p.SetTracing(tlOn);
+    p.SetLogging(tlOn);
+    ASSERT_NO_THROW(p.SetOpen(true));
+    ASSERT_TRUE(latest->TracingOn && latest->DLoggingOn);
+    p.PutString("AT");
+    const std::int32_t code = CodeOf([&] { p.SetOpen(false); });
+    const std::string what = std::string("trace ") + (traceFails ? "fails" : "written") + ", log " +
+                             (logFails ? "fails" : "written");
+    EXPECT_EQ(code != 0, traceFails || logFails) << what;
+    EXPECT_EQ(std::filesystem::exists(dir.File("close.trc")), !traceFails) << what;
+    EXPECT_EQ(std::filesystem::exists(dir.File("close.log")), !logFails) << what;
+    EXPECT_FALSE(p.Open()) << what;
+    EXPECT_EQ(p.PortState(), psClosed) << what;
+  }
 }
 
 TEST_F(PortSettings, AClosedPortOpensForItsModemStatusOnlyWhenItMayOpenOnUse) {
