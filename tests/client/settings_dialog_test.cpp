@@ -108,7 +108,7 @@ class SettingsTest : public ::testing::Test {
 
   // Opens the settings and lets `fill` act on the dialog before it closes.
   void RunSettings(std::function<void(TConfigForm*)> fill) {
-    const auto watcher = OnNextModal([fill](QWidget* w) {
+    const auto watcher = OnNextDialog([fill](QWidget* w) {
       auto* dialog = qobject_cast<TConfigForm*>(w);
       ASSERT_NE(dialog, nullptr);
       fill(dialog);
@@ -240,7 +240,7 @@ TEST(SettingsWithHostName, DialogDoesNotOpenAndTheErrorIsShown) {
   const LoopbackPeer peer = server.Accept();
   ASSERT_TRUE(peer.valid()) << "a host name still connects";
   bool opened = false;
-  const auto watcher = OnNextModal([&](QWidget* w) {
+  const auto watcher = OnNextDialog([&](QWidget* w) {
     opened = true;
     w->close();
   });
