@@ -35,6 +35,20 @@ std::optional<std::uint32_t> StoredAddressValue(std::string_view address, std::s
   return value;
 }
 
+std::optional<std::uint32_t> DottedAddressValue(std::string_view text) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t dot = i < 3 ? text.find('.') : text.size();
+    if (dot == std::string_view::npos || dot == 0 || dot > 3) return std::nullopt;
+    unsigned octet = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + dot, octet);
+    if (error != std::errc() || end != text.data() + dot || octet > 255) return std::nullopt;
+    value = value << 8 | octet;
+    text.remove_prefix(i < 3 ? dot + 1 : dot);
+  }
+  return value;
+}
+
 std::string DottedAddress(std::uint32_t value) {
   return std::to_string(value >> 24) + "." + std::to_string((value >> 16) & 0xFF) + "." +
          std::to_string((value >> 8) & 0xFF) + "." + std::to_string(value & 0xFF);

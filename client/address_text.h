@@ -13,5 +13,9 @@ std::optional<std::int32_t> ParseInt32(std::string_view text);
 // `badPart` holds the text that is not a number.
 std::optional<std::uint32_t> StoredAddressValue(std::string_view address, std::string* badPart = nullptr);
 
+// A whole dotted address as the user may paste it: four numbers of one to three
+// digits, each at most 255, joined by "."; nothing for any other text.
+std::optional<std::uint32_t> DottedAddressValue(std::string_view text);
+
 // "a.b.c.d", most significant byte first.
 std::string DottedAddress(std::uint32_t value);

@@ -1,10 +1,20 @@
 #include "client/ip_address_edit.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QValidator>
+#include <memory>
+
+#include "client/address_text.h"
 
 namespace {
 
@@ -38,7 +48,8 @@ TIPAddressEdit::TIPAddressEdit(QWidget* parent) : QFrame(parent) {
     field->setObjectName(QStringLiteral("Octet%1").arg(i + 1));
     field->setFrame(false);
     field->setAlignment(Qt::AlignCenter);
-    field->setMaxLength(3);
+    // No length limit: the validator refuses a fourth digit, and a longer paste
+    // is refused whole rather than cut down to its first three characters.
     field->setValidator(new OctetValidator(field));
     field->setMinimumWidth(16);
     field->installEventFilter(this);
@@ -89,12 +100,49 @@ void TIPAddressEdit::FieldEdited(int index) {
   }
 }
 
-// "." jumps to the next field; Backspace in an empty field goes back.
+void TIPAddressEdit::PasteInto(int index, const QString& text) {
+  if (const auto address = DottedAddressValue(text.trimmed().toStdString())) {
+    SetAddress(*address);
+    fields_[3]->setFocus();
+    return;
+  }
+  fields_[static_cast<std::size_t>(index)]->insert(text.trimmed());  // the validator takes or refuses it whole
+}
+
+// The field's own menu, its "paste" (the item Qt names with the same text)
+// going through PasteInto.
+void TIPAddressEdit::ShowFieldMenu(int index, const QPoint& at) {
+  const std::unique_ptr<QMenu> menu(fields_[static_cast<std::size_t>(index)]->createStandardContextMenu());
+  const QString pasteText = QCoreApplication::translate("QLineEdit", "&Paste");
+  for (QAction* item : menu->actions()) {
+    if (item->text().section(u'\t', 0, 0) != pasteText) continue;
+    item->disconnect();
+    connect(item, &QAction::triggered, this, [this, index] { PasteInto(index, QGuiApplication::clipboard()->text()); });
+  }
+  menu->exec(at);
+}
+
+// "." jumps to the next field; Backspace in an empty field goes back. Pastes,
+// by key, menu or middle button, go through PasteInto.
 bool TIPAddressEdit::eventFilter(QObject* watched, QEvent* event) {
   const int index = IndexOf(watched);
   if (index >= 0 && event->type() == QEvent::MouseButtonPress) jumpedTo_ = -1;
+  if (index >= 0 && event->type() == QEvent::ContextMenu) {
+    ShowFieldMenu(index, static_cast<QContextMenuEvent*>(event)->globalPos());
+    return true;
+  }
+  if (index >= 0 && event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
+    PasteInto(index, QGuiApplication::clipboard()->text(QClipboard::Selection));
+    return true;
+  }
   if (index >= 0 && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Paste)) {
+      jumpedTo_ = -1;
+      PasteInto(index, QGuiApplication::clipboard()->text());
+      return true;
+    }
     QLineEdit* field = fields_[static_cast<std::size_t>(index)];
     const bool dot = key->key() == Qt::Key_Period || key->key() == Qt::Key_Comma;
     // The dot typed after a full octet: the jump it asks for has happened already.

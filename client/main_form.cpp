@@ -155,6 +155,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::FormClose() {
   if (closed_) return;
   closed_ = true;
+  windows_.OwnerClosed();  // a dialog, box or job the user was in ends with the program
   MailList.clear();
   StopReceiving();
   emit Closed();
@@ -242,7 +243,7 @@ void TMainForm::actOptionsExecute() {
                MbIcon::Error);
   } else {
     dialog->IPAddressHandle->SetAddress(*address);
-    if (dialog->exec() == TConfigForm::kResultYes) {
+    if (windows_.Run(*dialog) == TConfigForm::kResultYes) {
       const std::optional<std::int32_t> port = ParseInt32(ToAnsi(dialog->RemotePort->text()));
       if (dialog->IPAddressHandle->IsBlank()) {
         MessageBox(Ansi("IP адрес не задан!"), Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);

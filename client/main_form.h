@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "client/command_windows.h"
 #include "client/receive_thread.h"
 #include "client/stream_client.h"
 
@@ -55,6 +56,8 @@ class TMainForm : public QMainWindow {
   void RepaintStatusBar();
   // Starts the receive thread for the connection just made.
   void StartReceiveThread();
+  // The dialogs, boxes and progress window the commands wait on.
+  CommandWindows& Windows() { return windows_; }
 
   // Components, named as the rest of the client refers to them.
   QFrame* QuikMenu = nullptr;
@@ -168,6 +171,7 @@ class TMainForm : public QMainWindow {
   std::string ServerIP;                // Windows-1251, as stored in Config.ini
   std::vector<std::string> MailList;   // numbers of the current send job, Windows-1251
   std::string AppDir;
+  CommandWindows windows_{*this};
   std::unique_ptr<Hooks> hooks_;
   ReceiveThreads receiveThreads_;
   bool closed_ = false;

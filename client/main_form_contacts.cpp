@@ -43,7 +43,7 @@ void TMainForm::actContactAddExecute() {
   form->ClearFields();
   LoadGroupNames(AppDir, form->GroupSelect);
   form->setWindowTitle(QStringLiteral("Создать новый"));
-  if (form->exec() != QDialog::Accepted) return;
+  if (windows_.Run(*form) != QDialog::Accepted) return;
   Contact in = InputOf(*form);
   form.reset();
   if (auto w = CheckContactInput(in.name, in.number)) return Warn(*w);
@@ -65,7 +65,7 @@ void TMainForm::actContactEditExecute() {
   form->setWindowTitle(QStringLiteral("Редактировать"));
   form->FillFields(FromAnsi(old.name), FromAnsi(old.number), FromAnsi(old.group));
   LoadGroupNames(AppDir, form->GroupSelect);
-  if (form->exec() != QDialog::Accepted) return;
+  if (windows_.Run(*form) != QDialog::Accepted) return;
   Contact in = InputOf(*form);
   form.reset();
   if (auto w = CheckContactInput(in.name, in.number)) return Warn(*w);
@@ -122,7 +122,7 @@ void TMainForm::actComposeExecute() {
   }
   auto form = std::make_unique<TComposeForm>(this, AppDir);
   form->LoadPicker();
-  if (form->exec() != QDialog::Accepted) {
+  if (windows_.Run(*form) != QDialog::Accepted) {
     ResetQuickMenuHighlight();
     return;
   }
@@ -135,12 +135,22 @@ void TMainForm::actComposeExecute() {
   form.reset();
 
   TProgressForm progress(this, static_cast<int>(MailList.size()));
-  progress.Start();
+  SendJobResult result;
   const SendJob job{MailList, std::move(message), JobDateText(Now())};
   const std::string outbox = PathJoin(AppDir, "outbox.db");
-  const SendJobResult result = RunSendJob(
-      job, outbox, [this](packet& p) { return client_.Send(p); }, [&progress](std::size_t) { progress.StepIt(); });
-  progress.Finish();
+  {
+    const CommandWindows::Hold hold(windows_, progress);
+    progress.Start();
+    // Closing the main window stops the job after the packet in hand.
+    result = RunSendJob(
+        job, outbox, [this](packet& p) { return client_.Send(p); },
+        [this, &progress](std::size_t) {
+          progress.StepIt();
+          return !windows_.IsOwnerClosed();
+        });
+    progress.Finish();
+  }
+  if (windows_.IsOwnerClosed()) return;  // the program is ending
   if (result.notSent > 0)
     MessageBox(Ansi("Не отправлено сообщений: ") + std::to_string(result.notSent) + Ansi(" из ") +
                    std::to_string(job.numbers.size()),

@@ -1,6 +1,7 @@
 #include "client/program_entry.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <exception>
 
@@ -40,9 +41,14 @@ std::unique_ptr<SingleInstance> ClaimClientInstance(const std::string& lockDir) 
   return nullptr;
 }
 
+void InstallClientMessageBoxes(TMainForm& form, bool dialogsWhenOffscreen) {
+  InstallQtMessageBoxes(dialogsWhenOffscreen, [&form](QMessageBox& box) { form.Windows().Run(box); });
+}
+
 int RunClientProgram(int argc, char** argv) {
+  // No application display name: the window system would add it to every
+  // caption, and the captions are shown as they are.
   ClientApplication app(argc, argv);
-  app.setApplicationDisplayName(QStringLiteral("Trelm SMS Клиент"));
   app.setWindowIcon(ProgramIcon());
   LoadQtRussianTexts();
   InstallQtMessageBoxes();
@@ -58,5 +64,8 @@ int RunClientProgram(int argc, char** argv) {
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     form.move(screen->availableGeometry().center() - form.rect().center());
   form.show();
-  return app.exec();
+  InstallClientMessageBoxes(form);
+  const int code = app.exec();
+  InstallQtMessageBoxes();  // boxes from here on have no main window to wait over
+  return code;
 }

@@ -4,9 +4,14 @@
 #include <string>
 
 class SingleInstance;
+class TMainForm;
 
 // Claims the program's single-instance name. When another copy holds it, tells
 // the user and gives nothing back: the program then ends with exit code 0.
 std::unique_ptr<SingleInstance> ClaimClientInstance(const std::string& lockDir = {});
+
+// Message boxes of the main window's commands block its input but never its
+// close; the receive thread's block nothing.
+void InstallClientMessageBoxes(TMainForm& form, bool dialogsWhenOffscreen = false);
 
 int RunClientProgram(int argc, char** argv);

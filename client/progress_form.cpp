@@ -7,7 +7,6 @@
 TProgressForm::TProgressForm(QWidget* owner, int recipients)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint) {
   setFixedSize(326, 70);
-  setWindowModality(Qt::ApplicationModal);
   ProgressBar = new QProgressBar(this);
   ProgressBar->setObjectName("ProgressBar");
   ProgressBar->setGeometry(16, 16, 297, 33);

@@ -1,8 +1,9 @@
 #pragma once
 // The progress window of a send job: one bar from 0 to the number of recipients.
-// Created per job with the main window as owner. It is modal while the job runs,
-// so the window paints and the event loop turns between packets while the user
-// can start nothing else (no second job); the user cannot close it either.
+// Created per job with the main window as owner, which shows it as a window it
+// waits on: the event loop turns between packets, so the window paints and the
+// main window can be closed, while the user can start nothing else (no second
+// job). The window itself cannot be closed.
 #include <QDialog>
 
 class QProgressBar;

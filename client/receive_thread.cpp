@@ -4,42 +4,27 @@
 
 #include "platform/codepage.h"
 #include "platform/file_io.h"
-#include "protocol/message_file.h"
 
 namespace {
 
-// Two receive threads may overlap for a moment after a reconnect; appends to
-// inbox.db take turns.
-std::mutex& InboxLock() {
-  static std::mutex lock;
-  return lock;
-}
-
 // The server answers a fetch with its messages back to back; a pause this long
-// ends what one fetch brought.
+// ends what one fetch brought, and inbox.db is then flushed to disk.
 constexpr std::chrono::milliseconds kFetchPause{100};
-// Received messages held at most before they are stored, whatever follows.
-constexpr std::size_t kMostHeld = 4096;
+// Messages appended at most before a flush, however long the stream runs on.
+constexpr std::size_t kMostUnflushed = 4096;
 
 }  // namespace
 
-void StoreReceivedMessages(std::span<const packet> messages, ReceiveHooks& hooks) {
-  if (messages.empty()) return;
-  const std::string inbox = PathJoin(hooks.AppDir(), "inbox.db");
-  bool stored;
-  {
-    std::lock_guard guard(InboxLock());
-    stored = AppendMessageFile(inbox, messages);
-  }
+void FlushInbox(InboxFile& inbox, ReceiveHooks& hooks) {
   // The server has let go of the messages: say so rather than lose them unseen.
-  if (!stored) hooks.ShowWarning(Ansi("Не удалось записать файл ") + inbox);
+  if (!inbox.Flush()) hooks.ShowWarning(Ansi("Не удалось записать файл ") + inbox.Path());
 }
 
 void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, const packet& p,
-                        ReceiveHooks& hooks) {
+                        ReceiveHooks& hooks, InboxFile& inbox) {
   switch (p.type()) {
     case kPacketMessage:
-      StoreReceivedMessages(std::span(&p, 1), hooks);
+      inbox.Append(p);
       break;
     case kPacketLogin:
       ShowLoginDialog(client, connection, hooks);
@@ -65,23 +50,17 @@ void ShowLoginDialog(stream_client& client, const ConnectionPtr& connection, Rec
 
 int ClientReceiveThread(stream_client& client, ConnectionPtr connection, ReceiveHooks& hooks) {
   auto received = PacketNew();
-  // Messages received and not yet stored: what one fetch brings goes to inbox.db
-  // in one write, before anything else the server sends is acted on.
-  std::vector<packet> held;
+  InboxFile inbox(PathJoin(hooks.AppDir(), "inbox.db"));
   do {
     if (!client.Receive(connection, *received)) break;
-    if (received->type() == kPacketMessage) {
-      held.push_back(*received);
-      if (held.size() < kMostHeld && connection->WaitReadable(kFetchPause)) continue;
-      StoreReceivedMessages(held, hooks);
-      held.clear();
-    } else {
-      StoreReceivedMessages(held, hooks);
-      held.clear();
-      HandleServerPacket(client, connection, *received, hooks);
-    }
+    const bool message = received->type() == kPacketMessage;
+    // What came before is on disk before anything that may wait for the user.
+    if (!message) FlushInbox(inbox, hooks);
+    HandleServerPacket(client, connection, *received, hooks, inbox);
+    if (message && (inbox.Unflushed() >= kMostUnflushed || !connection->WaitReadable(kFetchPause)))
+      FlushInbox(inbox, hooks);
   } while (connection->open());
-  StoreReceivedMessages(held, hooks);
+  FlushInbox(inbox, hooks);
   PacketFree(received);
   connection.reset();  // lets the socket close before the user reads the message
   hooks.ShowConnectionMessage(Ansi("Сервер сбросил соединение"));

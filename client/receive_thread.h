@@ -7,12 +7,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
+#include "client/inbox_file.h"
 #include "client/stream_client.h"
 
 // What the user typed into the login dialog, Windows-1251.
@@ -39,13 +39,14 @@ class ReceiveHooks {
   virtual void ShowWarning(std::string_view text) = 0;
 };
 
-// Appends received messages to inbox.db in one write; a failure is shown as a warning.
-void StoreReceivedMessages(std::span<const packet> messages, ReceiveHooks& hooks);
+// Flushes inbox.db to disk; a message that could not be stored is shown as a warning.
+void FlushInbox(InboxFile& inbox, ReceiveHooks& hooks);
 
-// Acts on one verified packet from the server: 1 is appended to inbox.db,
-// 2 asks for a login, 4 reports the refusal; every other type is ignored.
+// Acts on one verified packet from the server: 1 is appended to `inbox` (the
+// caller flushes it), 2 asks for a login, 4 reports the refusal; every other
+// type is ignored.
 void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, const packet& p,
-                        ReceiveHooks& hooks);
+                        ReceiveHooks& hooks, InboxFile& inbox);
 
 // Runs the login dialog and, when confirmed, answers on `connection`: the one
 // whose server asked, never a newer one.

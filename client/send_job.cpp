@@ -28,7 +28,7 @@ SendJobResult RunSendJob(const SendJob& job, const std::string& outboxPath, cons
       sent.push_back(record);
     else
       ++result.notSent;
-    if (progress) progress(++done);
+    if (progress && !progress(++done)) break;
   }
   if (!sent.empty()) result.recorded = AppendMessageFile(outboxPath, sent);
   return result;

@@ -14,8 +14,9 @@
 
 // Hands one packet to the connection; true when the connection took all of it.
 using SendOnePacket = std::function<bool(packet&)>;
-// Called after each packet with the count handed over so far.
-using JobProgress = std::function<void(std::size_t sent)>;
+// Called after each packet with the count handed over so far; false stops the
+// job there.
+using JobProgress = std::function<bool(std::size_t sent)>;
 
 struct SendJob {
   std::vector<std::string> numbers;  // in the order typed, empty ones included
@@ -34,7 +35,7 @@ struct SendJobResult {
   bool recorded = true;     // false when outbox.db could not be written
 };
 
-// Sends the packets in recipient order, then appends the sent ones to outbox.db
-// in one write.
+// Sends the packets in recipient order until done or stopped, then appends the
+// sent ones to outbox.db in one write.
 SendJobResult RunSendJob(const SendJob& job, const std::string& outboxPath, const SendOnePacket& send,
                          const JobProgress& progress = {});

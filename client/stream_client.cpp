@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "protocol/cipher.h"
 #include "protocol/packet_io.h"
 
 namespace {
@@ -31,33 +32,55 @@ bool ResolveIPv4(const std::string& address, in_addr& out) {
   return true;
 }
 
-// Connects a non-blocking socket, waiting at most `timeout` for the server.
-bool ConnectWithin(int fd, const sockaddr_in& target, std::chrono::milliseconds timeout) {
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) return true;
-  if (errno != EINPROGRESS && errno != EINTR) return false;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  pollfd p{fd, POLLOUT, 0};
+// Waits until the socket is ready for `events` or the deadline passes; true when ready.
+bool PollUntil(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+  pollfd p{fd, events, 0};
   for (;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     const int rc = ::poll(&p, 1, static_cast<int>(left.count()));
-    if (rc > 0) break;
+    if (rc > 0) return true;
     if (rc == 0 || errno != EINTR) return false;
   }
+}
+
+// Connects a non-blocking socket, waiting at most `timeout` for the server.
+bool ConnectWithin(int fd, const sockaddr_in& target, std::chrono::milliseconds timeout) {
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) return true;
+  if (errno != EINPROGRESS && errno != EINTR) return false;
+  if (!PollUntil(fd, POLLOUT, std::chrono::steady_clock::now() + timeout)) return false;
   int error = 0;
   socklen_t size = sizeof error;
   return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
 }
 
-// Back to blocking for the receive thread; sends give up after `timeout`.
-bool MakeBlockingWithSendTimeout(int fd, std::chrono::milliseconds timeout) {
+// Back to blocking for the receive thread; sends do not block (SendWithin waits).
+bool MakeBlocking(int fd) {
   const int flags = ::fcntl(fd, F_GETFL);
-  timeval limit{};
-  limit.tv_sec = static_cast<time_t>(timeout.count() / 1000);
-  limit.tv_usec = static_cast<suseconds_t>(timeout.count() % 1000 * 1000);
-  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
-         ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) == 0;
+  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+// Hands the enciphered record to the socket by the deadline of the whole record:
+// a server that takes a little at a time cannot stretch the limit, as a time-out
+// per send call would let it. The caller's packet stays plain.
+bool SendWithin(int fd, const packet& p, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  packet wire = p;
+  const auto bytes = wire.raw();
+  EncodeBuffer(bytes);
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (!PollUntil(fd, POLLOUT, deadline)) return false;
+    } else if (n == 0 || errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -66,7 +89,7 @@ Connection::~Connection() { ::close(socket_); }
 
 bool Connection::Send(packet& p) {
   std::lock_guard guard(sendLock_);
-  return open() && SendPacket(socket_, p);
+  return open() && SendWithin(socket_, p, sendLimit_);
 }
 
 bool Connection::Receive(packet& p) { return open() && RecvPacket(socket_, p); }
@@ -110,11 +133,11 @@ bool stream_client::Connect(std::string_view address) {
   target.sin_family = AF_INET;
   target.sin_port = htons(static_cast<std::uint16_t>(port & 0xFFFF));
   if (!ResolveIPv4(std::string(address), target.sin_addr) || !ConnectWithin(fd, target, connectTimeout) ||
-      !MakeBlockingWithSendTimeout(fd, sendTimeout)) {
+      !MakeBlocking(fd)) {
     ::close(fd);
     return false;
   }
-  auto connection = std::make_shared<Connection>(fd);
+  auto connection = std::make_shared<Connection>(fd, sendTimeout);
   std::lock_guard guard(lock_);
   current_ = std::move(connection);
   return true;

@@ -19,14 +19,16 @@
 
 class Connection {
  public:
-  explicit Connection(int socket) : socket_(socket) {}
+  // `sendLimit`: how long one whole packet may take to be handed over.
+  Connection(int socket, std::chrono::milliseconds sendLimit) : socket_(socket), sendLimit_(sendLimit) {}
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
   int socket() const { return socket_; }
   bool open() const { return open_.load(); }
-  // Whole packet, serialised with every other send on this connection.
+  // Whole packet, serialised with every other send on this connection; false
+  // when it was not all handed over within the send limit.
   bool Send(packet& p);
   // Reads one whole packet; false when the peer closed or the socket failed.
   bool Receive(packet& p);
@@ -37,6 +39,7 @@ class Connection {
 
  private:
   const int socket_;
+  const std::chrono::milliseconds sendLimit_;
   std::atomic<bool> open_{true};
   std::mutex sendLock_;
 };
@@ -60,8 +63,9 @@ class stream_client {
   std::int32_t port = 0;
   // The user-interface thread connects and sends, so neither may wait for ever
   // on a server that does not answer or stops reading: a connect gives up after
-  // connectTimeout, and a packet that cannot be handed over within sendTimeout
-  // fails (and closes the connection). Both are read by Connect.
+  // connectTimeout, and a packet that cannot be handed over within sendTimeout,
+  // counted from its first byte, fails (and closes the connection). Both are
+  // read by Connect.
   std::chrono::milliseconds connectTimeout{5000};
   std::chrono::milliseconds sendTimeout{5000};
 

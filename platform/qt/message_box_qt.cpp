@@ -48,10 +48,14 @@ MbResult AnswerOf(const QMessageBox& box, MbButtons buttons) {
   }
 }
 
-// On the user-interface thread: modal, as any box the user's own command raises.
-MbResult ShowModalBox(const MessageBoxRequest& r) {
+// On the user-interface thread: modal, as any box the user's own command raises,
+// unless the program runs it its own way.
+MbResult ShowModalBox(const MessageBoxRequest& r, const RunBoxOnMainThread& run) {
   std::unique_ptr<QMessageBox> box(MakeBox(r, QApplication::activeWindow()));
-  box->exec();
+  if (run)
+    run(*box);
+  else
+    box->exec();
   return AnswerOf(*box, r.buttons);
 }
 
@@ -77,13 +81,13 @@ MbResult ShowBoxForWorker(const MessageBoxRequest& r) {
 
 }  // namespace
 
-void InstallQtMessageBoxes(bool dialogsWhenOffscreen) {
+void InstallQtMessageBoxes(bool dialogsWhenOffscreen, RunBoxOnMainThread run) {
   if (!dialogsWhenOffscreen && QGuiApplication::platformName() == QLatin1String("offscreen")) {
     SetMessageBoxHandler({});
     return;
   }
   ServeMessagesInQtEventLoop();
-  SetMessageBoxHandler([](const MessageBoxRequest& r) {
-    return IsMainThread() ? ShowModalBox(r) : ShowBoxForWorker(r);
+  SetMessageBoxHandler([run = std::move(run)](const MessageBoxRequest& r) {
+    return IsMainThread() ? ShowModalBox(r, run) : ShowBoxForWorker(r);
   });
 }

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QToolButton>
 #include <QTimer>
 #include <QProgressBar>
 #include <functional>
@@ -42,7 +43,7 @@ template <class D>
 class DialogDriver {
  public:
   DialogDriver(std::function<void(D&)> act, bool accept)
-      : watcher_(OnNextModal([this, act = std::move(act), accept](QWidget* modal) {
+      : watcher_(OnNextDialog([this, act = std::move(act), accept](QWidget* modal) {
           auto* dialog = qobject_cast<D*>(modal);
           if (!dialog) {
             modal->close();
@@ -62,7 +63,7 @@ class DialogDriver {
 class NoDialogExpected {
  public:
   NoDialogExpected()
-      : watcher_(OnNextModal([this](QWidget* modal) {
+      : watcher_(OnNextDialog([this](QWidget* modal) {
           shown = true;
           modal->close();
         })) {}
@@ -386,21 +387,45 @@ TEST_F(Compose, PickerAddsContactsToTheRecipients) {
   EXPECT_EQ(p->number(), "8800");
 }
 
-TEST_F(Compose, TheProgressWindowTurnsTheEventLoopAndBlocksEveryOtherWindow) {
+TEST_F(Compose, TheProgressWindowTurnsTheEventLoopAndTheMainWindowTakesNoInput) {
+  form->show();
   std::set<int> shown;
-  bool onlyItTakesInput = true;
+  bool closable = true;
   QTimer watch;  // runs whenever the event loop turns
   QObject::connect(&watch, &QTimer::timeout, [&] {
     auto* progress = FindTopLevel<TProgressForm>();
     if (!progress) return;
+    if (shown.empty()) ClickAsUser(form->qmOutBox);  // no other command starts meanwhile
     shown.insert(progress->ProgressBar->value());
-    onlyItTakesInput = onlyItTakesInput && QApplication::activeModalWidget() == progress;
+    closable = closable && QApplication::activeModalWidget() == nullptr;
   });
   watch.start(0);
   ASSERT_TRUE(Run("1,2,3", "abc"));
   EXPECT_EQ(shown, (std::set<int>{0, 1, 2, 3}));
-  EXPECT_TRUE(onlyItTakesInput) << "no second job can start meanwhile";
+  EXPECT_TRUE(closable) << "no modal window keeps the main window from closing";
+  EXPECT_FALSE(form->PanelMessageBox->isVisible()) << "the click during the job did nothing";
   EXPECT_EQ(FindTopLevel<TProgressForm>(), nullptr);
+  ClickAsUser(form->qmOutBox);
+  EXPECT_TRUE(form->PanelMessageBox->isVisible()) << "the main window takes input again";
+}
+
+TEST_F(Compose, ClosingTheMainWindowDuringAJobStopsItAfterThePacketInHand) {
+  form->show();
+  bool closed = false;
+  QObject::connect(form.get(), &TMainForm::Closed, [&] { closed = true; });
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* progress = FindTopLevel<TProgressForm>();
+    if (progress && progress->ProgressBar->value() == 3 && !closed) form->close();
+  });
+  watch.start(0);
+  ASSERT_TRUE(Run("1,2,3,4,5,6,7,8,9,10", "abc"));
+  EXPECT_TRUE(closed);
+  std::vector<packet> arrived;
+  while (const auto p = peer.Receive()) arrived.push_back(*p);
+  EXPECT_EQ(arrived.size(), 3u);
+  EXPECT_EQ(Outbox(), arrived) << "the sent list holds exactly what was handed over";
+  EXPECT_TRUE(answers.Asked().empty()) << "the program ends without a word";
 }
 
 // The server takes the connection, then stops reading.

@@ -18,6 +18,7 @@
 #include "client/access_form.h"
 #include "client/client_config.h"
 #include "client/load_mailbox.h"
+#include "client/program_entry.h"
 #include "platform/qt/qt_russian.h"
 #include "client/report_list.h"
 #include "platform/codepage.h"
@@ -340,6 +341,53 @@ TEST_F(MainFormTest, ClosingWhileABoxForTheReceiveThreadIsOpenEndsTheProgram) {
   EXPECT_TRUE(closed);
   form.reset();  // the receive thread, still waiting for the box, is let go and joined
   delete box;
+  SetMessageBoxHandler(answered);
+}
+
+// Every box and dialog a command of the main window raises keeps the main window
+// from starting anything else, but never from closing, which ends the command
+// and the program.
+TEST(MainFormClose, ABoxOrDialogOfACommandNeverKeepsTheMainWindowOpen) {
+  struct Case {
+    const char* name;
+    QAction* TMainForm::*command;
+    const char* shows;  // the text of the box, or the dialog's caption
+    const char* caption;
+  };
+  const std::vector<Case> cases = {
+      {"connect", &TMainForm::actConnect, "Сервер не отвечает", "127.0.0.1"},
+      {"compose", &TMainForm::actCompose, "Вы не подключены к серверу", "Предупреждение"},
+      {"mail check", &TMainForm::PerformMailCheck, "Подключение к серверу не установлено", "Предупреждение"},
+      {"settings", &TMainForm::actOptions, "", "Настройки"},
+  };
+  const MessageBoxHandler answered = SetMessageBoxHandler({});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    RefusingPort refusing;
+    ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", refusing.port()}));
+    stream_client client;
+    TMainForm form(client, dir.path());
+    InstallClientMessageBoxes(form, /*dialogsWhenOffscreen=*/true);
+    form.show();
+    bool closed = false;
+    QObject::connect(&form, &TMainForm::Closed, [&] { closed = true; });
+    bool shown = false;
+    const auto watcher = OnNextDialog([&](QWidget* dialog) {
+      shown = true;
+      auto* box = qobject_cast<QMessageBox*>(dialog);
+      EXPECT_EQ(box ? box->text() : QString(), c.shows);
+      EXPECT_EQ(dialog->windowTitle(), c.caption);
+      EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "nothing keeps the main window from closing";
+      ClickAsUser(form.qmOutBox);
+      EXPECT_FALSE(form.PanelMessageBox->isVisible()) << "the main window takes no input meanwhile";
+      EXPECT_TRUE(form.close());
+    });
+    (form.*c.command)->trigger();  // returns once the close has ended it
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(FindTopLevel<QDialog>(), nullptr) << "nothing is left up";
+  }
   SetMessageBoxHandler(answered);
 }
 

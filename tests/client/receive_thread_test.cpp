@@ -12,8 +12,10 @@
 #include "tests/client/loopback_server.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
+#include "protocol/cipher.h"
 #include "protocol/message_file.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -136,6 +138,25 @@ TEST_F(ReceiveThreadTest, TwoFetchesKeepEveryRecordInArrivalOrder) {
   peer.Close();
   ASSERT_TRUE(user.WaitForMessages(2));
   EXPECT_EQ(ReadMessageFile(Inbox()), expected);
+}
+
+// A client that dies mid-fetch keeps what it had: each message is in inbox.db
+// as soon as it has arrived whole, while the rest of the stream is still due.
+TEST_F(ReceiveThreadTest, ThreadStoppedMidStreamLeavesEveryWholeMessageInInbox) {
+  std::vector<packet> sent;
+  for (int i = 0; i < 500; ++i) {
+    sent.push_back(MakePacket(kPacketMessage, "+7", "message " + std::to_string(i)));
+    ASSERT_TRUE(peer.Send(sent.back()));
+  }
+  packet next = MakePacket(kPacketMessage, "+7", "in flight");
+  EncodeBuffer(next.raw());
+  ASSERT_TRUE(peer.SendBytes(std::string_view(reinterpret_cast<const char*>(next.raw().data()), kPacketSize / 2)));
+  // The stream has not paused: the thread waits for the rest of the next one.
+  ASSERT_TRUE(WaitUntil([&] { return ReadMessageFile(Inbox()).size() == sent.size(); }));
+  client.Close();
+  threads.JoinAll();
+  EXPECT_EQ(ReadMessageFile(Inbox()), sent);
+  EXPECT_EQ(std::filesystem::file_size(Inbox()), sent.size() * kPacketSize) << "nothing of the one in flight";
 }
 
 TEST_F(ReceiveThreadTest, MessageThatCannotBeStoredIsReported) {

@@ -61,7 +61,10 @@ TEST(SendJob, OnePacketPerRecipientAppendedAfterExistingRecords) {
   LoopbackReceiver server;
   std::vector<std::size_t> steps;
   const SendJob job{SplitRecipients("+79161234567,+79250000000"), "abc", "09.12.2026 21:16:07"};
-  const SendJobResult result = RunSendJob(job, outbox, server.Sender(), [&](std::size_t n) { steps.push_back(n); });
+  const SendJobResult result = RunSendJob(job, outbox, server.Sender(), [&](std::size_t n) {
+    steps.push_back(n);
+    return true;
+  });
   EXPECT_TRUE(result.recorded);
   EXPECT_EQ(result.notSent, 0u);
   const auto received = server.Finish();
@@ -114,6 +117,18 @@ TEST(SendJob, RecordsOnlyThePacketsTheConnectionTookAndCountsTheRest) {
   // Nothing sent: the sent list is left as it was.
   EXPECT_EQ(RunSendJob({{"4"}, "text", "d"}, dir.File("outbox.db"), [](packet&) { return false; }).notSent, 1u);
   EXPECT_EQ(ReadMessageFile(dir.File("outbox.db")).size(), 1u);
+}
+
+TEST(SendJob, AStoppedJobSendsAndRecordsExactlyThePacketsBeforeTheStop) {
+  TempDir dir;
+  LoopbackReceiver server;
+  const SendJobResult result = RunSendJob({{"1", "2", "3", "4"}, "text", "d"}, dir.File("outbox.db"),
+                                          server.Sender(), [](std::size_t sent) { return sent < 2; });
+  EXPECT_EQ(result.notSent, 0u);
+  const auto received = server.Finish();
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(received[1].number(), "2");
+  EXPECT_EQ(ReadMessageFile(dir.File("outbox.db")), received);
 }
 
 TEST(SendJob, AnUnwritableOutboxIsReported) {

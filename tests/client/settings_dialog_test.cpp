@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QTimer>
 #include <QLineEdit>
 #include <filesystem>
 #include <QPushButton>
@@ -15,6 +20,7 @@
 #include "client/program_entry.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
+#include "platform/qt/qt_russian.h"
 #include "platform/single_instance.h"
 #include "protocol/message_file.h"
 #include "tests/client/loopback_server.h"
@@ -83,6 +89,57 @@ TEST(IPAddressEdit, AnAddressTypedOverAnotherReplacesItOctetByOctet) {
   }
 }
 
+// Ctrl+V into one field, or the paste of its own menu.
+TEST(IPAddressEdit, APastedAddressFillsTheFourFieldsAndAnythingElseIsRefusedWhole) {
+  const struct {
+    QString pasted;
+    int field;
+    QStringList expected;  // the four fields afterwards, over 10.0.0.1 with the pasted-into field emptied
+  } cases[] = {
+      {"192.168.1.10", 0, {"192", "168", "1", "10"}},
+      {"192.168.1.10", 2, {"192", "168", "1", "10"}},
+      {" 172.16.0.1\n", 3, {"172", "16", "0", "1"}},
+      {"77", 1, {"10", "77", "0", "1"}},  // one octet goes where it was pasted
+      {"192.168", 0, {"", "0", "0", "1"}},
+      {"192.168.1", 1, {"10", "", "0", "1"}},
+      {"1.2.3.4.5", 0, {"", "0", "0", "1"}},
+      {"256.1.1.1", 0, {"", "0", "0", "1"}},
+      {"1234", 2, {"10", "0", "", "1"}},
+      {"сервер", 3, {"10", "0", "0", ""}},
+  };
+  ASSERT_TRUE(LoadQtRussianTexts());  // the menu reads as the program's does
+  for (const bool byMenu : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.pasted.toStdString() + (byMenu ? " (menu)" : " (keys)"));
+      TIPAddressEdit edit;
+      edit.SetAddress(0x0A000001u);
+      QLineEdit* field = edit.Field(c.field);
+      field->clear();
+      field->setFocus();
+      QGuiApplication::clipboard()->setText(c.pasted);
+      if (byMenu) {
+        const auto menuWatch = std::make_unique<QTimer>();
+        QObject::connect(menuWatch.get(), &QTimer::timeout, [&] {
+          if (auto* menu = FindTopLevel<QMenu>()) {
+            for (QAction* item : menu->actions())
+              if (item->text().remove(u'&').startsWith(QStringLiteral("Вставить"))) item->trigger();
+            menu->close();
+          }
+        });
+        menuWatch->start(5);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2), field->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(field, &menuEvent);
+      } else {
+        QKeyEvent paste(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16"));
+        QApplication::sendEvent(field, &paste);
+      }
+      QStringList fields;
+      for (int i = 0; i < 4; ++i) fields << edit.Field(i)->text();
+      EXPECT_EQ(fields, c.expected);
+    }
+  }
+}
+
 TEST(ConfigForm, TextsAndDigitOnlyPort) {
   TConfigForm dialog(nullptr);
   EXPECT_EQ(dialog.windowTitle(), "Настройки");
@@ -108,7 +165,7 @@ class SettingsTest : public ::testing::Test {
 
   // Opens the settings and lets `fill` act on the dialog before it closes.
   void RunSettings(std::function<void(TConfigForm*)> fill) {
-    const auto watcher = OnNextModal([fill](QWidget* w) {
+    const auto watcher = OnNextDialog([fill](QWidget* w) {
       auto* dialog = qobject_cast<TConfigForm*>(w);
       ASSERT_NE(dialog, nullptr);
       fill(dialog);
@@ -240,7 +297,7 @@ TEST(SettingsWithHostName, DialogDoesNotOpenAndTheErrorIsShown) {
   const LoopbackPeer peer = server.Accept();
   ASSERT_TRUE(peer.valid()) << "a host name still connects";
   bool opened = false;
-  const auto watcher = OnNextModal([&](QWidget* w) {
+  const auto watcher = OnNextDialog([&](QWidget* w) {
     opened = true;
     w->close();
   });

@@ -37,6 +37,17 @@ TEST(AddressText, StoredAddressBecomesOneValue) {
   }
 }
 
+TEST(AddressText, OnlyAWholeDottedAddressIsOne) {
+  EXPECT_EQ(DottedAddressValue("192.168.1.10"), 0xC0A8010Au);
+  EXPECT_EQ(DottedAddressValue("0.0.0.0"), 0u);
+  EXPECT_EQ(DottedAddressValue("255.255.255.255"), 0xFFFFFFFFu);
+  for (const char* no : {"", "192", "192.168", "192.168.1", "192.168.1.", "1.2.3.4.5", "256.1.1.1", "1..2.3",
+                         ".1.2.3", "1.2.3.0010", "1.2.3.x", "+1.2.3.4", "1.2.3.4 ", "localhost"}) {
+    SCOPED_TRACE(no);
+    EXPECT_FALSE(DottedAddressValue(no));
+  }
+}
+
 TEST(AddressText, DottedAddressAndPortText) {
   EXPECT_EQ(DottedAddress(0xC0A80005u), "192.168.0.5");
   EXPECT_EQ(DottedAddress(0xFFFFFFFFu), "255.255.255.255");

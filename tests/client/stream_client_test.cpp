@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <set>
 #include <string_view>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -222,6 +224,36 @@ TEST(StreamClient, FailedSendClosesTheConnectionQuietly) {
   packet p = MakePacket(kPacketMessage, "+7", "after close");
   client.Send(p);  // sending while closed is harmless
   EXPECT_FALSE(client.connected());
+}
+
+// The limit holds for the whole packet: a server that stops reading while one is
+// half handed over fails that packet once the limit is up, not twice the limit
+// later after a second wait for the rest.
+TEST(StreamClient, APacketTheServerStopsTakingFailsAfterTheSendLimit) {
+  LoopbackServer server;
+  stream_client client;
+  client.port = server.port();
+  ASSERT_EQ(client.sendTimeout, std::chrono::seconds(5));
+  ASSERT_TRUE(client.Connect("127.0.0.1"));
+  const LoopbackPeer peer = server.Accept();  // never reads
+  ASSERT_TRUE(peer.valid());
+  // Small buffers, so that the connection is full after a few packets.
+  const int small = 4096;
+  ASSERT_EQ(::setsockopt(client.socket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
+  ASSERT_EQ(::setsockopt(peer.socket(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+
+  std::chrono::steady_clock::duration failedAfter{};
+  for (int i = 0; i < 1000; ++i) {
+    packet p = MakePacket(kPacketMessage, "+7", std::string(1000, 'x'));
+    const auto start = std::chrono::steady_clock::now();
+    if (!client.Send(p)) {
+      failedAfter = std::chrono::steady_clock::now() - start;
+      break;
+    }
+  }
+  EXPECT_FALSE(client.connected());
+  EXPECT_GE(failedAfter, std::chrono::milliseconds(4500));
+  EXPECT_LT(failedAfter, std::chrono::milliseconds(9000)) << "the limit was not restarted for the rest";
 }
 
 }  // namespace

@@ -14,6 +14,14 @@
 // every few milliseconds, so whatever runs before the dialog opens cannot make it
 // miss the dialog.
 std::unique_ptr<QTimer> OnNextModal(std::function<void(QWidget*)> action);
+// The same for the next dialog that takes the user's input: a modal one, or the
+// active dialog (the client's dialogs leave the main window closable, so they
+// are not modal).
+std::unique_ptr<QTimer> OnNextDialog(std::function<void(QWidget*)> action);
+
+// A left click in the middle of the widget, delivered as the user's would be
+// (through the application's event filters).
+void ClickAsUser(QWidget* widget);
 
 // The first visible top-level widget of a type, or nullptr.
 template <class T>
