@@ -15,13 +15,13 @@ constexpr std::size_t kMostUnflushed = 4096;
 
 }  // namespace
 
-void FlushInbox(InboxFile& inbox, ReceiveHooks& hooks) {
+void FlushInbox(MessageFileAppender& inbox, ReceiveHooks& hooks) {
   // The server has let go of the messages: say so rather than lose them unseen.
   if (!inbox.Flush()) hooks.ShowWarning(Ansi("Не удалось записать файл ") + inbox.Path());
 }
 
 void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, const packet& p,
-                        ReceiveHooks& hooks, InboxFile& inbox) {
+                        ReceiveHooks& hooks, MessageFileAppender& inbox) {
   switch (p.type()) {
     case kPacketMessage:
       inbox.Append(p);
@@ -50,7 +50,7 @@ void ShowLoginDialog(stream_client& client, const ConnectionPtr& connection, Rec
 
 int ClientReceiveThread(stream_client& client, ConnectionPtr connection, ReceiveHooks& hooks) {
   auto received = PacketNew();
-  InboxFile inbox(PathJoin(hooks.AppDir(), "inbox.db"));
+  MessageFileAppender inbox(PathJoin(hooks.AppDir(), "inbox.db"));
   do {
     if (!client.Receive(connection, *received)) break;
     const bool message = received->type() == kPacketMessage;

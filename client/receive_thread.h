@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "client/inbox_file.h"
 #include "client/stream_client.h"
+#include "protocol/message_file_appender.h"
 
 // What the user typed into the login dialog, Windows-1251.
 struct LoginAnswer {
@@ -40,13 +40,13 @@ class ReceiveHooks {
 };
 
 // Flushes inbox.db to disk; a message that could not be stored is shown as a warning.
-void FlushInbox(InboxFile& inbox, ReceiveHooks& hooks);
+void FlushInbox(MessageFileAppender& inbox, ReceiveHooks& hooks);
 
 // Acts on one verified packet from the server: 1 is appended to `inbox` (the
 // caller flushes it), 2 asks for a login, 4 reports the refusal; every other
 // type is ignored.
 void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, const packet& p,
-                        ReceiveHooks& hooks, InboxFile& inbox);
+                        ReceiveHooks& hooks, MessageFileAppender& inbox);
 
 // Runs the login dialog and, when confirmed, answers on `connection`: the one
 // whose server asked, never a newer one.

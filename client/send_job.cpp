@@ -1,6 +1,6 @@
 #include "client/send_job.h"
 
-#include "protocol/message_file.h"
+#include "protocol/message_file_appender.h"
 
 std::string JobDateText(const DateTime& t) { return DateToStr(t) + " " + TimeToStr(t); }
 
@@ -17,19 +17,18 @@ packet MessagePacket(std::string_view number, std::string_view text, std::string
 SendJobResult RunSendJob(const SendJob& job, const std::string& outboxPath, const SendOnePacket& send,
                          const JobProgress& progress) {
   SendJobResult result;
-  std::vector<packet> sent;
-  sent.reserve(job.numbers.size());
+  MessageFileAppender outbox(outboxPath);
   std::size_t done = 0;
   for (const auto& number : job.numbers) {
     const packet record = MessagePacket(number, job.text, job.date);
     // The connection enciphers in place; the record keeps the plain bytes.
     packet onWire = record;
     if (send(onWire))
-      sent.push_back(record);
+      outbox.Append(record);
     else
       ++result.notSent;
     if (progress && !progress(++done)) break;
   }
-  if (!sent.empty()) result.recorded = AppendMessageFile(outboxPath, sent);
+  result.recorded = outbox.Flush();
   return result;
 }

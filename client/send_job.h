@@ -35,7 +35,7 @@ struct SendJobResult {
   bool recorded = true;     // false when outbox.db could not be written
 };
 
-// Sends the packets in recipient order until done or stopped, then appends the
-// sent ones to outbox.db in one write.
+// Sends the packets in recipient order until done or stopped, appending each one
+// the connection took to outbox.db as it goes; the file is flushed at the end.
 SendJobResult RunSendJob(const SendJob& job, const std::string& outboxPath, const SendOnePacket& send,
                          const JobProgress& progress = {});

@@ -131,6 +131,18 @@ TEST(SendJob, AStoppedJobSendsAndRecordsExactlyThePacketsBeforeTheStop) {
   EXPECT_EQ(ReadMessageFile(dir.File("outbox.db")), received);
 }
 
+TEST(SendJob, EachPacketTakenIsInTheSentListBeforeTheNextIsSent) {
+  // A client that dies mid-job keeps the records of what it handed over.
+  TempDir dir;
+  const std::string outbox = dir.File("outbox.db");
+  std::vector<std::size_t> recordsSeen;
+  RunSendJob({{"1", "2", "3"}, "text", "d"}, outbox, [](packet&) { return true; }, [&](std::size_t) {
+    recordsSeen.push_back(ReadMessageFile(outbox).size());
+    return true;
+  });
+  EXPECT_EQ(recordsSeen, (std::vector<std::size_t>{1, 2, 3}));
+}
+
 TEST(SendJob, AnUnwritableOutboxIsReported) {
   TempDir dir;
   // A directory where the file should be cannot be replaced.

@@ -113,7 +113,10 @@ double ComposeOnce(const std::string& dir, const QString& recipients, std::size_
   auto form = std::make_unique<TMainForm>(client, dir);
   if (!client.connected()) std::abort();
   QTimer::singleShot(0, [&] {
-    auto* dialog = qobject_cast<TComposeForm*>(QApplication::activeModalWidget());
+    // The dialog is shown without modality, so it is found among the windows.
+    TComposeForm* dialog = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* compose = qobject_cast<TComposeForm*>(w); compose && compose->isVisible()) dialog = compose;
     if (!dialog) std::abort();
     dialog->RecepientsEdit->setText(recipients);
     dialog->MessageText->setPlainText(QStringLiteral("Совещание переносится на завтра, 10:00."));

@@ -17,11 +17,11 @@
 #include <unistd.h>
 #include <vector>
 
-#include "client/inbox_file.h"
 #include "client/receive_thread.h"
 #include "client/stream_client.h"
 #include "platform/file_io.h"
 #include "protocol/message_file.h"
+#include "protocol/message_file_appender.h"
 #include "protocol/packet_io.h"
 
 namespace {
@@ -129,7 +129,7 @@ int main() {
   for (int run = 0; run < kRuns; ++run) {
     if (::truncate(inbox.c_str(), static_cast<off_t>(kStored * kPacketSize)) != 0) return 1;
     const auto start = Clock::now();
-    InboxFile file(inbox);
+    MessageFileAppender file(inbox);
     for (const packet& p : batch) file.Append(p);
     if (!file.Flush()) return 1;
     append.push_back(Ms(Clock::now() - start));

@@ -1,4 +1,4 @@
-#include "client/inbox_file.h"
+#include "protocol/message_file_appender.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -10,22 +10,22 @@ namespace {
 
 // Two receive threads may overlap for a moment after a reconnect: each append
 // finds the end of the file anew, and they take turns.
-std::mutex& InboxLock() {
+std::mutex& AppendLock() {
   static std::mutex lock;
   return lock;
 }
 
 }  // namespace
 
-InboxFile::~InboxFile() { Flush(); }
+MessageFileAppender::~MessageFileAppender() { Flush(); }
 
-void InboxFile::Append(const packet& p) {
+void MessageFileAppender::Append(const packet& p) {
   ++unflushed_;
-  std::lock_guard guard(InboxLock());
+  std::lock_guard guard(AppendLock());
   if (!AppendAtEnd(p)) failed_ = true;
 }
 
-bool InboxFile::AppendAtEnd(const packet& p) {
+bool MessageFileAppender::AppendAtEnd(const packet& p) {
   if (fd_ < 0) fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   struct stat st {};
   if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -44,7 +44,7 @@ bool InboxFile::AppendAtEnd(const packet& p) {
   return true;
 }
 
-bool InboxFile::Flush() {
+bool MessageFileAppender::Flush() {
   bool ok = !failed_;
   if (fd_ >= 0) {
     ok = ::fsync(fd_) == 0 && ok;
