@@ -46,7 +46,7 @@ using ConnectionPtr = std::shared_ptr<Connection>;
 class stream_client {
  public:
   stream_client();
-  ~stream_client();
+  virtual ~stream_client();
   stream_client(const stream_client&) = delete;
   stream_client& operator=(const stream_client&) = delete;
 
@@ -66,7 +66,8 @@ class stream_client {
   std::chrono::milliseconds sendTimeout{5000};
 
   // Host name or dotted IPv4 address. Closes any open connection first.
-  bool Connect(std::string_view address);
+  // Virtual so that a test sees where a window connects without reaching the network.
+  virtual bool Connect(std::string_view address);
   // Sends on the open connection; a failure closes it. True when the whole
   // packet was handed to the connection.
   bool Send(packet& p);

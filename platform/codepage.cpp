@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/utf8.h"
+
 namespace {
 
 // Upper half 0x80-0xBF; 0xC0-0xFF are U+0410-U+044F in order.
@@ -15,39 +17,6 @@ constexpr std::array<char16_t, 64> kHigh = {
     0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // B0
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
 };
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// Decodes one UTF-8 sequence at text[i]; advances i. Malformed input gives U+FFFD.
-char32_t NextCodePoint(std::string_view text, std::size_t& i) {
-  const auto b0 = static_cast<std::uint8_t>(text[i++]);
-  if (b0 < 0x80) return b0;
-  int extra = 0;
-  char32_t c = 0;
-  if ((b0 & 0xE0) == 0xC0) { extra = 1; c = b0 & 0x1F; }
-  else if ((b0 & 0xF0) == 0xE0) { extra = 2; c = b0 & 0x0F; }
-  else if ((b0 & 0xF8) == 0xF0) { extra = 3; c = b0 & 0x07; }
-  else return 0xFFFD;
-  for (int k = 0; k < extra; ++k) {
-    if (i >= text.size()) return 0xFFFD;
-    const auto b = static_cast<std::uint8_t>(text[i]);
-    if ((b & 0xC0) != 0x80) return 0xFFFD;
-    c = (c << 6) | (b & 0x3F);
-    ++i;
-  }
-  return c;
-}
 
 }  // namespace
 
@@ -71,7 +40,7 @@ std::string Utf8ToAnsi(std::string_view utf8) {
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
     std::uint8_t b = '?';
-    if (!UnicodeToCp1251(NextCodePoint(utf8, i), b)) b = '?';
+    if (!UnicodeToCp1251(NextUtf8CodePoint(utf8, i), b)) b = '?';
     out += static_cast<char>(b);
   }
   return out;

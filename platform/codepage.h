@@ -13,7 +13,7 @@ char32_t Cp1251ToUnicode(std::uint8_t byte);
 bool UnicodeToCp1251(char32_t code, std::uint8_t& byte);
 
 // Whole-text conversions. A character the code page lacks becomes '?';
-// malformed UTF-8 becomes '?' too.
+// malformed UTF-8 (an overlong form or a surrogate too) becomes '?'.
 std::string Utf8ToAnsi(std::string_view utf8);
 std::string AnsiToUtf8(std::string_view ansi);
 

@@ -17,6 +17,10 @@ inline constexpr std::uint32_t kCommWritable = 0x02;   // room to write
 inline constexpr std::uint32_t kCommLineEvent = 0x04;  // TakeCommEvents has something
 inline constexpr std::uint32_t kCommWake = 0x08;       // Wake was called and not cleared
 inline constexpr std::uint32_t kCommOther = 0x10;      // the extra event given to Wait is set
+// The far end hung up or the device failed, whatever is left to read. Asked
+// for alone it watches for nothing else, so a reader that may not read yet
+// still sees the line go. Its reason is left in the last error.
+inline constexpr std::uint32_t kCommHangUp = 0x20;
 inline constexpr std::uint32_t kCommFailed = 0x80000000;
 
 class CommDevice {

@@ -25,6 +25,19 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   }
 }
 
+bool SyncFolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // EINVAL: a file system that has nothing to flush for a folder.
+  const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return ok;
+}
+
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const std::string aside = path + ".tmp";
   const int fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -39,7 +52,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   }
   if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && std::rename(aside.c_str(), path.c_str()) == 0) return true;
+  if (error == 0 && std::rename(aside.c_str(), path.c_str()) == 0) return SyncFolderOf(path);
   if (error == 0) error = errno;
   ::unlink(aside.c_str());
   errno = error;
@@ -66,7 +79,8 @@ bool AppendWholeRecords(const std::string& path, std::string_view bytes, std::si
   ok = ok && ::fsync(fd) == 0;
   if (!ok && ::ftruncate(fd, whole) == 0) ::fsync(fd);
   ok = (::close(fd) == 0) && ok;
-  return ok;
+  // A file that was empty may have just been made: its name must last as well.
+  return ok && (st.st_size != 0 || SyncFolderOf(path));
 }
 
 std::string PathJoin(std::string_view dir, std::string_view name) {

@@ -1,6 +1,7 @@
 #pragma once
 // Whole-file reads and crash-safe writes: every file the programs write is
-// written aside and renamed into place, so a crash never leaves it half written.
+// written aside and renamed into place, so a crash never leaves it half written,
+// and its folder is flushed, so a power cut does not undo the rename.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,16 +10,23 @@
 // right); errno then says why.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
-// Writes `bytes` to path + ".tmp", flushes it to disk and renames it over `path`.
-// On failure the old file is left as it was, errno says why and false is returned.
+// Writes `bytes` to path + ".tmp", flushes it to disk, renames it over `path` and
+// flushes the folder. On failure errno says why and false is returned: the old
+// file is left as it was, except when only the folder could not be flushed (the
+// new file is then in place, but a power cut may still bring the old one back).
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Flushes the folder that holds `path` to disk, so that a file made, renamed or
+// removed there stays so after a power cut. False, with errno set, on failure.
+bool SyncFolderOf(const std::string& path);
 
 // Appends `bytes` in one write after the whole records of `recordSize` bytes
 // already in the file (created when absent), and flushes it to disk. Files of
 // records that only ever grow are appended in place rather than rewritten: the
 // records already there are never touched, a torn tail that an interrupted
 // append left is cut off first, and on failure the file is cut back to its
-// whole records and false is returned.
+// whole records and false is returned. A file that was empty has its folder
+// flushed too, so that its new name lasts.
 bool AppendWholeRecords(const std::string& path, std::string_view bytes, std::size_t recordSize);
 
 // Joins a directory and a file name with one separator.

@@ -225,7 +225,8 @@ class TermiosCommDevice final : public CommDevice {
       pollfd fds[3];
       nfds_t count = 0;
       fds[count++] = {wake_.Descriptor(), POLLIN, 0};
-      if (deviceEvents) fds[count++] = {fd_, deviceEvents, 0};
+      // A hang-up is reported whatever events are asked for, none included.
+      if (deviceEvents || (what & kCommHangUp)) fds[count++] = {fd_, deviceEvents, 0};
       if (also) fds[count++] = {also->Descriptor(), POLLIN, 0};
       std::uint32_t slice = timeoutMs;
       if (timeoutMs != kInfinite) {
@@ -250,6 +251,10 @@ class TermiosCommDevice final : public CommDevice {
           const bool broken = re & (POLLHUP | POLLERR | POLLNVAL);
           if ((what & kCommData) && ((re & POLLIN) || broken)) happened |= kCommData;
           if ((what & kCommWritable) && ((re & POLLOUT) || broken)) happened |= kCommWritable;
+          if ((what & kCommHangUp) && broken) {
+            SetLastSysError(kSysDeviceNotConnected);
+            happened |= kCommHangUp;
+          }
         } else {
           happened |= kCommOther;
         }

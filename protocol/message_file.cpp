@@ -19,13 +19,14 @@ std::string ToBytes(std::span<const packet> records) {
 }  // namespace
 
 std::vector<packet> ReadMessageFile(const std::string& path) {
-  std::vector<packet> out;
   const auto bytes = ReadWholeFile(path);
-  if (!bytes) return out;
-  const std::size_t count = bytes->size() / kPacketSize;
-  out.resize(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto* src = reinterpret_cast<const std::uint8_t*>(bytes->data()) + i * kPacketSize;
+  return bytes ? MessageRecords(*bytes) : std::vector<packet>{};
+}
+
+std::vector<packet> MessageRecords(std::string_view bytes) {
+  std::vector<packet> out(bytes.size() / kPacketSize);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const auto* src = reinterpret_cast<const std::uint8_t*>(bytes.data()) + i * kPacketSize;
     std::copy(src, src + kPacketSize, out[i].raw().begin());
   }
   return out;

@@ -3,12 +3,15 @@
 // is the file size divided by 1076; a trailing partial record is ignored.
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "protocol/packet.h"
 
 // Every whole record in file order; a missing or unreadable file gives none.
 std::vector<packet> ReadMessageFile(const std::string& path);
+// The whole records of a message file's bytes, in order.
+std::vector<packet> MessageRecords(std::string_view bytes);
 // Replaces the file atomically with these records.
 bool WriteMessageFile(const std::string& path, std::span<const packet> records);
 // Appends the records in one write after the whole records already there (a

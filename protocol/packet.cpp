@@ -49,8 +49,9 @@ void PacketClear(packet& p) {
 }
 
 bool PacketVerify(const packet& p) {
-  const std::size_t n = std::min<std::size_t>(p.length(), kTextSize);
-  return PacketChecksum(p.text_field().first(n)) == p.checksum();
+  // A length past the text field is a broken record, not a text to cut short.
+  if (p.length() > kTextSize) return false;
+  return PacketChecksum(p.text_field().first(p.length())) == p.checksum();
 }
 
 namespace {

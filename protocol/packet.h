@@ -70,7 +70,8 @@ PacketPtr PacketNew();
 void PacketFree(PacketPtr& p);
 // The same clearing as PacketInit, on a packet in use.
 void PacketClear(packet& p);
-// True when the checksum over the first `length` bytes of text matches.
+// True when `length` is at most 1024 and the checksum over the first `length`
+// bytes of text matches. Every record taken from the wire or a file passes it.
 bool PacketVerify(const packet& p);
 // Setters copy the bytes given and clip silently: 24, 19 and 1024 bytes.
 void PacketSetNumber(packet& p, std::string_view source);

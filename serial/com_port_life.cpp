@@ -162,14 +162,17 @@ void TDevaCustomComPort::DonePort() {
   if (PortState_ != psOpen) return;
   if (Closing_.exchange(true)) return;  // another thread is closing the port
   TDevaBaseDispatcher* d = Dispatcher_;
-  // The dumps go first, while the port is still open; one that cannot be
-  // written is reported once the port is closed.
+  // The dumps go first, while the port is still open. Each is written even
+  // when the other could not be; the first failure is reported once the port
+  // is closed.
   std::exception_ptr dumpFailure;
-  try {
-    SetTracing(tlDump);
-    SetLogging(tlDump);
-  } catch (...) {
-    dumpFailure = std::current_exception();
+  for (void (TDevaCustomComPort::*dump)(TTraceLogState) :
+       {&TDevaCustomComPort::SetTracing, &TDevaCustomComPort::SetLogging}) {
+    try {
+      (this->*dump)(tlDump);
+    } catch (...) {
+      if (!dumpFailure) dumpFailure = std::current_exception();
+    }
   }
   PortState_ = psShuttingDown;
   PortClosing();

@@ -159,7 +159,9 @@ std::int32_t TDevaBaseDispatcher::PutBlock(std::span<const char> Block) {
     if (n <= 0) {
       n = -n;
       result = ecPutBlockFail;
-      LineErrors = GetComError(LastComStat);
+      // Gathered, not assigned: a failed thread's mark and the errors not yet
+      // read stay for GetLineError.
+      RefreshStatus();
     } else if (static_cast<std::uint32_t>(n) == free) {
       OutRingFull = true;  // head met tail: full, not empty
     }

@@ -70,10 +70,13 @@ bool TReadThread::AwaitQueueRoom() {
   const std::uint32_t limit = Win32.InputQueueLimit();
   if (Win32.InputQueue.QueuedBytes() < limit) return true;
   // The bytes stay in the driver, whose flow control then holds the far end.
+  // A hang-up meanwhile ends the port now, not once somebody reads.
   Win32.ReadPaused = true;
-  if (Win32.InputQueue.QueuedBytes() >= limit &&
-      (Device.Wait(0, kReadSliceMs, &Win32.QueueRoom) & kCommOther))
-    Win32.QueueRoom.Reset();
+  if (Win32.InputQueue.QueuedBytes() >= limit) {
+    const std::uint32_t woke = Device.Wait(kCommHangUp, kReadSliceMs, &Win32.QueueRoom);
+    if (woke & kCommOther) Win32.QueueRoom.Reset();
+    if (woke & (kCommHangUp | kCommFailed)) Fail(ecDeviceRead);
+  }
   Win32.ReadPaused = false;
   return false;
 }

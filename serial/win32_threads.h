@@ -39,7 +39,8 @@ class TReadThread : public TDevaWin32Thread {
   void Execute() override;
 
  private:
-  // False while the input queue is full: then it waits for room instead.
+  // False while the input queue is full: then it waits for room, or a
+  // hang-up, instead.
   bool AwaitQueueRoom();
   // Reads until the driver has nothing more or the queue is full.
   void ReadSerial();

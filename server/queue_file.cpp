@@ -1,20 +1,29 @@
 #include "server/queue_file.h"
 
-#include <algorithm>
 #include <cerrno>
 
 #include "platform/file_io.h"
+#include "protocol/message_file.h"
 
-bool LoadQueueFile(const std::string& path, PacketQueue& queue) {
+bool LoadQueueFile(const std::string& path, PacketQueue& queue, std::vector<packet>& failed) {
   const auto bytes = ReadWholeFile(path);
   if (!bytes) return errno == ENOENT;
-  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes->data());
-  for (std::size_t at = 0; at + kPacketSize <= bytes->size(); at += kPacketSize) {
+  for (const packet& record : MessageRecords(*bytes)) {
+    if (!PacketVerify(record)) {
+      failed.push_back(record);
+      continue;
+    }
     PacketPtr p = PacketNew();
-    std::copy_n(data + at, kPacketSize, p->raw().begin());
+    *p = record;
     queue.push_back(std::move(p));
   }
   return true;
+}
+
+std::string SetAsideFile(const std::string& path) { return path + ".bad"; }
+
+bool SetAsideRecords(const std::string& path, std::span<const packet> records) {
+  return records.empty() || AppendMessageFile(SetAsideFile(path), records);
 }
 
 bool SaveQueueFile(const std::string& path, PacketQueue& queue) {

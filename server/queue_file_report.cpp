@@ -1,7 +1,6 @@
 #include "server/queue_file_report.h"
 
 #include <cstdio>
-#include <string_view>
 
 #include "platform/codepage.h"
 #include "platform/error_text.h"
@@ -12,22 +11,45 @@ namespace {
 // The system texts are Windows-1251; standard error is read as UTF-8.
 std::string Utf8Reason(int error) { return AnsiToUtf8(SysErrorMessage(error)); }
 
-void ReportStartFault(const char* action, std::string_view actionText, const std::string& path, int error) {
-  std::fprintf(stderr, "trelmsrv: cannot %s %s: %s; the server does not start\n", action, path.c_str(),
+// what: the action and its file for standard error; whatText: the same for the
+// operator, in Windows-1251, ending with the file.
+void ReportStartFault(const std::string& what, const std::string& whatText, int error) {
+  std::fprintf(stderr, "trelmsrv: cannot %s: %s; the server does not start\n", what.c_str(),
                Utf8Reason(error).c_str());
-  const std::string text = Ansi(actionText) + Ansi(" файл очереди\n") + Utf8ToAnsi(path) + ":\n" +
-                           SysErrorMessage(error) + Ansi("\n\nСервер не запущен, файл оставлен как есть.");
+  const std::string text =
+      whatText + ":\n" + SysErrorMessage(error) + Ansi("\n\nСервер не запущен, файл оставлен как есть.");
   MessageBox(text, Ansi("Ошибка"), MbButtons::Ok, MbIcon::Error);
 }
 
 }  // namespace
 
 void ReportUnreadableQueueFile(const std::string& path, int error) {
-  ReportStartFault("read", "Не удалось прочитать", path, error);
+  ReportStartFault("read " + path, Ansi("Не удалось прочитать файл очереди\n") + Utf8ToAnsi(path), error);
 }
 
 void ReportUnremovableQueueFile(const std::string& path, int error) {
-  ReportStartFault("remove", "Не удалось удалить загруженный", path, error);
+  ReportStartFault("remove " + path, Ansi("Не удалось удалить загруженный файл очереди\n") + Utf8ToAnsi(path),
+                   error);
+}
+
+void ReportUnwritableSetAsideFile(const std::string& path, const std::string& setAsidePath, int error) {
+  ReportStartFault("set aside the damaged records of " + path + " in " + setAsidePath,
+                   Ansi("Не удалось отложить повреждённые записи файла очереди\n") + Utf8ToAnsi(path) +
+                       Ansi("\nв файл\n") + Utf8ToAnsi(setAsidePath),
+                   error);
+}
+
+void LogSetAsideRecords(const std::string& path, const std::string& setAsidePath, std::size_t records) {
+  std::fprintf(stderr, "trelmsrv: %zu damaged records of %s (bad checksum or length) are not queued; set aside in %s\n",
+               records, path.c_str(), setAsidePath.c_str());
+}
+
+void LogListenFailure(int port, int error) {
+  if (port == 0)
+    std::fprintf(stderr, "trelmsrv: EthernetPort is 0, there is no port to listen on; the server does not start\n");
+  else
+    std::fprintf(stderr, "trelmsrv: cannot listen on TCP port %d: %s; the server does not start\n", port,
+                 Utf8Reason(error).c_str());
 }
 
 void LogUnsavedQueue(const QueueFileFault& fault) {

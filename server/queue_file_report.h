@@ -17,6 +17,16 @@ struct QueueFileFault {
 // Shown in a message box captioned "Ошибка" and written to standard error.
 void ReportUnreadableQueueFile(const std::string& path, int error);
 void ReportUnremovableQueueFile(const std::string& path, int error);
+// The same when the records of a queue file that failed their check cannot be
+// kept in its set-aside file (the queue file would take them with it).
+void ReportUnwritableSetAsideFile(const std::string& path, const std::string& setAsidePath, int error);
+
+// One line on standard error: how many records of a queue file failed their check
+// and where they were put.
+void LogSetAsideRecords(const std::string& path, const std::string& setAsidePath, std::size_t records);
+
+// One line on standard error: the server cannot listen and does not start.
+void LogListenFailure(int port, int error);
 
 // One line on standard error.
 void LogUnsavedQueue(const QueueFileFault& fault);

@@ -20,7 +20,8 @@ ServerCore::~ServerCore() {
 std::string ServerCore::FilePath(const char* name) const { return PathJoin(appDir_, name); }
 
 std::array<ServerCore::QueueFile, 2> ServerCore::QueueFiles() {
-  return {{{kOutgoingQueueFile, &state_.OutgoingQueue}, {kIncomingQueueFile, &state_.IncomingQueue}}};
+  return {{{kOutgoingQueueFile, &state_.OutgoingQueue, &failed_[0]},
+           {kIncomingQueueFile, &state_.IncomingQueue, &failed_[1]}}};
 }
 
 bool ServerCore::Start(const ServerConfig& config) {
@@ -30,7 +31,7 @@ bool ServerCore::Start(const ServerConfig& config) {
 
   for (const QueueFile& f : QueueFiles()) {
     const std::string path = FilePath(f.name);
-    if (!LoadQueueFile(path, *f.queue)) {
+    if (!LoadQueueFile(path, *f.queue, *f.failed)) {
       ReportUnreadableQueueFile(path, errno);
       return AbandonStart();
     }
@@ -38,7 +39,11 @@ bool ServerCore::Start(const ServerConfig& config) {
   NetStartup();
   // The files still hold what was loaded until the server listens; a start that
   // ends before leaves them to the next one.
-  if (!listener_->ListenerListen() || !RemoveQueueFiles()) return AbandonStart();
+  if (!listener_->ListenerListen()) {
+    LogListenFailure(config_.EthernetPort, errno);
+    return AbandonStart();
+  }
+  if (!RemoveQueueFiles()) return AbandonStart();
 
   service_ = std::make_unique<ClientService>(state_, *listener_, config_, FilePath(kRegistryFile));
   service_->StartAcceptThread();
@@ -50,13 +55,25 @@ bool ServerCore::RemoveQueueFiles() {
   const auto files = QueueFiles();
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string path = FilePath(files[i].name);
-    if (::unlink(path.c_str()) == 0 || errno == ENOENT) continue;
+    const bool setAside = SetAside(files[i]);
+    if (setAside && (::unlink(path.c_str()) == 0 || errno == ENOENT)) continue;
     const int error = errno;
-    // Put back those already removed, so that every file stays as it was.
+    // Put back those already removed, so that every file stays as it was (less
+    // the records now set aside).
     for (std::size_t j = 0; j < i; ++j) SaveQueue(files[j]);
-    ReportUnremovableQueueFile(path, error);
+    if (setAside) ReportUnremovableQueueFile(path, error);
+    else ReportUnwritableSetAsideFile(path, SetAsideFile(path), error);
     return false;
   }
+  return true;
+}
+
+bool ServerCore::SetAside(const QueueFile& file) {
+  if (file.failed->empty()) return true;
+  const std::string path = FilePath(file.name);
+  if (!SetAsideRecords(path, *file.failed)) return false;
+  LogSetAsideRecords(path, SetAsideFile(path), file.failed->size());
+  file.failed->clear();
   return true;
 }
 
@@ -66,6 +83,7 @@ bool ServerCore::AbandonStart() {
   NetCleanup();
   state_.OutgoingQueue.clear();
   state_.IncomingQueue.clear();
+  for (auto& failed : failed_) failed.clear();
   return false;
 }
 

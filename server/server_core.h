@@ -24,11 +24,12 @@ class ServerCore {
   ServerCore(const ServerCore&) = delete;
   ServerCore& operator=(const ServerCore&) = delete;
 
-  // Loads both queues from their files, listens, removes the files and starts the
-  // accept thread. False when the server must end: a queue file could not be read,
-  // listening failed, or a loaded file could not be removed (each reported, except
-  // listening on port 0). The queue files are then left as they were, so nothing
-  // in them is lost or sent twice.
+  // Loads both queues from their files, listens, sets aside the records that
+  // failed their check (each file's beside it, said on standard error), removes
+  // the files and starts the accept thread. False when the server must end: a
+  // queue file could not be read, listening failed, or a loaded file could not be
+  // set aside or removed (each reported). The queue files are then left as they
+  // were, so nothing in them is lost or sent twice.
   bool Start(const ServerConfig& config);
 
   // Sets StopFlag, stops the modem workers, gives the other threads `closeWaitMs`
@@ -65,10 +66,12 @@ class ServerCore {
   struct QueueFile {
     const char* name;
     PacketQueue* queue;
+    std::vector<packet>* failed;  // its records that failed the check, until set aside
   };
   // In the order they are written at close: the outgoing queue first.
   std::array<QueueFile, 2> QueueFiles();
   bool RemoveQueueFiles();
+  bool SetAside(const QueueFile& file);
   bool AbandonStart();  // false
   void SaveQueue(const QueueFile& file);
   void StopModemWorkers();
@@ -86,6 +89,7 @@ class ServerCore {
   std::unique_ptr<ClientService> service_;
   std::vector<ModemPort> modems_;  // after state_, which the workers use
   std::vector<QueueFileFault> saveFaults_;
+  std::array<std::vector<packet>, 2> failed_;  // QueueFiles' order
   int closeWaitMs_ = 2000;
   bool running_ = false;
 };

@@ -19,6 +19,7 @@ void NetCleanup() { netStarted.store(false); }
 void ReportLastError() {
   const int error = errno;
   MessageBox(SysErrorMessage(error), Ansi("Ошибка"), MbButtons::Ok, MbIcon::None);
+  errno = error;  // still the reason for whoever reports it next
 }
 
 stream_server::stream_server(std::int32_t backlog_) : backlog(backlog_) {

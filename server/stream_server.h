@@ -20,7 +20,7 @@ class stream_server {
 
   // Opens the listening socket on all interfaces at the low 16 bits of `port`.
   // Already listening or port 0: false with no message. A failing socket, bind or
-  // listen is shown with ReportLastError and gives false.
+  // listen is shown with ReportLastError and gives false, errno saying why.
   bool ListenerListen();
   // Stops listening: a pending AcceptClient fails, and so does every later one.
   void ListenerClose();
@@ -44,5 +44,6 @@ class stream_server {
   std::int32_t backlog;
 };
 
-// Shows the text of the calling thread's last system error (errno), caption "Ошибка".
+// Shows the text of the calling thread's last system error (errno), caption
+// "Ошибка"; errno is left as it was.
 void ReportLastError();

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Command two: builds everything and runs every test, three times over:
-#   build/       the ordinary build, warnings as errors;
-#   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer, the whole suite;
-#   build-tsan/  ThreadSanitizer, the tests without Qt (Qt's own library reports false races);
-#   build-fuzz/  the PDU parser under libFuzzer for a bounded time.
+#   build/       the ordinary build (gcc), warnings as errors;
+#   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer, the whole suite, built
+#                with clang and warnings as errors, so both compilers build every test;
+#   build-tsan/  ThreadSanitizer (gcc), the tests without Qt (Qt's own library reports
+#                false races);
+#   build-fuzz/  the PDU parser under libFuzzer (clang) for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -37,7 +39,13 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELM_WERROR=ON
 cmake --build build -j "$jobs"
 run_suite build
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRELM_SANITIZE=address >/dev/null
+# A folder configured earlier with gcc starts afresh: on a change of compiler CMake
+# drops its cache, the sanitizer option with it, and would build without them.
+if [ -f build-asan/CMakeCache.txt ] && ! grep -q '^CMAKE_CXX_COMPILER:.*clang++$' build-asan/CMakeCache.txt; then
+  rm -rf build-asan
+fi
+cmake -S . -B build-asan -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DTRELM_SANITIZE=address \
+  -DTRELM_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_suite build-asan
 

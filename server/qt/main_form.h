@@ -24,7 +24,7 @@ class TMainForm : public QWidget {
   ~TMainForm() override;
 
   // Reads the settings, loads the queues and starts listening. False when the
-  // program must end at once (listening failed).
+  // program must end at once (listening failed, or a queue file stopped the start).
   bool FormCreate();
   void TimerTimer();
   void PopupMenuPopup();

@@ -35,7 +35,8 @@ int Run(const ServerProgramOptions& options) {
   ShutdownSignals stopSignals;
   TMainForm form(options.programDir);
   form.closeWaitMs = options.closeWaitMs;
-  if (!form.FormCreate()) return 0;
+  // A start that never served is a failure to whoever started the program.
+  if (!form.FormCreate()) return 1;
 
   QSocketNotifier stopRequests(stopSignals.fd(), QSocketNotifier::Read);
   QObject::connect(&stopRequests, &QSocketNotifier::activated, &form, [&] {
@@ -57,5 +58,5 @@ int RunServer(const ServerProgramOptions& options) {
   } catch (...) {
     MessageBox("", kTitle, MbButtons::Ok, MbIcon::Error);
   }
-  return 0;
+  return 1;
 }

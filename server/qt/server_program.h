@@ -10,5 +10,8 @@ struct ServerProgramOptions {
 
 // Refuses a second running copy with a message, starts the server and runs the
 // event loop until "Выход" or a stop signal (both save the queues). Returns the
-// exit code: 1 when the program ends with queues it could not save, else 0.
+// exit code: 0 for a normal close and for a second copy that found the first
+// running; 1 for a start that ended without serving (it could not listen, or
+// could not read, set aside or remove a queue file), for queues it could not save
+// at the end, and for an exception that ended the program.
 int RunServer(const ServerProgramOptions& options);

@@ -138,4 +138,15 @@ TEST_F(TermiosDevice, AHangUpIsAReadFailureNotAnEndlessStreamOfNothing) {
   EXPECT_EQ(GetLastSysError(), kSysDeviceNotConnected);
 }
 
+TEST_F(TermiosDevice, AWaitForAHangUpAloneLetsBytesWaitButSeesTheLineGo) {
+  const auto device = OpenComDevice("COM3");
+  ASSERT_NE(device, nullptr);
+  pty.Send("unread");
+  ASSERT_EQ(device->Wait(kCommData, 10000) & kCommData, kCommData);
+  EXPECT_EQ(device->Wait(kCommHangUp, 10), 0u);  // bytes to read end no such wait
+  pty.HangUp();
+  EXPECT_EQ(device->Wait(kCommHangUp, 10000), kCommHangUp);
+  EXPECT_EQ(GetLastSysError(), kSysDeviceNotConnected);
+}
+
 }  // namespace

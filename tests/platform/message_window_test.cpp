@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <future>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -174,7 +176,8 @@ TEST(MessageWindow, WaitingForAThreadServesItsSendsLeavesPostsQueuedAndEndsOnThe
   // The send is served while waiting; a wake then ends a wait with nothing sent,
   // also one that came before the wait began.
   auto sentFuture = sent.get_future();
-  while (sentFuture.wait_for(0s) != std::future_status::ready) WaitSentMessages(kLongWait);
+  EXPECT_TRUE(WaitSentMessages(kLongWait));
+  ASSERT_EQ(sentFuture.wait_for(kLongWait), std::future_status::ready);
   go.set_value();
   EXPECT_TRUE(WaitSentMessages(kLongWait));
   other.join();
@@ -378,9 +381,15 @@ TEST(Synchronize, ARefusalReleasesEveryWaitingCallerSoTheMainThreadCanJoinThem) 
 }
 
 TEST(MessageWindow, ManyThreadsPostAndSendWhileWindowsComeAndGo) {
-  std::atomic<int> handled{0};
+  std::mutex lock;
+  std::condition_variable changed;
+  int handled = 0;  // guarded by lock
   auto count = [&](WindowHandle, std::uint32_t m, std::uintptr_t, std::intptr_t) {
-    if (m != kStop) ++handled;
+    if (m != kStop) {
+      std::lock_guard guard(lock);
+      ++handled;
+      changed.notify_all();
+    }
     return std::intptr_t{1};
   };
   PumpingThread a(count), b(count);
@@ -404,10 +413,9 @@ TEST(MessageWindow, ManyThreadsPostAndSendWhileWindowsComeAndGo) {
   EXPECT_EQ(sent_ok.load(), kThreads * kRounds);
   EXPECT_EQ(posted_ok.load(), kThreads * kRounds);
   const int expected = 2 * kThreads * kRounds;
-  const auto limit = std::chrono::steady_clock::now() + kLongWait;
-  while (handled.load() < expected && std::chrono::steady_clock::now() < limit)
-    std::this_thread::yield();
-  EXPECT_EQ(handled.load(), expected);
+  std::unique_lock guard(lock);
+  changed.wait_for(guard, kLongWait, [&] { return handled >= expected; });
+  EXPECT_EQ(handled, expected);
 }
 
 }  // namespace

@@ -58,6 +58,11 @@ TEST(FileIo, AtomicWriteReplacesWholeFile) {
   EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
   EXPECT_FALSE(WriteFileAtomically(PathJoin(dir.path(), "no/such/dir"), "x"));
   EXPECT_EQ(PathJoin("/a/", "b"), "/a/b");
+  // The folder that is flushed after the rename: a bare name's is the current one.
+  EXPECT_TRUE(SyncFolderOf(path));
+  EXPECT_TRUE(SyncFolderOf("f.txt"));
+  EXPECT_TRUE(SyncFolderOf("/f.txt"));
+  EXPECT_FALSE(SyncFolderOf(PathJoin(dir.path(), "no/such/dir")));
 }
 
 TEST(MessageBoxFunction, TestsAnswerIt) {

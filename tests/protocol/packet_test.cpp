@@ -139,6 +139,20 @@ TEST(PacketVerify, FailsOnAnyBitFlipInsideLengthOnly) {
   EXPECT_TRUE(PacketVerify(after));
 }
 
+// A length past the 1024-byte text is a broken record, even when the checksum
+// matches the whole text it would otherwise be cut to.
+TEST(PacketVerify, ALengthPastTheTextFails) {
+  packet p;
+  PacketInit(p);
+  PacketSetText(p, std::string(kTextSize, 'x'));
+  EXPECT_TRUE(PacketVerify(p));
+  for (const std::uint16_t length : {1025, 2048, 65535}) {
+    packet q = p;
+    q.set_length(length);
+    EXPECT_FALSE(PacketVerify(q)) << length;
+  }
+}
+
 TEST(EncodeBuffer, PositionTermAndKeyCycle) {
   std::vector<std::uint8_t> zeros(200, 0);
   EncodeBuffer(zeros);

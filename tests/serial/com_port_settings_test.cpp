@@ -1,42 +1,108 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
+#include <string>
+#include <type_traits>
 
 #include "serial/deva_exceptions.h"
 #include "serial/result_codes.h"
 #include "tests/serial/port_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 using PortSettings = FakePort;
 
-TEST_F(PortSettings, ANewPortHasItsDefaultsAndClosedValues) {
-  TDevaComPort fresh(nullptr);
-  EXPECT_EQ(fresh.ComNumber(), 0);
-  EXPECT_EQ(fresh.Baud(), 19200);
-  EXPECT_EQ(fresh.DataBits(), 8);
-  EXPECT_EQ(fresh.StopBits(), 1);
-  EXPECT_EQ(fresh.Parity(), pNone);
-  EXPECT_EQ(fresh.InSize(), 4096);
-  EXPECT_EQ(fresh.OutSize(), 4096);
-  EXPECT_TRUE(fresh.DTR());
-  EXPECT_TRUE(fresh.RTS());
-  EXPECT_EQ(fresh.BufferFull(), 0);
-  EXPECT_EQ(fresh.BufferResume(), 0);
-  EXPECT_EQ(fresh.TraceName, "DEVA.TRC");
-  EXPECT_EQ(fresh.LogName, "DEVA.LOG");
-  EXPECT_EQ(fresh.CommNotificationLevel(), 10);
-  EXPECT_EQ(fresh.TapiMode, tmAuto);
-  EXPECT_TRUE(fresh.PromptForPort);
-  EXPECT_TRUE(fresh.AutoOpen);
-  EXPECT_FALSE(fresh.Open());
-  EXPECT_EQ(fresh.PortState(), psClosed);
-  EXPECT_EQ(fresh.GetInBuffFree(), 8192u);
-  EXPECT_EQ(fresh.GetOutBuffFree(), 4096u);
-  EXPECT_EQ(fresh.GetInBuffUsed(), 0u);
-  EXPECT_FALSE(fresh.GetDSR());
-  EXPECT_EQ(fresh.GetLineError(), 0);
+// A value as text, so that settings of every type fit one table.
+template <typename T>
+std::string Shown(const T& value) {
+  if constexpr (std::is_convertible_v<T, std::string>)
+    return std::string(value);
+  else if constexpr (std::is_same_v<T, THWFlowOptionSet> || std::is_same_v<T, TDeviceLayers>)
+    return std::to_string(value.Bits());
+  else
+    return std::to_string(static_cast<long long>(value));
+}
 
+TEST_F(PortSettings, ANewPortHasItsDefaultsAndClosedValues) {
+  TDevaComPort p(nullptr);
+  struct Row {
+    const char* what;
+    std::string value, expected;
+  };
+  const Row rows[] = {
+      {"DeviceLayer", Shown(p.DeviceLayer()), Shown(dlWin32)},
+      {"ComNumber", Shown(p.ComNumber()), Shown(0)},
+      {"Baud", Shown(p.Baud()), Shown(19200)},
+      {"PromptForPort", Shown(p.PromptForPort), Shown(true)},
+      {"Parity", Shown(p.Parity()), Shown(pNone)},
+      {"DataBits", Shown(p.DataBits()), Shown(8)},
+      {"StopBits", Shown(p.StopBits()), Shown(1)},
+      {"InSize", Shown(p.InSize()), Shown(4096)},
+      {"OutSize", Shown(p.OutSize()), Shown(4096)},
+      {"AutoOpen", Shown(p.AutoOpen), Shown(true)},
+      {"Open", Shown(p.Open()), Shown(false)},
+      {"DTR", Shown(p.DTR()), Shown(true)},
+      {"RTS", Shown(p.RTS()), Shown(true)},
+      {"HWFlowOptions", Shown(p.HWFlowOptions()), Shown(THWFlowOptionSet{})},
+      {"SWFlowOptions", Shown(p.SWFlowOptions()), Shown(swfNone)},
+      {"XOnChar", Shown(p.XOnChar()), Shown(17)},
+      {"XOffChar", Shown(p.XOffChar()), Shown(19)},
+      {"BufferFull", Shown(p.BufferFull()), Shown(0)},
+      {"BufferResume", Shown(p.BufferResume()), Shown(0)},
+      {"Tracing", Shown(p.Tracing()), Shown(tlOff)},
+      {"TraceSize", Shown(p.TraceSize()), Shown(10000)},
+      {"TraceName", Shown(p.TraceName), "DEVA.TRC"},
+      {"TraceHex", Shown(p.TraceHex), Shown(true)},
+      {"TraceAllHex", Shown(p.TraceAllHex), Shown(false)},
+      {"Logging", Shown(p.Logging()), Shown(tlOff)},
+      {"LogSize", Shown(p.LogSize()), Shown(10000)},
+      {"LogName", Shown(p.LogName), "DEVA.LOG"},
+      {"LogHex", Shown(p.LogHex), Shown(true)},
+      {"LogAllHex", Shown(p.LogAllHex), Shown(false)},
+      {"UseMSRShadow", Shown(p.UseMSRShadow()), Shown(true)},
+      {"UseEventWord", Shown(p.UseEventWord()), Shown(true)},
+      {"CommNotificationLevel", Shown(p.CommNotificationLevel()), Shown(10)},
+      {"TapiMode", Shown(p.TapiMode), Shown(tmAuto)},
+      {"RS485Mode", Shown(p.RS485Mode()), Shown(false)},
+      {"OnPortOpen assigned", Shown(static_cast<bool>(p.OnPortOpen)), Shown(false)},
+      {"OnPortClose assigned", Shown(static_cast<bool>(p.OnPortClose)), Shown(false)},
+      {"Version", p.Version(), "v4.07"},
+      // Not published.
+      {"ThreadBoost", Shown(p.ThreadBoost()), Shown(tbNone)},
+      {"TriggerLength", Shown(p.TriggerLength()), Shown(1)},
+      {"ActivationProcedure set", Shown(static_cast<bool>(p.ActivationProcedure)), Shown(false)},
+      {"OnWaitChar assigned", Shown(static_cast<bool>(p.OnWaitChar)), Shown(false)},
+      {"AllowedDeviceLayers", Shown(p.AllowedDeviceLayers), Shown(TDeviceLayers{dlWin32})},
+      // Read while closed.
+      {"PortState", Shown(p.PortState()), Shown(psClosed)},
+      {"GetDSR", Shown(p.GetDSR()), Shown(false)},
+      {"GetCTS", Shown(p.GetCTS()), Shown(false)},
+      {"GetRI", Shown(p.GetRI()), Shown(false)},
+      {"GetDCD", Shown(p.GetDCD()), Shown(false)},
+      {"GetDeltaDSR", Shown(p.GetDeltaDSR()), Shown(false)},
+      {"GetDeltaCTS", Shown(p.GetDeltaCTS()), Shown(false)},
+      {"GetDeltaRI", Shown(p.GetDeltaRI()), Shown(false)},
+      {"GetDeltaDCD", Shown(p.GetDeltaDCD()), Shown(false)},
+      {"GetLineError", Shown(p.GetLineError()), Shown(0)},
+      {"GetLineBreak", Shown(p.GetLineBreak()), Shown(false)},
+      {"GetInBuffUsed", Shown(p.GetInBuffUsed()), Shown(0)},
+      {"GetInBuffFree", Shown(p.GetInBuffFree()), Shown(8192)},
+      {"GetOutBuffUsed", Shown(p.GetOutBuffUsed()), Shown(0)},
+      {"GetOutBuffFree", Shown(p.GetOutBuffFree()), Shown(4096)},
+      {"GetBaseAddress", Shown(p.GetBaseAddress()), Shown(0)},
+  };
+  for (const Row& row : rows) EXPECT_EQ(row.value, row.expected) << row.what;
+  EXPECT_FALSE(p.Open());  // none of these opened the port
+
+  // No trigger event is assigned either: the open asks for no notification.
+  Open();
+  EXPECT_FALSE(d->PortHandlerPresent);
+}
+
+TEST_F(PortSettings, AClosedPortStoresOnlyWhatItsSettersAllow) {
+  TDevaComPort fresh(nullptr);
   fresh.SetDeviceLayer(dlWinsock);  // not an allowed layer
   EXPECT_EQ(fresh.DeviceLayer(), dlWin32);
   fresh.SetUseMSRShadow(false);
@@ -154,6 +220,35 @@ TEST_F(PortSettings, TracingArmedWhileClosedRecordsFromTheOpenAndIsDumpedByTheCl
   ASSERT_NE(f, nullptr);
   std::fclose(f);
   std::remove(port.TraceName.c_str());
+}
+
+TEST_F(PortSettings, AFailedDumpAtTheCloseLosesNotTheOtherAndIsRaisedOnceClosed) {
+  const TempDir dir;
+  const std::string unwritable = dir.File("no such folder/file");
+  const std::pair<bool, bool> cases[] = {{true, false}, {false, true}, {true, true}, {false, false}};
+  for (const auto& [traceFails, logFails] : cases) {
+    TTestDispatcher* latest = nullptr;
+    TDevaComPort p(nullptr);
+    p.SetComNumber(1);
+    OpenOnFakes(p, latest);
+    p.TraceName = traceFails ? unwritable : dir.File("close.trc");
+    p.LogName = logFails ? unwritable : dir.File("close.log");
+    std::filesystem::remove(dir.File("close.trc"));
+    std::filesystem::remove(dir.File("close.log"));
+    p.SetTracing(tlOn);
+    p.SetLogging(tlOn);
+    ASSERT_NO_THROW(p.SetOpen(true));
+    ASSERT_TRUE(latest->TracingOn && latest->DLoggingOn);
+    p.PutString("AT");
+    const std::int32_t code = CodeOf([&] { p.SetOpen(false); });
+    const std::string what = std::string("trace ") + (traceFails ? "fails" : "written") + ", log " +
+                             (logFails ? "fails" : "written");
+    EXPECT_EQ(code != 0, traceFails || logFails) << what;
+    EXPECT_EQ(std::filesystem::exists(dir.File("close.trc")), !traceFails) << what;
+    EXPECT_EQ(std::filesystem::exists(dir.File("close.log")), !logFails) << what;
+    EXPECT_FALSE(p.Open()) << what;
+    EXPECT_EQ(p.PortState(), psClosed) << what;
+  }
 }
 
 TEST_F(PortSettings, AClosedPortOpensForItsModemStatusOnlyWhenItMayOpenOnUse) {

@@ -75,7 +75,7 @@ TEST_F(PortDialog, OkAndCancelCloseWithTheirResults) {
   for (const auto& [button, result] : {std::pair{&TComSelectForm::OkBtn, TComSelectForm::kResultOk},
                                        std::pair{&TComSelectForm::AbortBtn, TComSelectForm::kResultAbort}}) {
     TComSelectForm form;
-    const auto driver = OnNextModal([&](QWidget*) { (form.*button)->click(); });
+    const auto driver = OnNextModal([&form, button = button](QWidget*) { (form.*button)->click(); });
     EXPECT_EQ(form.exec(), result);
   }
 }

@@ -224,6 +224,38 @@ TEST_F(Lines, AFailedReadReachesGetLineErrorOnce) {
   EXPECT_EQ(d.GetLineError(), 0);
 }
 
+TEST_F(Lines, AFailedPutKeepsWhatGetLineErrorHasNotReadYet) {
+  struct Case {
+    const char* what;
+    bool threadFailed;
+    std::uint32_t gathered, withThePut;
+    std::int32_t first;
+  };
+  const Case cases[] = {
+      {"a failed thread", true, 0, 0, 10},
+      {"a failed thread, then an overrun", true, 0, kCeOverrun, 10},
+      {"a framing error gathered before", false, kCeFrame, 0, 4},
+      {"an overrun that comes with the put", false, 0, kCeOverrun, 2},
+  };
+  for (const Case& c : cases) {
+    TTestDispatcher fresh(std::make_unique<FakeCommDevice>());
+    ASSERT_EQ(fresh.Open(), 0);
+    if (c.threadFailed) {
+      fresh.Fake().FailReads(kSysDeviceNotConnected);
+      Reader reader(fresh, fresh.Fake(), 0);
+      reader.Start();
+      reader.WaitFor();
+    }
+    fresh.Fake().AddLineErrors(c.gathered);
+    fresh.RefreshStatus();
+    fresh.Fake().AddLineErrors(c.withThePut);
+    fresh.KillThreads = true;  // as a failing thread leaves it: nothing is queued any more
+    EXPECT_EQ(fresh.PutString("AT\r"), ecPutBlockFail) << c.what;
+    EXPECT_EQ(fresh.GetLineError(), c.first) << c.what;
+    EXPECT_EQ(fresh.GetLineError(), 0) << c.what;
+  }
+}
+
 TEST_F(Lines, AThreadEndingWithAnotherCodeIsShownAndTheLineStaysClean) {
   MessageBoxAnswers answers;
   Reader reader(d, d.Fake(), ecNoMem);

@@ -26,7 +26,7 @@ using namespace std::chrono_literals;
 class Watchdog {
  public:
   explicit Watchdog(std::chrono::seconds limit)
-      : thread_([this, limit, done = done_.get_future()] {
+      : thread_([limit, done = done_.get_future()] {
           if (done.wait_for(limit) == std::future_status::timeout) {
             std::fprintf(stderr, "watchdog: still not done after %llds\n",
                          static_cast<long long>(limit.count()));

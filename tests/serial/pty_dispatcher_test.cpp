@@ -3,6 +3,7 @@
 #include <future>
 #include <string>
 
+#include "platform/errno_map.h"
 #include "tests/serial/port_io.h"
 #include "tests/serial/pty_port.h"
 #include "tests/support/wait_until.h"
@@ -28,6 +29,19 @@ TEST_F(PtyPort, AHangUpOfTheFarEndEndsTheThreadsAsAReadFailure) {
   ASSERT_TRUE(WaitUntil([&] { return d.ActiveThreads == 0; }));
   EXPECT_EQ(d.GetLineError(), 10);
   EXPECT_NE(d.LastThreadError, 0u);
+}
+
+TEST_F(PtyPort, AHangUpIsSeenAlsoWhileNobodyReadsAndTheInputIsFull) {
+  const std::string sent = NumberedBytes(kInRingSize + 4096 + 512);  // ring, queue, a little in the driver
+  pty.Send(sent);
+  ASSERT_TRUE(WaitUntil([&] {
+    return d.InBuffUsed() == kInRingSize && d.InputQueue.QueuedBytes() >= d.InputQueueLimit();
+  }));
+  pty.HangUp();
+  ASSERT_TRUE(WaitUntil([&] { return d.ActiveThreads == 0; }));
+  EXPECT_EQ(d.GetLineError(), 10);
+  EXPECT_EQ(d.LastThreadError, static_cast<std::uint32_t>(kSysDeviceNotConnected));
+  EXPECT_TRUE(ReadAll(d, kInRingSize) == sent.substr(0, kInRingSize));  // the ring stays readable
 }
 
 }  // namespace

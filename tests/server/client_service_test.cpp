@@ -78,14 +78,15 @@ TEST_F(ClientServiceTest, UnknownTypesAreIgnoredAndTheConnectionStaysOpen) {
   EXPECT_EQ(client.BytesUntilClosed(), 0u);
 }
 
-TEST_F(ClientServiceTest, ABadChecksumClosesTheConnectionAndQueuesNothing) {
+// A bad checksum, and a length past the text however its checksum reads.
+TEST_F(ClientServiceTest, ABrokenPacketClosesTheConnectionAndQueuesNothing) {
   StartServer(Config());
-  LoopbackClient client(port);
-  packet bad = MessagePacket("+7001", "tampered");
-  bad.text_field()[0] ^= 1;
-  ASSERT_TRUE(client.Send(bad));
-  EXPECT_EQ(client.BytesUntilClosed(), 0u);
-  EXPECT_EQ(Outgoing(), 0u);
+  for (const BrokenPacket& bad : BrokenPackets()) {
+    LoopbackClient client(port);
+    ASSERT_TRUE(client.Send(bad.record)) << bad.what;
+    EXPECT_EQ(client.BytesUntilClosed(), 0u) << bad.what;
+    EXPECT_EQ(Outgoing(), 0u) << bad.what;
+  }
 }
 
 TEST_F(ClientServiceTest, ARecordArrivingInTwoPiecesIsOnePacket) {

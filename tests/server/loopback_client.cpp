@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -66,6 +67,22 @@ packet MessagePacket(std::string_view number, std::string_view text) {
   PacketSetDate(p, "09.12.2026 21:16:07");
   PacketSetText(p, text);
   return p;
+}
+
+std::vector<BrokenPacket> BrokenPackets() {
+  packet changed = MessagePacket("+7001", "changed on the way");
+  changed.text_field()[0] ^= 1;
+  std::vector<BrokenPacket> out{{"a changed text byte", changed}};
+  for (const std::uint16_t length : {1025, 65535}) {
+    packet overLong = MessagePacket("+7002", std::string(kTextSize, 'x'));
+    overLong.set_length(length);
+    out.push_back({length == 1025 ? "length 1025" : "length 65535", overLong});
+  }
+  packet noise;
+  std::mt19937 bytes(21);
+  for (auto& b : noise.raw()) b = static_cast<std::uint8_t>(bytes());
+  out.push_back({"random bytes", noise});
+  return out;
 }
 
 packet TypedPacket(std::uint8_t type) {

@@ -24,6 +24,15 @@ packet MessagePacket(std::string_view number, std::string_view text);
 // A packet of the given type with nothing in it.
 packet TypedPacket(std::uint8_t type);
 
+// Message records that fail the check every received record passes, each with
+// what is wrong with it: a changed text byte, lengths past the text (with the
+// checksum of the whole text they would once have been cut to), random bytes.
+struct BrokenPacket {
+  const char* what;
+  packet record;
+};
+std::vector<BrokenPacket> BrokenPackets();
+
 class LoopbackClient {
  public:
   // Connects to 127.0.0.1:port. receiveBuffer > 0 sets a small receive buffer

@@ -121,10 +121,11 @@ TEST_F(ServerFormTest, ASecondInstanceIsToldAndEnds) {
   EXPECT_EQ(ReadMessageFile(dir.File(kOutgoingQueueFile)).size(), 1u);
 }
 
-TEST_F(ServerFormTest, PortZeroEndsTheProgramQuietlyAndKeepsTheQueueFiles) {
+// No message box, but a failure all the same: the server never served.
+TEST_F(ServerFormTest, PortZeroEndsTheProgramQuietlyWithAFailureAndKeepsTheQueueFiles) {
   WriteConfig(0);
   ASSERT_TRUE(WriteMessageFile(dir.File(kOutgoingQueueFile), std::vector<packet>{MessagePacket("+7001", "kept")}));
-  EXPECT_EQ(RunServer(Options()), 0);
+  EXPECT_EQ(RunServer(Options()), 1);
   EXPECT_TRUE(boxes.Asked().empty());
   EXPECT_EQ(ReadMessageFile(dir.File(kOutgoingQueueFile)).size(), 1u);
 }

@@ -1,6 +1,6 @@
 // trelmsrv as a process in a temporary program directory: it serves a client, a
-// terminate signal saves the queue before it ends, and a closed standard error
-// does not end it.
+// terminate signal saves the queue before it ends, a closed standard error does
+// not end it, and a start that is refused ends with a failure.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -71,6 +71,33 @@ TEST(ServerProcess, AClosedStandardErrorDoesNotEndIt) {
   ::close(fds[1]);
   ASSERT_GT(pid, 0);
   EXPECT_EQ(WaitForExit(pid), 0);
+}
+
+// A start that ends without serving tells a service manager it failed, and
+// standard error says why.
+TEST(ServerProcess, ARefusedStartEndsWithStatusOneAndSaysWhy) {
+  struct Case {
+    const char* what;
+    long port;
+    bool queueFileUnreadable;
+    std::string said;
+  };
+  for (const Case& c : {Case{"no port", 0, false, "EthernetPort is 0"},
+                        Case{"an unreadable queue file", kAnyPort, true, "cannot read "}}) {
+    TempDir dir;
+    fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
+    ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"), "[CONNECTION]\nEthernetPort=" + std::to_string(c.port) + "\n"));
+    if (c.queueFileUnreadable) fs::create_directory(dir.File(kIncomingQueueFile));
+    const int said = ::open(dir.File("stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(said, 0);
+    const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), said);
+    ::close(said);
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitForExit(pid), 1) << c.what;
+    const std::string text = ReadWholeFile(dir.File("stderr")).value_or("");
+    EXPECT_NE(text.find(c.said), std::string::npos) << c.what << ": " << text;
+    EXPECT_NE(text.find("does not start"), std::string::npos) << c.what << ": " << text;
+  }
 }
 
 TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {

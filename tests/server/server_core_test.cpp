@@ -76,14 +76,16 @@ class ServerCoreTest : public ServerFixture {
   // Both queue files are there and something keeps the server from starting: it
   // reports the file named, never serves, and leaves both files as they were.
   void ExpectStartRefused(const char* named) {
+    const auto outgoing = ReadWholeFile(Path(kOutgoingQueueFile));
+    const auto incoming = ReadWholeFile(Path(kIncomingQueueFile));
     ServerCore server(dir.path());
     EXPECT_FALSE(server.Start(Config()));
     EXPECT_TRUE(server.state().StopFlag.load());
     ASSERT_EQ(boxes.Asked().size(), 1u);
     EXPECT_EQ(boxes.Asked()[0].caption, Ansi("Ошибка"));
     EXPECT_NE(boxes.Asked()[0].text.find(Path(named)), std::string::npos);
-    EXPECT_EQ(ReadMessageFile(Path(kOutgoingQueueFile)).size(), 3u);
-    EXPECT_EQ(ReadMessageFile(Path(kIncomingQueueFile)).size(), 1u);
+    EXPECT_EQ(ReadWholeFile(Path(kOutgoingQueueFile)), outgoing);
+    EXPECT_EQ(ReadWholeFile(Path(kIncomingQueueFile)), incoming);
     LoopbackClient client(port);
     EXPECT_FALSE(client.connected());
   }
@@ -125,6 +127,65 @@ TEST_F(ServerCoreTest, APartialTrailingRecordIsDropped) {
   StartServer(Config());
   EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"whole"}));
   EXPECT_FALSE(Exists(kOutgoingQueueFile));
+}
+
+// A record that fails its check would end the connection of the client it went
+// to, and every message after it would be lost: it stays out of the queue, kept
+// beside its file, and the sound records load as before.
+TEST_F(ServerCoreTest, BrokenRecordsAreSetAsideAndTheSoundOnesQueuedInOrder) {
+  const std::vector<BrokenPacket> broken = BrokenPackets();
+  std::vector<packet> outgoing, failed;
+  for (std::size_t i = 0; i < broken.size(); ++i) {
+    ASSERT_FALSE(PacketVerify(broken[i].record)) << broken[i].what;
+    outgoing.push_back(MessagePacket("+7001", "sound " + std::to_string(i)));
+    outgoing.push_back(broken[i].record);
+    failed.push_back(broken[i].record);
+  }
+  outgoing.push_back(MessagePacket("+7001", "last"));
+  const packet earlier = MessagePacket("+7000", "set aside by an earlier start");
+  ASSERT_TRUE(WriteMessageFile(Path(kOutgoingQueueFile), outgoing));
+  ASSERT_TRUE(WriteMessageFile(Path(kIncomingQueueFile), std::vector<packet>{broken[0].record, MessagePacket("+7009", "r")}));
+  ASSERT_TRUE(WriteMessageFile(Path("inbox.db.bad"), std::vector<packet>{earlier}));
+
+  // A start that does not serve sets nothing aside yet: the files stay as they were.
+  ServerCore refused(dir.path());
+  ServerConfig noPort = Config();
+  noPort.EthernetPort = 0;
+  ASSERT_FALSE(refused.Start(noPort));
+  EXPECT_EQ(ReadMessageFile(Path(kOutgoingQueueFile)), outgoing);
+  EXPECT_EQ(ReadMessageFile(Path("inbox.db.bad")), std::vector<packet>{earlier});
+  EXPECT_FALSE(Exists("outbox.db.bad"));
+
+  testing::internal::CaptureStderr();
+  StartServer(Config());
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"sound 0", "sound 1", "sound 2", "sound 3", "last"}));
+  EXPECT_EQ(Incoming(), 1u);
+  EXPECT_FALSE(Exists(kOutgoingQueueFile));
+  EXPECT_FALSE(Exists(kIncomingQueueFile));
+  failed.insert(failed.begin(), earlier);  // appended after what was there
+  EXPECT_EQ(ReadMessageFile(Path("inbox.db.bad")), failed);
+  EXPECT_EQ(ReadMessageFile(Path("outbox.db.bad")), std::vector<packet>{broken[0].record});
+  for (const std::string& line : {"4 damaged records of " + Path(kOutgoingQueueFile),
+                                  "set aside in " + Path("inbox.db.bad"),
+                                  "1 damaged records of " + Path(kIncomingQueueFile),
+                                  "set aside in " + Path("outbox.db.bad")})
+    EXPECT_NE(said.find(line), std::string::npos) << line << " not in: " << said;
+  EXPECT_TRUE(boxes.Asked().empty());
+
+  // Only the sound ones come back from a restart.
+  Restart();
+  EXPECT_EQ(Outgoing(), 5u);
+  EXPECT_EQ(ReadMessageFile(Path("inbox.db.bad")).size(), failed.size());
+}
+
+// Records that cannot be set aside would go with the queue file: the start is
+// refused and both files are left as they were.
+TEST_F(ServerCoreTest, BrokenRecordsThatCannotBeSetAsideStopTheStart) {
+  WriteQueueFiles();
+  ASSERT_TRUE(AppendMessageFile(Path(kIncomingQueueFile), std::vector<packet>{BrokenPackets()[0].record}));
+  fs::create_directory(Path("outbox.db.bad"));
+  ExpectStartRefused("outbox.db.bad");
 }
 
 TEST_F(ServerCoreTest, OnlyNonEmptyQueuesAreWritten) {

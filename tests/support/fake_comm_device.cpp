@@ -25,6 +25,7 @@ void FakeCommDevice::Send(std::string_view bytes) {
 void FakeCommDevice::HangUp() {
   std::lock_guard lock(mutex_);
   hungUp_ = true;
+  hungUpEvent_.Set();
   UpdateReadable();
 }
 
@@ -191,6 +192,7 @@ std::uint32_t FakeCommDevice::Wait(std::uint32_t what, std::uint32_t timeoutMs, 
   if (what & kCommData) sources.push_back({&readable_, kCommData});
   if (what & kCommWritable) sources.push_back({&writable_, kCommWritable});
   if (what & kCommLineEvent) sources.push_back({&lineEvent_, kCommLineEvent});
+  if (what & kCommHangUp) sources.push_back({&hungUpEvent_, kCommHangUp});
   if (also) sources.push_back({also, kCommOther});
   std::vector<pollfd> fds;
   for (const Source& s : sources) fds.push_back({s.event->Descriptor(), POLLIN, 0});
@@ -202,5 +204,6 @@ std::uint32_t FakeCommDevice::Wait(std::uint32_t what, std::uint32_t timeoutMs, 
   std::uint32_t happened = 0;
   for (std::size_t i = 0; i < fds.size(); ++i)
     if (fds[i].revents & POLLIN) happened |= sources[i].bit;
+  if (happened & kCommHangUp) SetLastSysError(kSysDeviceNotConnected);
   return happened;
 }

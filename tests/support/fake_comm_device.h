@@ -54,6 +54,7 @@ class FakeCommDevice final : public CommDevice {
 
   // Manual-reset, each set while its condition holds.
   TEvent readable_{true};  // bytes to read, or a failure to report
+  TEvent hungUpEvent_{true};
   TEvent writable_{true, true};
   TEvent lineEvent_{true};
   TEvent wake_{true};

@@ -1,6 +1,7 @@
 #pragma once
 // UTF-8 (the simulator's command line, files and log) to and from UTF-16 (what
-// UCS2 user data carries). Malformed input becomes U+FFFD.
+// UCS2 user data carries), over the platform's UTF-8 codec. Malformed input
+// becomes U+FFFD.
 #include <string>
 #include <string_view>
 
