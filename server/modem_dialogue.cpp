@@ -1,9 +1,8 @@
 #include "server/modem_dialogue.h"
 
-#include <chrono>
+#include <cstdio>
 
 #include "serial/com_port.h"
-#include "serial/time_base.h"
 #include "server/sms/tsms.h"
 #include "server/stored_messages.h"
 
@@ -11,49 +10,16 @@ namespace {
 
 constexpr int kReplyTicks = 100;    // about 5.5 s
 constexpr int kPromptTicks = 1000;  // about 55 s
-constexpr int kLateListingTicks = 36;  // about 2 s
 constexpr char kCtrlZ = '\x1A';
-
-// The longest wait a timer can hold (about 24 days). One that lasted at least
-// half of it ran out; one that ended before was cut short.
-constexpr std::chrono::milliseconds kLongestWait{std::int64_t{kMaxTimerTicks} * kTickMs};
-
-// Collects every byte the port's waits take while it lives.
-class WaitedBytes {
- public:
-  WaitedBytes(TDevaCustomComPort& port, std::string& bytes) : port_(port) {
-    port_.OnWaitChar = [&bytes](TDevaCustomComPort*, char c) { bytes += c; };
-  }
-  ~WaitedBytes() { port_.OnWaitChar = nullptr; }
-  WaitedBytes(const WaitedBytes&) = delete;
-  WaitedBytes& operator=(const WaitedBytes&) = delete;
-
- private:
-  TDevaCustomComPort& port_;
-};
 
 }  // namespace
 
-ModemDialogue::ModemDialogue(TDevaCustomComPort& port, ServerState& state) : port_(port), state_(state) {}
+ModemDialogue::ModemDialogue(TDevaCustomComPort& port, ServerState& state)
+    : port_(port), state_(state), lines_(port, state.StopFlag) {}
 
-void ModemDialogue::Command(std::string_view command) { port_.PutString(command); }
-
-bool ModemDialogue::Await(std::string_view text, int ticks) { return port_.WaitForString(text, ticks, false, true); }
-
-int ModemDialogue::AwaitAny(std::string_view texts) {
-  // None of the replies awaited repeats its first character, so the wait's
-  // match, which restarts on a mismatch, finds a text exactly where a search of
-  // everything received so far would, and stops at the byte that completes it.
-  for (;;) {
-    const auto begun = std::chrono::steady_clock::now();
-    const int found = port_.WaitForMultiString(texts, kMaxTimerTicks, false, false, '|');
-    if (found != 0) return found;
-    if (Stopping()) return 0;
-    if (std::chrono::steady_clock::now() - begun < kLongestWait / 2) {
-      Failed();
-      return 0;
-    }
-  }
+ModemReply ModemDialogue::Exchange(std::string_view command, int ticks) {
+  lines_.Command(command);
+  return lines_.Await("", ticks);
 }
 
 bool ModemDialogue::Failed() {
@@ -71,62 +37,68 @@ bool ModemDialogue::ModemReady() {
   {
     std::lock_guard lock(openLock_);
     if (Stopping()) return false;
-    if (!port_.Open()) port_.SetOpen(true);
+    if (!port_.Open()) {
+      port_.SetOpen(true);
+      lines_.Reset();
+    }
   }
-  Command("AT\r");
-  Command("AT\r");
-  if (!Await("OK", kReplyTicks)) return Failed();
-  Command("ATE0\r");  // echo off
-  Await("OK", kReplyTicks);
-  Command("AT+CMEE=1\r");  // errors as numbers
-  Await("OK", kReplyTicks);
-  Command("AT+CMGF=0\r");  // PDU mode
-  return Await("OK", kReplyTicks) || Failed();
+  // A modem waking up may miss the first "AT", or take noise before it for a
+  // command it refuses: either answer OK will do.
+  lines_.Command("AT\rAT\r", 2);
+  ModemReply at = lines_.Await("", kReplyTicks);
+  if (at.result == ModemResult::Error) at = lines_.Await("", kReplyTicks);
+  if (at.result != ModemResult::Ok) return Failed();
+  Exchange("ATE0\r", kReplyTicks);       // echo off; the result does not matter
+  Exchange("AT+CMEE=1\r", kReplyTicks);  // errors as numbers; nor does this one
+  return Exchange("AT+CMGF=0\r", kReplyTicks).result == ModemResult::Ok || Failed();  // PDU mode
 }
 
 bool ModemDialogue::SendPdu(const std::string& pdu) {
   TSMS sms;
   sms.ParsePdu(pdu);
-  Command("AT+CMGS=" + std::to_string(sms.tpduLen) + "\r");
-  if (!Await(">", kPromptTicks)) return Failed();
-  Command(pdu + kCtrlZ);
-  // An error of any kind ("+CMS ERROR:" among them), or a new-message notice
-  // before the confirmation, ends the attempt as a failure: a plain ERROR too,
-  // which would otherwise hold the worker here for good.
-  return AwaitAny("ERROR|+CMTI|+CMGS:") == 3;
+  lines_.Command("AT+CMGS=" + std::to_string(sms.tpduLen) + "\r");
+  if (lines_.Await("", kPromptTicks, true).result != ModemResult::Prompt) return Failed();
+  lines_.Write(pdu + kCtrlZ);
+  const ModemReply answer = lines_.Await("+CMGS:", ModemLines::kNoLimit);
+  if (answer.result == ModemResult::CutShort) return Failed();
+  // A new-message notice before the confirmation ends the attempt as a failure;
+  // the answer is read to its end all the same.
+  return answer.result == ModemResult::Ok && !answer.noticeFirst && !answer.lines.empty() &&
+         answer.lines.back().starts_with("+CMGS:");
 }
 
 void ModemDialogue::ReadStoredMessages(std::string_view storage) {
   for (const std::string& command : {"AT+CPMS=" + std::string(storage) + "\r", std::string("AT+CMGF=0\r")}) {
-    Command(command);
-    if (!Await("OK", kReplyTicks)) {
+    if (Exchange(command, kReplyTicks).result != ModemResult::Ok) {
       Failed();
       return;
     }
   }
-  port_.FlushInBuffer();
+  lines_.Flush();
   port_.FlushOutBuffer();
-  std::string listing;
-  {
-    const WaitedBytes collect(port_, listing);
-    Command("AT+CMGL=4\r");  // every message, in PDU mode
-    // A modem that cannot list now (a busy SIM) answers an error, and nothing is read this time.
-    if (AwaitAny("OK|ERROR") != 1) return;
-    // The waits before may each have been met by the answer to the command before
-    // theirs (the check sends AT twice), so the answer to the last one may have
-    // come after the flush: an OK with no listing before it may be that answer,
-    // and the listing's own OK is given a moment to follow.
-    if (listing.find(kListingHeader) == std::string::npos &&
-        port_.WaitForMultiString("OK|ERROR", kLateListingTicks, false, false, '|') == 2)
-      return;
+  lines_.Command("AT+CMGL=4\r");  // every message, in PDU mode
+  const ModemReply listing = lines_.Await(kListingHeader, ModemLines::kNoLimit);
+  // A modem that cannot list now (a busy SIM) answers an error, and nothing is read this time.
+  if (listing.result != ModemResult::Ok) {
+    if (listing.result == ModemResult::CutShort) Failed();
+    return;
   }
-  for (const ListedMessage& m : ParseMessageListing(listing)) {
+  std::set<std::string> left;
+  for (const ListedMessage& m : ParseMessageListing(listing.lines)) {
     if (Stopping()) return;  // the rest stay on the SIM for the next start
-    // Deleted before its PDU is read, with no wait for the modem's answer.
-    Command("AT+CMGD=" + m.index + "\r");
-    if (!m.pdu) continue;
+    if (!m.pdu) {
+      const std::string said = "message " + m.index + " stays on the SIM: " + m.problem;
+      if (!leftOnSim_.contains(said)) std::fprintf(stderr, "trelmsrv: %s; it is read again later\n", said.c_str());
+      left.insert(said);
+      continue;
+    }
     PacketPtr p = ReceivedPacket(*m.pdu);
+    // A refused delete leaves the message on the SIM, to be read again: taken now,
+    // it would come twice. Once the delete is sent and no refusal comes, the
+    // message may be gone from the SIM, so it is kept.
+    if (Exchange("AT+CMGD=" + m.index + "\r", kReplyTicks).result == ModemResult::Error) continue;
     std::lock_guard guard(state_.QueueLock);
     state_.IncomingQueue.push_back(std::move(p));
   }
+  leftOnSim_ = std::move(left);
 }

@@ -6,38 +6,47 @@
 
 namespace {
 
-// CR LF is one line break, and so is a lone CR or LF.
-std::vector<std::string_view> Lines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
 }
 
-bool IsPdu(std::string_view line) {
-  return !line.empty() && std::all_of(line.begin(), line.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-  });
+// The header's last field; none when it is no number.
+std::optional<std::size_t> AnnouncedLength(std::string_view header) {
+  const std::string_view field = header.substr(header.rfind(',') + 1);
+  if (field.empty() || field.size() > 3) return std::nullopt;
+  std::size_t n = 0;
+  for (char c : field) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return n;
+}
+
+// Empty when `line` is the whole PDU the header announces; else what is wrong.
+std::string PduProblem(std::string_view header, const std::string* line) {
+  if (line == nullptr || line->empty() || line->starts_with(kListingHeader)) return "its PDU line is missing";
+  if (!std::all_of(line->begin(), line->end(), [](char c) { return HexDigit(c) >= 0; }))
+    return "its PDU line is not hexadecimal";
+  const std::optional<std::size_t> tpdu = AnnouncedLength(header);
+  if (!tpdu) return "its header gives no length";
+  const std::size_t sc = line->size() >= 2 ? static_cast<std::size_t>(HexDigit((*line)[0]) * 16 + HexDigit((*line)[1])) : 0;
+  if (line->size() != 2 * (1 + sc + *tpdu)) return "its PDU line is not as long as its header says (cut)";
+  return "";
 }
 
 }  // namespace
 
-std::vector<ListedMessage> ParseMessageListing(std::string_view listing) {
-  const std::size_t first = listing.find(kListingHeader);
-  if (first != std::string_view::npos) listing.remove_prefix(first);
-  const std::vector<std::string_view> lines = Lines(listing);
+std::vector<ListedMessage> ParseMessageListing(const std::vector<std::string>& lines) {
   std::vector<ListedMessage> messages;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (!lines[i].starts_with(kListingHeader)) continue;
-    const std::string_view rest = lines[i].substr(kListingHeader.size());
-    ListedMessage m{std::string(rest.substr(0, rest.find(','))), std::nullopt};
-    if (i + 1 < lines.size() && IsPdu(lines[i + 1])) m.pdu = std::string(lines[i + 1]);
+    const std::string_view header = std::string_view(lines[i]).substr(kListingHeader.size());
+    const std::string* next = i + 1 < lines.size() ? &lines[i + 1] : nullptr;
+    ListedMessage m{std::string(header.substr(0, header.find(','))), std::nullopt, PduProblem(header, next)};
+    if (m.problem.empty()) m.pdu = *next;
     messages.push_back(std::move(m));
   }
   return messages;

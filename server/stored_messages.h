@@ -13,14 +13,17 @@ inline constexpr std::string_view kListingHeader = "+CMGL: ";
 
 struct ListedMessage {
   std::string index;               // as the header line gives it, for AT+CMGD
-  std::optional<std::string> pdu;  // none when no PDU line follows the header
+  std::optional<std::string> pdu;  // the PDU line, when it came whole
+  std::string problem;             // why it did not: what to say about the message
 };
 
-// The messages of a listing, in its order: each line that begins with "+CMGL: "
-// names one by the text up to its first comma, and the line after it is its PDU
-// when that is one (hexadecimal digits; not empty, not the next header, not the
-// final result). Anything before the first header is not looked at.
-std::vector<ListedMessage> ParseMessageListing(std::string_view listing);
+// The messages of a listing's answer lines (no notices among them), in order:
+// each line that begins with "+CMGL: " names one by the text up to its first
+// comma and gives the PDU's length in octets after the service-centre part as
+// its last field. The line after it is the PDU when it came whole: hexadecimal
+// digits only, exactly that length plus the service-centre part its first
+// octet gives. Lines before the first header are not looked at.
+std::vector<ListedMessage> ParseMessageListing(const std::vector<std::string>& lines);
 
 // A type-1 packet: number = sender, date = the service centre's time stamp, text =
 // the message. A time stamp that is not a real date leaves the date empty: the

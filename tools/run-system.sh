@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Command one: builds, lays out a ready program directory for each program
-# (run/server/, run/client/) and starts the system: the modem simulator with a
-# message waiting on its SIM, the server with the simulator as its modem, and,
-# once the server listens, the client. Closing the client (or Ctrl-C) stops what
-# this started; the server saves its queues as it ends. Without a display it runs
-# on Qt's offscreen platform.
+# (run/server/, run/client/) and starts the system: the modem simulator (with a
+# message waiting on its SIM when run/ is laid out afresh), the server with the
+# simulator as its modem, and, once the server listens, the client. Closing the
+# client (or Ctrl-C) stops what this started; the server saves its queues as it
+# ends. Without a display it runs on Qt's offscreen platform.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -13,6 +13,12 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target trelmsrv trelmcli trelm-modem-sim
 
 RUN=run
+# Laid out afresh, the modem's SIM starts with a message on it; once laid out, that
+# message has reached the server (and perhaps the client's "Принятые") already.
+sim_messages=()
+if [ ! -e "$RUN/server" ] && [ ! -e "$RUN/client" ]; then
+  sim_messages=(--message "+79161234567;;Привет! Это сообщение ждало на SIM-карте.")
+fi
 mkdir -p "$RUN"
 bash tools/demo/lay-out.sh build/bin "$RUN"
 
@@ -35,8 +41,7 @@ trap 'exit 130' INT TERM
 # The modem: its log (every command, every message it is asked to send, decoded)
 # comes here and to run/modem.log.
 [ -L "$RUN/modem" ] && rm -f "$RUN/modem"  # left by a run that was killed
-build/bin/trelm-modem-sim --link "$RUN/modem" --log "$RUN/modem.log" \
-  --message "+79161234567;;Привет! Это сообщение ждало на SIM-карте." &
+build/bin/trelm-modem-sim --link "$RUN/modem" --log "$RUN/modem.log" "${sim_messages[@]}" &
 started+=($!)
 for _ in $(seq 100); do [ -e "$RUN/modem" ] && break; sleep 0.1; done
 [ -e "$RUN/modem" ] || { echo "The modem simulator did not start."; exit 1; }

@@ -27,10 +27,12 @@ bool SendMessageText(const packet& msg, const SendPduFn& sendPdu, const NextRefF
 
   const std::size_t parts = SmsPartCount(text.size(), rule);
   const std::string header = "050003" + nextRef() + ToHex(static_cast<unsigned>(parts), 2);
-  bool sent = false;
   for (std::size_t i = 0; i < parts; ++i) {
     const std::string_view chunk = text.substr(i * rule.partSize, rule.partSize);
-    sent = BuildAndSend(chunk, msg.number(), header + ToHex(static_cast<unsigned>(i + 1), 2), coding, sendPdu);
+    // A part the modem did not confirm fails the whole message, which is sent
+    // again from its first part: the parts after it would only go twice.
+    if (!BuildAndSend(chunk, msg.number(), header + ToHex(static_cast<unsigned>(i + 1), 2), coding, sendPdu))
+      return false;
   }
-  return sent;
+  return true;
 }

@@ -11,6 +11,7 @@ using SendPduFn = std::function<bool(const std::string& pdu)>;
 using NextRefFn = std::function<std::string()>;
 
 // Chooses 7-bit or UCS2, splits a long text into parts with a concatenation
-// header and sends every part, whatever became of the earlier ones. The result is
-// the last part's: the caller queues the whole text again when it is false.
+// header and sends the parts in order. True only when the modem accepted every
+// part; the first part it does not accept ends the attempt, and the caller queues
+// the whole text again.
 bool SendMessageText(const packet& msg, const SendPduFn& sendPdu, const NextRefFn& nextRef);

@@ -57,18 +57,20 @@ class ModemDialogueTest : public ::testing::Test {
   ModemDialogue dialogue{port, state};
 };
 
+// Should a wait go on, the stop ends it, so that the test ends either way.
+struct StopAtEnd {
+  ServerState& state;
+  ModemDialogue& dialogue;
+  ~StopAtEnd() {
+    state.StopFlag = true;
+    dialogue.ClosePort();
+  }
+};
+
 TEST_F(ModemDialogueTest, AnErrorEndsTheWaitForAConfirmationAndForAListing) {
   std::future<bool> sent;
   std::future<void> read;
-  // Should a wait go on, the stop ends it, so that the test ends either way.
-  struct Stop {
-    ServerState& state;
-    ModemDialogue& dialogue;
-    ~Stop() {
-      state.StopFlag = true;
-      dialogue.ClosePort();
-    }
-  } stop{state, dialogue};
+  StopAtEnd stop{state, dialogue};
 
   sent = std::async(std::launch::async, [&] { return dialogue.SendPdu(kHi); });
   Answer("AT+CMGS=13\r", "\r\n> ");
@@ -84,31 +86,66 @@ TEST_F(ModemDialogueTest, AnErrorEndsTheWaitForAConfirmationAndForAListing) {
   EXPECT_EQ(state.IncomingCount(), 0u);
 }
 
-// Each wait met by the answer to the command before it (an OK left over), the
-// answer to the last command before the listing comes only after the flush.
-TEST_F(ModemDialogueTest, AListingThatFollowsALateAnswerIsStillRead) {
-  const std::string pdu = "07919799000000F0040B919761214365F700006230211450328102C834";  // "Hi"
-  std::future<void> read;
-  struct Stop {
-    ServerState& state;
-    ModemDialogue& dialogue;
-    ~Stop() {
-      state.StopFlag = true;
-      dialogue.ClosePort();
+// One OK or two to the two ATs (a modem waking up misses the first), answers
+// that come late: the modem counts as ready exactly when it takes PDU mode.
+TEST_F(ModemDialogueTest, TheModemIsReadyExactlyWhenItTakesPduMode) {
+  struct Case {
+    const char* name;
+    std::string toAt, toCmgf;
+    bool ready;
+  };
+  const Case cases[] = {
+      {"two OKs", "\r\nOK\r\n\r\nOK\r\n", "\r\nOK\r\n", true},
+      {"one OK", "\r\nOK\r\n", "\r\nOK\r\n", true},
+      {"noise before the first", "\r\nERROR\r\n\r\nOK\r\n", "\r\nOK\r\n", true},
+      {"two OKs, PDU mode refused", "\r\nOK\r\n\r\nOK\r\n", "\r\nERROR\r\n", false},
+      {"one OK, PDU mode refused", "\r\nOK\r\n", "\r\n+CMS ERROR: 303\r\n", false},
+      {"a notice before the refusal", "\r\nOK\r\n\r\nOK\r\n", "\r\n+CMTI: \"SM\",2\r\n\r\nRING\r\n\r\nERROR\r\n", false},
+      {"no OK at all", "\r\nERROR\r\n\r\nERROR\r\n", "", false},
+  };
+  std::future<bool> ready;
+  StopAtEnd stop{state, dialogue};
+  for (const Case& c : cases) {
+    ready = std::async(std::launch::async, [&] { return dialogue.ModemReady(); });
+    Answer("AT\rAT\r", c.toAt);
+    if (!c.toCmgf.empty()) {
+      Answer("ATE0\r", "\r\nOK\r\n");
+      Answer("AT+CMEE=1\r", "\r\nOK\r\n");
+      Answer("AT+CMGF=0\r", c.toCmgf);
     }
-  } stop{state, dialogue};
+    ASSERT_EQ(ready.wait_for(20s), std::future_status::ready) << c.name;
+    EXPECT_EQ(ready.get(), c.ready) << c.name;
+  }
+}
 
-  pty.Send("\r\nOK\r\n");  // left over
-  read = std::async(std::launch::async, [&] { dialogue.ReadStoredMessages("\"SM\""); });
-  ReceiveUntil("AT+CMGF=0\r");  // the left-over OK met the first command's wait
-  pty.Send("\r\n+CPMS: 1,30,1,30,1,30\r\n\r\nOK\r\n");
-  ReceiveUntil("AT+CMGL=4\r");
-  pty.Send("\r\nOK\r\n\r\n+CMGL: 7,0,,23\r\n" + pdu + "\r\n\r\nOK\r\n");  // AT+CMGF's answer, then the listing
-  EXPECT_NE(ReceiveUntil("AT+CMGD=7\r").find("AT+CMGD=7\r"), std::string::npos);
-  ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
+// A listing whose lines come with notices among them, and some whose PDU line
+// did not come whole: only the messages read whole are deleted and queued, and
+// each one left on the SIM is said once however often it is read.
+TEST_F(ModemDialogueTest, OnlyMessagesReadWholeLeaveTheSim) {
+  const std::string hi = "07919799000000F0040B919761214365F700006230211450328102C834";  // "Hi", 21 octets
+  const std::string listing = "\r\n+CMGL: 1,0,,21\r\n\r\n+CMTI: \"SM\",9\r\n\r\nRING\r\n" + hi +
+                              "\r\n+CMGL: 2,0,,21\r\n" + hi.substr(0, hi.size() - 2) +  // cut
+                              "\r\n+CMGL: 3,0,,21\r\n" + hi.substr(0, hi.size() - 1) + "X" +  // not hexadecimal
+                              "\r\n+CMGL: 4,0,,21\r\n"                                        // no PDU line
+                              "+CMGL: 5,0,,21\r\n" + hi + "\r\n\r\nOK\r\n";
+  std::future<void> read;
+  StopAtEnd stop{state, dialogue};
+  for (int pass = 0; pass < 2; ++pass) {
+    testing::internal::CaptureStderr();
+    read = std::async(std::launch::async, [&] { dialogue.ReadStoredMessages("\"SM\""); });
+    Answer("AT+CPMS=\"SM\"\r", "\r\n+CPMS: 5,30,5,30,5,30\r\n\r\nOK\r\n");
+    Answer("AT+CMGF=0\r", "\r\nOK\r\n");
+    Answer("AT+CMGL=4\r", listing);
+    Answer("AT+CMGD=1\r", "\r\nOK\r\n");
+    Answer("AT+CMGD=5\r", "\r\nOK\r\n");
+    ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
+    const std::string said = testing::internal::GetCapturedStderr();
+    for (const char* index : {"message 2 ", "message 3 ", "message 4 "})
+      EXPECT_EQ(said.find(index) != std::string::npos, pass == 0) << said;
+  }
   std::lock_guard guard(state.QueueLock);
-  ASSERT_EQ(state.IncomingQueue.size(), 1u);
-  EXPECT_EQ(state.IncomingQueue.front()->text(), "Hi");
+  ASSERT_EQ(state.IncomingQueue.size(), 4u);
+  for (const PacketPtr& p : state.IncomingQueue) EXPECT_EQ(p->text(), "Hi");
 }
 
 TEST_F(ModemDialogueTest, AStopBeforeTheModemConfirmsPutsTheMessageBackInItsPlace) {

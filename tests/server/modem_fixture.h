@@ -10,6 +10,7 @@
 #include "platform/file_io.h"
 #include "server/find_modem_port.h"
 #include "server/open_modem_port.h"
+#include "server/sms/tsms.h"
 #include "tests/server/server_fixture.h"
 #include "tests/support/fake_device_tree.h"
 #include "tools/modem_sim/modem_sim.h"
@@ -22,6 +23,16 @@ inline std::string ModemRegistry(const std::string& devicePath) {
          "\"PortName\"=\"COM5\"\n"
          "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n\"" +
          devicePath + "\"=\"COM5\"\n";
+}
+
+// A received PDU with `digits` in place of its own, `offset` digits after the
+// sender's address (0: TP-PID, 2: TP-DCS, 4: the time stamp).
+inline std::string Tampered(const std::string& pdu, std::size_t offset, const std::string& digits) {
+  TSMS sms;
+  sms.ParsePdu(pdu);
+  std::string out = pdu;
+  out.replace(static_cast<std::size_t>(sms.firstPos + 5 + sms.addrLen) + offset, digits.size(), digits);
+  return out;
 }
 
 class ModemFixture : public ServerFixture {

@@ -230,6 +230,32 @@ TEST_F(ModemSimTest, FailsAndInterruptsSendsWhenTold) {
   EXPECT_EQ(sim.Sends().size(), 7u);
 }
 
+TEST_F(ModemSimTest, HasTheHabitsOfRealModemsWhenTold) {
+  // Asleep since its start: whether the two commands come in one read or two,
+  // only the second is heard.
+  sim.SetDoze(std::chrono::hours(1));
+  Expect("AT\rAT\r", "AT\r\r\nOK\r\n");
+  Expect("ATE0\r", "ATE0\r\r\nOK\r\n");
+
+  sim.SetUnsolicited(true);
+  ASSERT_EQ(sim.Store({"+7916", "new", {2026, 1, 1, 0, 0, 0, 0}}), 1);
+  const std::string pdu = sim.Stored().at(0).pdu;
+  Expect("AT\r", "\r\nRING\r\n\r\nOK\r\n");
+  Expect("AT+CMGL=4\r", "\r\n+CMGL: 1,0,," + std::to_string(TpduLength(pdu)) + "\r\n+CMTI: \"SM\",1\r\n" + pdu +
+                            "\r\n\r\n+CMTI: \"SM\",1\r\n\r\nOK\r\n");
+  sim.SetUnsolicited(false);
+
+  sim.RefusePduMode(true);
+  Expect("AT+CMGF=0\r", "\r\nERROR\r\n");
+  sim.RefusePduMode(false);
+
+  sim.SetByteDelay(5ms);  // the same answer, only slower
+  Expect("AT+CMGF=0\r", "\r\nOK\r\n");
+
+  const std::vector<std::string> log = sim.Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "< AT   (asleep: not heard)"), log.end());
+}
+
 TEST_F(ModemSimTest, ASilentModemAnswersNothing) {
   sim.SetSilent(true);
   term.Say("AT\r", "", 0);

@@ -99,6 +99,14 @@ std::string AtModem::Receive(std::string_view bytes) {
 }
 
 void AtModem::CommandByte(char c, std::string& out) {
+  if (dozing_) {
+    line_ += c;
+    if (c != '\r') return;
+    log_("< " + VisibleText(line_.substr(0, line_.size() - 1)) + "   (asleep: not heard)");
+    line_.clear();
+    dozing_ = false;
+    return;
+  }
   if (echo_ && !faults_.silent) out += c;
   if (c == '\n') return;
   if (c == kBackspace) {
@@ -143,6 +151,7 @@ void AtModem::Execute(const std::string& rawLine, std::string& out) {
   if (StartsWith(body, "+CMGF=")) {
     // PDU mode only: text mode is a mode this modem does not have.
     const std::string_view mode = body.substr(6);
+    if (mode == "0" && faults_.refusePduMode) return Answer(out, {}, "ERROR");
     return Answer(out, {}, mode == "0" ? "OK" : (mode == "1" ? CmsError(kNotSupported) : "ERROR"));
   }
   if (StartsWith(body, "+CPMS=")) {
@@ -185,6 +194,7 @@ void AtModem::List(int stat, std::string& out) {
   for (const StoredSms& sms : sim_.List(stat)) {
     lines.push_back("+CMGL: " + std::to_string(sms.index) + "," + std::to_string(sms.stat) + ",," +
                     std::to_string(TpduLength(sms.pdu)));
+    if (faults_.unsolicited) lines.push_back("+CMTI: \"SM\"," + std::to_string(sim_.LastStored()));
     lines.push_back(sms.pdu);
   }
   Answer(out, lines, "OK");
@@ -249,6 +259,15 @@ void AtModem::Answer(std::string& out, const std::vector<std::string>& lines, co
       log_("> " + line);
     }
   }
+  if (result == "OK") NoticeBeforeOk(out);
   out += "\r\n" + result + "\r\n";
   log_("> " + result);
+}
+
+void AtModem::NoticeBeforeOk(std::string& out) {
+  if (!faults_.unsolicited) return;
+  const std::string notice = ringNext_ ? "RING" : "+CMTI: \"SM\"," + std::to_string(sim_.LastStored());
+  ringNext_ = !ringNext_;
+  out += "\r\n" + notice + "\r\n";
+  log_("> " + notice);
 }

@@ -25,6 +25,10 @@ struct SimFaults {
   int cmsError = 500;     // unknown error
   int noticeSends = 0;    // "+CMTI" slipped in before the answer
   bool silent = false;    // no echo and no answer at all
+  bool refusePduMode = false;  // AT+CMGF=0 answered ERROR
+  // "RING" and "+CMTI" by turns before every OK, and "+CMTI" between each
+  // listed message's header and its PDU.
+  bool unsolicited = false;
 };
 
 // Control characters written as \r, \n or \xNN, so that one log entry stays one line.
@@ -41,6 +45,9 @@ class AtModem {
   SimCard& Sim() { return sim_; }
   const SimCard& Sim() const { return sim_; }
   SimFaults& Faults() { return faults_; }
+  // The next command line goes unheard (no echo, no answer), as by a modem
+  // that was asleep.
+  void Doze() { dozing_ = true; }
   const std::vector<SimSend>& Sends() const { return sends_; }
 
  private:
@@ -50,6 +57,8 @@ class AtModem {
   void FinishPdu(std::string& out);
   // Information lines (may be none), then the final result code.
   void Answer(std::string& out, const std::vector<std::string>& lines, const std::string& result);
+  // "RING" or "+CMTI" by turns, when the modem is given to unsolicited lines.
+  void NoticeBeforeOk(std::string& out);
   void List(int stat, std::string& out);
 
   LogFn log_;
@@ -57,6 +66,8 @@ class AtModem {
   SimFaults faults_;
   std::vector<SimSend> sends_;
   bool echo_ = true;
+  bool dozing_ = false;
+  bool ringNext_ = true;  // of the unsolicited lines before an OK
   std::string line_;
   bool lineTooLong_ = false;
   bool inPdu_ = false;  // between the "> " prompt and Ctrl-Z or ESC

@@ -1,5 +1,6 @@
 // trelm-modem-sim: a GSM modem on a pseudo-terminal for the demo and for trying
 // the server by hand. See the README's section on the simulator.
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +30,12 @@ constexpr const char* kUsage =
     "  --cms-error N        answer sends with +CMS ERROR: N\n"
     "  --cmti               slip +CMTI: \"SM\",<index> in before the answer to a send\n"
     "  --times K            --cms-error and --cmti affect only the next K sends\n"
-    "  --silent             neither echo nor answer anything\n";
+    "  --silent             neither echo nor answer anything\n"
+    "  --byte-delay MS      write answers a byte at a time, MS milliseconds apart\n"
+    "  --doze MS            after MS milliseconds with nothing heard (and at start),\n"
+    "                       do not hear the next command\n"
+    "  --unsolicited        RING and +CMTI lines before every OK and in listings\n"
+    "  --no-pdu-mode        answer AT+CMGF=0 with ERROR\n";
 
 struct Options {
   std::string link;
@@ -39,6 +45,10 @@ struct Options {
   bool notice = false;
   int times = -1;
   bool silent = false;
+  int byteDelay = 0;
+  int doze = 0;
+  bool unsolicited = false;
+  bool noPduMode = false;
 };
 
 int PositiveNumber(const std::string& text, const char* option) {
@@ -66,6 +76,10 @@ Options ParseOptions(int argc, char** argv) {
     else if (arg == "--cmti") o.notice = true;
     else if (arg == "--times") o.times = PositiveNumber(value(), "--times");
     else if (arg == "--silent") o.silent = true;
+    else if (arg == "--byte-delay") o.byteDelay = PositiveNumber(value(), "--byte-delay");
+    else if (arg == "--doze") o.doze = PositiveNumber(value(), "--doze");
+    else if (arg == "--unsolicited") o.unsolicited = true;
+    else if (arg == "--no-pdu-mode") o.noPduMode = true;
     else throw std::invalid_argument("unknown option " + arg);
   }
   if (o.link.empty()) throw std::invalid_argument("--link is required");
@@ -141,6 +155,10 @@ int main(int argc, char** argv) {
     if (options.cmsError != 0) sim.FailSends(options.times, options.cmsError);
     if (options.notice) sim.NoticeBeforeSends(options.times);
     sim.SetSilent(options.silent);
+    sim.SetByteDelay(std::chrono::milliseconds(options.byteDelay));
+    sim.SetDoze(std::chrono::milliseconds(options.doze));
+    sim.SetUnsolicited(options.unsolicited);
+    sim.RefusePduMode(options.noPduMode);
 
     MakeLink(sim.DevicePath(), options.link);
     std::cout << Clock() << " modem on " << sim.DevicePath() << ", linked as " << options.link << std::endl;

@@ -1,5 +1,6 @@
 #include "tools/modem_sim/modem_sim.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -105,6 +106,26 @@ void ModemSim::SetSilent(bool silent) {
   modem_.Faults().silent = silent;
 }
 
+void ModemSim::SetByteDelay(std::chrono::milliseconds delay) {
+  std::lock_guard guard(lock_);
+  byteDelay_ = delay;
+}
+
+void ModemSim::SetDoze(std::chrono::milliseconds spell) {
+  std::lock_guard guard(lock_);
+  doze_ = spell;
+}
+
+void ModemSim::SetUnsolicited(bool unsolicited) {
+  std::lock_guard guard(lock_);
+  modem_.Faults().unsolicited = unsolicited;
+}
+
+void ModemSim::RefusePduMode(bool refuse) {
+  std::lock_guard guard(lock_);
+  modem_.Faults().refusePduMode = refuse;
+}
+
 std::vector<std::string> ModemSim::Log() const {
   std::lock_guard guard(lock_);
   return log_;
@@ -125,11 +146,29 @@ bool ModemSim::WaitFor(const std::function<bool(const ModemSimView&)>& done, std
   return changed_.wait_for(guard, limit, [&] { return done(ModemSimView{log_, modem_.Sends(), modem_.Sim()}); });
 }
 
+int ModemSim::PollTimeout(const std::string& pending) const {
+  std::lock_guard guard(lock_);
+  if (pending.empty() || byteDelay_.count() == 0) return -1;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextByte_ - std::chrono::steady_clock::now());
+  return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+}
+
 bool ModemSim::Flush(std::string& pending) {
+  std::chrono::milliseconds delay;
+  {
+    std::lock_guard guard(lock_);
+    delay = byteDelay_;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (delay.count() != 0 && now < nextByte_) return true;
   while (!pending.empty()) {
-    const ssize_t n = ::write(master_, pending.data(), pending.size());
+    const ssize_t n = ::write(master_, pending.data(), delay.count() != 0 ? 1 : pending.size());
     if (n > 0) {
       pending.erase(0, static_cast<std::size_t>(n));
+      if (delay.count() != 0) {
+        nextByte_ = now + delay;
+        return true;
+      }
     } else if (n < 0 && errno == EINTR) {
       continue;
     } else {
@@ -140,11 +179,13 @@ bool ModemSim::Flush(std::string& pending) {
 }
 
 void ModemSim::Run() {
-  std::string pending;  // answer bytes the terminal has no room for yet
+  std::string pending;  // answer bytes the terminal has no room for yet, or not due yet
   char buffer[4096];
   for (;;) {
-    pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, static_cast<short>(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0}};
-    if (::poll(fds, 2, -1) < 0) {
+    const int timeout = PollTimeout(pending);
+    const bool due = !pending.empty() && timeout <= 0;
+    pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, static_cast<short>(POLLIN | (due ? POLLOUT : 0)), 0}};
+    if (::poll(fds, 2, timeout) < 0) {
       if (errno == EINTR) continue;
       break;
     }
@@ -152,7 +193,10 @@ void ModemSim::Run() {
     if ((fds[1].revents & POLLIN) != 0) {
       const ssize_t n = ::read(master_, buffer, sizeof buffer);
       if (n > 0) {
+        const auto now = std::chrono::steady_clock::now();
         std::lock_guard guard(lock_);
+        if (doze_.count() != 0 && (!lastHeard_ || now - *lastHeard_ >= doze_)) modem_.Doze();
+        lastHeard_ = now;
         pending += modem_.Receive(std::string_view(buffer, static_cast<std::size_t>(n)));
       }
     }

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,6 +56,17 @@ class ModemSim {
   // A silent modem neither echoes nor answers; it still logs what it is given.
   void SetSilent(bool silent);
 
+  // Habits of real modems, each off at zero or false:
+  // every byte written on its own, `delay` after the one before;
+  void SetByteDelay(std::chrono::milliseconds delay);
+  // after `spell` with nothing heard (and at start), the first command line
+  // goes unheard, as by a modem that was asleep;
+  void SetDoze(std::chrono::milliseconds spell);
+  // "RING" and "+CMTI" lines before every OK and inside listings;
+  void SetUnsolicited(bool unsolicited);
+  // AT+CMGF=0 answered ERROR.
+  void RefusePduMode(bool refuse);
+
   std::vector<std::string> Log() const;  // empty while a sink takes the entries
   std::vector<SimSend> Sends() const;
   std::vector<StoredSms> Stored() const;
@@ -67,8 +79,11 @@ class ModemSim {
  private:
   void Run();
   void AddLog(std::string line);  // lock held
-  // Writes what it can of pending without blocking; false on a write error.
+  // Writes what it can of pending without blocking (one byte when its time has
+  // come, with a byte delay); false on a write error.
   bool Flush(std::string& pending);
+  // How long poll may block before the next paced byte is due; -1: no limit.
+  int PollTimeout(const std::string& pending) const;
 
   int master_ = -1;
   int slave_ = -1;  // kept open, so the master never sees a hang-up between the server's opens
@@ -80,5 +95,10 @@ class ModemSim {
   AtModem modem_;
   std::vector<std::string> log_;
   std::function<void(const std::string&)> sink_;
+  std::chrono::milliseconds byteDelay_{0};
+  std::chrono::milliseconds doze_{0};
+  // Run's thread only:
+  std::chrono::steady_clock::time_point nextByte_{};
+  std::optional<std::chrono::steady_clock::time_point> lastHeard_;  // none: asleep at start
   std::thread thread_;
 };

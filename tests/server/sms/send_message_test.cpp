@@ -128,21 +128,22 @@ TEST(SendMessageText, EmptyTextIsOneSmsWithNoUserData) {
   EXPECT_EQ(modem.pdus[0], "00110005812143F50000FF00");
 }
 
-TEST(SendMessageText, EveryPartIsSentAndTheLastDecides) {
+TEST(SendMessageText, AMessageIsSentOnlyWhenEveryPartIsAccepted) {
   struct Case {
     std::vector<bool> answers;
     bool result;
+    std::size_t sent;  // parts given to the modem
   };
   const Case cases[] = {
-      {{false, true}, true},
-      {{true, false}, false},
-      {{false, false}, false},
+      {{true, true}, true, 2},
+      {{false, true}, false, 1},  // a refused first part ends the attempt
+      {{true, false}, false, 2},
   };
   for (const auto& c : cases) {
     RecordingModem modem;
     modem.answers = c.answers;
     EXPECT_EQ(modem.Send(Message("1", Latin(200))), c.result);
-    EXPECT_EQ(modem.pdus.size(), 2u);
+    EXPECT_EQ(modem.pdus.size(), c.sent);
   }
   RecordingModem single;
   single.answers = {false};
