@@ -2,9 +2,9 @@
 
 #include <chrono>
 
-#include "serial/com_port.h"
-#include "serial/time_base.h"
-#include "server/sms/tsms.h"
+#include "serial/port/com_port.h"
+#include "serial/base/time_base.h"
+#include "sms/tsms.h"
 #include "server/stored_messages.h"
 
 namespace {

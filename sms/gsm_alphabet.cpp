@@ -1,4 +1,4 @@
-#include "server/sms/gsm_alphabet.h"
+#include "sms/gsm_alphabet.h"
 
 #include "platform/codepage.h"
 

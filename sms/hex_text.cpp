@@ -1,4 +1,4 @@
-#include "server/sms/hex_text.h"
+#include "sms/hex_text.h"
 
 
 namespace {

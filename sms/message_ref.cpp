@@ -1,11 +1,11 @@
-#include "server/sms/message_ref.h"
+#include "sms/message_ref.h"
 
 #include <ctime>
 #include <exception>
 #include <random>
 
 #include "platform/registry.h"
-#include "server/sms/hex_text.h"
+#include "sms/hex_text.h"
 
 std::string NextMessageRef(const std::string& registryFile) {
   std::minstd_rand random(static_cast<std::minstd_rand::result_type>(std::time(nullptr)));

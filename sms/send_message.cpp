@@ -1,9 +1,9 @@
-#include "server/sms/send_message.h"
+#include "sms/send_message.h"
 
 #include "protocol/packet.h"
 #include "protocol/sms_coding.h"
-#include "server/sms/hex_text.h"
-#include "server/sms/tsms.h"
+#include "sms/hex_text.h"
+#include "sms/tsms.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "server/sms/septets.h"
+#include "sms/septets.h"
 
 #include <cstdint>
 
-#include "server/sms/gsm_alphabet.h"
-#include "server/sms/hex_text.h"
+#include "sms/gsm_alphabet.h"
+#include "sms/hex_text.h"
 
 namespace {
 

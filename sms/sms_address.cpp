@@ -1,7 +1,7 @@
-#include "server/sms/sms_address.h"
+#include "sms/sms_address.h"
 
-#include "server/sms/hex_text.h"
-#include "server/sms/septets.h"
+#include "sms/hex_text.h"
+#include "sms/septets.h"
 
 std::string EncodeAddress(std::string_view number) {
   std::string type = "81";

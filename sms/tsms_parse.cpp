@@ -6,11 +6,11 @@
 
 #include "platform/codepage.h"
 #include "platform/date_time.h"
-#include "server/sms/gsm_alphabet.h"
-#include "server/sms/hex_text.h"
-#include "server/sms/septets.h"
-#include "server/sms/sms_address.h"
-#include "server/sms/tsms.h"
+#include "sms/gsm_alphabet.h"
+#include "sms/hex_text.h"
+#include "sms/septets.h"
+#include "sms/sms_address.h"
+#include "sms/tsms.h"
 
 namespace {
 

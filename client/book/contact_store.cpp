@@ -1,4 +1,4 @@
-#include "client/contact_store.h"
+#include "client/book/contact_store.h"
 
 #include "platform/file_io.h"
 #include "platform/ini_file.h"

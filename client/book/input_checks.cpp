@@ -1,4 +1,4 @@
-#include "client/input_checks.h"
+#include "client/book/input_checks.h"
 
 #include <algorithm>
 

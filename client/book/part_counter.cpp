@@ -1,4 +1,4 @@
-#include "client/part_counter.h"
+#include "client/book/part_counter.h"
 
 #include "platform/codepage.h"
 #include "protocol/sms_coding.h"

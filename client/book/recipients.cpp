@@ -1,4 +1,4 @@
-#include "client/recipients.h"
+#include "client/book/recipients.h"
 
 std::vector<std::string> SplitRecipients(std::string_view text) {
   std::vector<std::string> numbers;

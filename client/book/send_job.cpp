@@ -1,4 +1,4 @@
-#include "client/send_job.h"
+#include "client/book/send_job.h"
 
 #include "protocol/message_file.h"
 

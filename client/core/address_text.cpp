@@ -1,4 +1,4 @@
-#include "client/address_text.h"
+#include "client/core/address_text.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "client/client_config.h"
+#include "client/core/client_config.h"
 
 #include "platform/file_io.h"
 #include "platform/ini_file.h"

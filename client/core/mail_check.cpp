@@ -1,4 +1,4 @@
-#include "client/mail_check.h"
+#include "client/core/mail_check.h"
 
 #include "platform/codepage.h"
 #include "platform/date_time.h"

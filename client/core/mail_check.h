@@ -2,7 +2,7 @@
 // Asking the server for the messages it has received.
 #include <string_view>
 
-#include "client/stream_client.h"
+#include "client/core/stream_client.h"
 
 // The fetch request: type 5, "REQUEST" as the number, the request time as the
 // date, no text.

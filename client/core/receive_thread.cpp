@@ -1,4 +1,4 @@
-#include "client/receive_thread.h"
+#include "client/core/receive_thread.h"
 
 #include <chrono>
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "client/stream_client.h"
+#include "client/core/stream_client.h"
 
 // What the user typed into the login dialog, Windows-1251.
 struct LoginAnswer {

@@ -1,4 +1,4 @@
-#include "client/stream_client.h"
+#include "client/core/stream_client.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

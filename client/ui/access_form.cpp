@@ -1,4 +1,4 @@
-#include "client/access_form.h"
+#include "client/ui/access_form.h"
 
 #include <QLabel>
 #include <QLineEdit>

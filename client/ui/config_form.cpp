@@ -1,11 +1,11 @@
-#include "client/config_form.h"
+#include "client/ui/config_form.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
-#include "client/ip_address_edit.h"
+#include "client/ui/ip_address_edit.h"
 
 TConfigForm::TConfigForm(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -1,4 +1,4 @@
-#include "client/ip_address_edit.h"
+#include "client/ui/ip_address_edit.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "client/load_mailbox.h"
+#include "client/ui/load_mailbox.h"
 
-#include "client/report_list.h"
+#include "client/book/qt/report_list.h"
 #include "platform/qt/qt_text.h"
 #include "protocol/message_file.h"
 

@@ -1,3 +1,3 @@
-#include "client/program_entry.h"
+#include "client/ui/program_entry.h"
 
 int main(int argc, char** argv) { return RunClientProgram(argc, argv); }

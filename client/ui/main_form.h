@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "client/receive_thread.h"
-#include "client/stream_client.h"
+#include "client/core/receive_thread.h"
+#include "client/core/stream_client.h"
 
 class QAction;
 class QComboBox;

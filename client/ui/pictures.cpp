@@ -1,4 +1,4 @@
-#include "client/pictures.h"
+#include "client/ui/pictures.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,11 +1,11 @@
-#include "client/program_entry.h"
+#include "client/ui/program_entry.h"
 
 #include <QApplication>
 #include <QScreen>
 #include <exception>
 
-#include "client/main_form.h"
-#include "client/pictures.h"
+#include "client/ui/main_form.h"
+#include "client/ui/pictures.h"
 #include "platform/qt/qt_russian.h"
 #include "platform/application.h"
 #include "platform/codepage.h"

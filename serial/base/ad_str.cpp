@@ -1,4 +1,4 @@
-#include "serial/ad_str.h"
+#include "serial/base/ad_str.h"
 
 #include <algorithm>
 #include <cstring>

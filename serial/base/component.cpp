@@ -1,4 +1,4 @@
-#include "serial/component.h"
+#include "serial/base/component.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "serial/delay.h"
+#include "serial/base/delay.h"
 
 #include <thread>
 
 #include "platform/message_window.h"
-#include "serial/time_base.h"
+#include "serial/base/time_base.h"
 
 std::uint32_t SafeYield() {
   WindowMessage m;

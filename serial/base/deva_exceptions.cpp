@@ -1,4 +1,4 @@
-#include "serial/deva_exceptions.h"
+#include "serial/base/deva_exceptions.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "serial/component.h"
-#include "serial/deva_text.h"
-#include "serial/message_table.h"
-#include "serial/result_codes.h"
+#include "serial/base/component.h"
+#include "serial/base/deva_text.h"
+#include "serial/base/message_table.h"
+#include "serial/base/result_codes.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "serial/deva_exception_list.h"
-#include "serial/rtl_exceptions.h"
+#include "serial/base/deva_exception_list.h"
+#include "serial/base/rtl_exceptions.h"
 
 class TComponent;
 

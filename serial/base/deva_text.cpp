@@ -1,4 +1,4 @@
-#include "serial/deva_text.h"
+#include "serial/base/deva_text.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,7 +6,7 @@
 
 #include "platform/errno_map.h"
 #include "platform/error_text.h"
-#include "serial/message_table.h"
+#include "serial/base/message_table.h"
 
 std::string CleanSystemText(std::string_view text) {
   std::string s(text.substr(0, kMaxMessageText));

@@ -1,8 +1,8 @@
-#include "serial/dump_text.h"
+#include "serial/base/dump_text.h"
 
 #include <cstdio>
 
-#include "serial/z_strings.h"
+#include "serial/base/z_strings.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "serial/text_file.h"
+#include "serial/base/text_file.h"
 
 // The dumps write through a buffer of this many bytes.
 inline constexpr std::size_t kDumpBufferSize = 512;

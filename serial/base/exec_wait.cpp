@@ -1,4 +1,4 @@
-#include "serial/exec_wait.h"
+#include "serial/base/exec_wait.h"
 
 #include <cerrno>
 #include <spawn.h>

@@ -1,4 +1,4 @@
-#include "serial/line_reader.h"
+#include "serial/base/line_reader.h"
 
 TLineReader::TLineReader(std::unique_ptr<TStream> stream)
     : stream_(std::move(stream)), size_(stream_ ? stream_->Size() : 0) {

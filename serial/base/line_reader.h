@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "serial/stream.h"
+#include "serial/base/stream.h"
 
 class TLineReader {
  public:

@@ -1,13 +1,13 @@
-#include "serial/message_table.h"
+#include "serial/base/message_table.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
-#include "serial/dispatch_types.h"
-#include "serial/message_table_rows.h"
-#include "serial/row_text.h"
+#include "serial/base/dispatch_types.h"
+#include "serial/base/message_table_rows.h"
+#include "serial/base/row_text.h"
 
 namespace {
 

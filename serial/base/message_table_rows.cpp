@@ -1,4 +1,4 @@
-#include "serial/message_table_rows.h"
+#include "serial/base/message_table_rows.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "serial/path_routines.h"
+#include "serial/base/path_routines.h"
 
-#include "serial/z_strings.h"
+#include "serial/base/z_strings.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "serial/row_text.h"
+#include "serial/base/row_text.h"
 
 #include <array>
 #include <cctype>
 #include <utility>
 #include <vector>
 
-#include "serial/dispatch_types.h"
+#include "serial/base/dispatch_types.h"
 
 namespace {
 

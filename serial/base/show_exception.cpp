@@ -1,4 +1,4 @@
-#include "serial/show_exception.h"
+#include "serial/base/show_exception.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "serial/stream.h"
+#include "serial/base/stream.h"
 
 #include <algorithm>
 #include <cstring>

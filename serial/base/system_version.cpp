@@ -1,4 +1,4 @@
-#include "serial/system_version.h"
+#include "serial/base/system_version.h"
 
 #include <cstdio>
 #include <sys/utsname.h>

@@ -1,4 +1,4 @@
-#include "serial/text_file.h"
+#include "serial/base/text_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "platform/errno_map.h"
-#include "serial/result_codes.h"
+#include "serial/base/result_codes.h"
 
 namespace {
 

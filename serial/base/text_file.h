@@ -1,7 +1,7 @@
 #pragma once
 // Text files as the layer's dumps write them: a name bound first, then the
 // file made anew or opened at its end, written through a buffer and closed.
-// Each operation returns 0 or a negative I/O code of serial/result_codes.h: a
+// Each operation returns 0 or a negative I/O code of serial/base/result_codes.h: a
 // missing folder is ecPathNotFound, no permission ecAccessDenied and a full
 // disk ecDiskFull. The first error of a run sticks: later writes do nothing,
 // and Close reports it.

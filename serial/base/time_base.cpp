@@ -1,4 +1,4 @@
-#include "serial/time_base.h"
+#include "serial/base/time_base.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "serial/z_strings.h"
+#include "serial/base/z_strings.h"
 
 #include <charconv>
 #include <cstring>

@@ -39,9 +39,9 @@
 #include "platform/event.h"
 #include "platform/message_window.h"
 #include "platform/thread.h"
-#include "serial/dispatch_types.h"
-#include "serial/io_queue.h"
-#include "serial/trigger_records.h"
+#include "serial/base/dispatch_types.h"
+#include "serial/dispatch/io_queue.h"
+#include "serial/dispatch/trigger_records.h"
 
 class TComponent;
 

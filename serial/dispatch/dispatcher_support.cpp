@@ -3,8 +3,8 @@
 // or log entry.
 #include <new>
 
-#include "serial/base_dispatcher.h"
-#include "serial/time_base.h"
+#include "serial/dispatch/base_dispatcher.h"
+#include "serial/base/time_base.h"
 
 void TDevaBaseDispatcher::RemoveAllTriggers() {
   TCriticalSectionGuard lock(TriggerLock);

@@ -1,9 +1,9 @@
-#include "serial/io_queue.h"
+#include "serial/dispatch/io_queue.h"
 
 #include <cstring>
 #include <new>
 
-#include "serial/rtl_exceptions.h"
+#include "serial/base/rtl_exceptions.h"
 
 TDataBuffer::TDataBuffer(std::int32_t size) {
   Size = size;

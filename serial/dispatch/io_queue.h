@@ -12,7 +12,7 @@
 #include <mutex>
 
 #include "platform/event.h"
-#include "serial/dispatch_types.h"
+#include "serial/base/dispatch_types.h"
 
 class TIOBuffer {
  public:

@@ -1,14 +1,14 @@
-#include "serial/log_dump_format.h"
+#include "serial/dispatch/log_dump_format.h"
 
 #include <cstdio>
 #include <iterator>
 #include <sys/utsname.h>
 
 #include "platform/date_time.h"
-#include "serial/dispatch_types.h"
-#include "serial/message_table.h"
-#include "serial/message_table_rows.h"
-#include "serial/system_version.h"
+#include "serial/base/dispatch_types.h"
+#include "serial/base/message_table.h"
+#include "serial/base/message_table_rows.h"
+#include "serial/base/system_version.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "serial/io_queue.h"
+#include "serial/dispatch/io_queue.h"
 
 // The header, one line per item: title, compiler, system, device, local date
 // and time ("dd.mm.yy, hh:mm:ss"), and the two lines over the columns.

@@ -1,7 +1,7 @@
-#include "serial/port_list.h"
+#include "serial/dispatch/port_list.h"
 
 #include "platform/critical_section.h"
-#include "serial/base_dispatcher.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 namespace {
 

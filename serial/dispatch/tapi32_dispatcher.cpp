@@ -1,9 +1,9 @@
-#include "serial/tapi32_dispatcher.h"
+#include "serial/dispatch/tapi32_dispatcher.h"
 
 #include <mutex>
 
 #include "platform/last_error.h"
-#include "serial/result_codes.h"
+#include "serial/base/result_codes.h"
 
 TDevaTAPI32Dispatcher::TDevaTAPI32Dispatcher(TComponent* Owner, std::unique_ptr<CommDevice> Opened)
     : TDevaWin32Dispatcher(Owner) {

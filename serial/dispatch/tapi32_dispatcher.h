@@ -3,7 +3,7 @@
 // by whoever set up the call): its open only takes that device over.
 #include <memory>
 
-#include "serial/win32_dispatcher.h"
+#include "serial/dispatch/win32_dispatcher.h"
 
 class TDevaTAPI32Dispatcher : public TDevaWin32Dispatcher {
  public:

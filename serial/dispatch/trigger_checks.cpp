@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/ansi_case.h"
-#include "serial/base_dispatcher.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 namespace {
 

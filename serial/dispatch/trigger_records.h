@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/message_window.h"
-#include "serial/time_base.h"
+#include "serial/base/time_base.h"
 
 using TDevaNotifyProc = void (*)(std::uint32_t msg, std::uint32_t wparam, std::int32_t lparam);
 

@@ -1,4 +1,4 @@
-#include "serial/win32_dispatcher.h"
+#include "serial/dispatch/win32_dispatcher.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,10 +7,10 @@
 #include "platform/errno_map.h"
 #include "platform/last_error.h"
 #include "platform/open_comm_device.h"
-#include "serial/dispatcher_thread.h"
-#include "serial/rtl_exceptions.h"
-#include "serial/time_base.h"
-#include "serial/win32_threads.h"
+#include "serial/dispatch/dispatcher_thread.h"
+#include "serial/base/rtl_exceptions.h"
+#include "serial/base/time_base.h"
+#include "serial/dispatch/win32_threads.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <shared_mutex>
 
 #include "platform/comm_device.h"
-#include "serial/base_dispatcher.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 class TDevaWin32Dispatcher : public TDevaBaseDispatcher {
  public:

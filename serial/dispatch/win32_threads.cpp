@@ -1,4 +1,4 @@
-#include "serial/win32_threads.h"
+#include "serial/dispatch/win32_threads.h"
 
 #include <new>
 #include <span>
@@ -6,9 +6,9 @@
 #include "platform/comm_device.h"
 #include "platform/errno_map.h"
 #include "platform/last_error.h"
-#include "serial/result_codes.h"
-#include "serial/rtl_exceptions.h"
-#include "serial/win32_dispatcher.h"
+#include "serial/base/result_codes.h"
+#include "serial/base/rtl_exceptions.h"
+#include "serial/dispatch/win32_dispatcher.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "serial/dispatcher_thread.h"
+#include "serial/dispatch/dispatcher_thread.h"
 
 class CommDevice;
 class TDataBuffer;

@@ -1,7 +1,7 @@
 #pragma once
 // Inside the port component: one use of its dispatcher, and the guarded run of
 // an operation on it.
-#include "serial/com_port.h"
+#include "serial/port/com_port.h"
 
 // While it lives, a close does not free the dispatcher. Refused (false) while
 // a close is freeing it.

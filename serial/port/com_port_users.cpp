@@ -2,7 +2,7 @@
 // another port; finding a port among components; the names of ports.
 #include <algorithm>
 
-#include "serial/com_port.h"
+#include "serial/port/com_port.h"
 
 void TDevaCustomComPort::RegisterUser(WindowHandle H) {
   TUserListEntry entry;

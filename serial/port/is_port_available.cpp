@@ -1,11 +1,11 @@
-#include "serial/is_port_available.h"
+#include "serial/port/is_port_available.h"
 
 #include <string>
 
 #include "platform/errno_map.h"
 #include "platform/last_error.h"
 #include "platform/open_comm_device.h"
-#include "serial/win32_dispatcher.h"
+#include "serial/dispatch/win32_dispatcher.h"
 
 namespace {
 

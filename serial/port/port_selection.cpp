@@ -1,4 +1,4 @@
-#include "serial/port_selection.h"
+#include "serial/port/port_selection.h"
 
 #include <mutex>
 

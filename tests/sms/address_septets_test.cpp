@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "server/sms/hex_text.h"
-#include "server/sms/septets.h"
-#include "server/sms/sms_address.h"
+#include "sms/hex_text.h"
+#include "sms/septets.h"
+#include "sms/sms_address.h"
 
 namespace {
 

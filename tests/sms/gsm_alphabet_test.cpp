@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "server/sms/gsm_alphabet.h"
+#include "sms/gsm_alphabet.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/codepage.h"
-#include "server/sms/tsms.h"
+#include "sms/tsms.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "platform/codepage.h"
 #include "platform/date_time.h"
-#include "server/sms/tsms.h"
+#include "sms/tsms.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
-#include "server/sms/gsm_alphabet.h"
-#include "server/sms/tsms.h"
+#include "sms/gsm_alphabet.h"
+#include "sms/tsms.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "protocol/packet.h"
-#include "server/sms/hex_text.h"
-#include "server/sms/send_message.h"
-#include "server/sms/tsms.h"
+#include "sms/hex_text.h"
+#include "sms/send_message.h"
+#include "sms/tsms.h"
 
 namespace {
 

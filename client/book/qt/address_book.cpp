@@ -1,4 +1,4 @@
-#include "client/address_book.h"
+#include "client/book/qt/address_book.h"
 
 #include <QComboBox>
 #include <QTreeWidget>

@@ -4,7 +4,7 @@
 #include <QString>
 #include <string_view>
 
-#include "client/contact_store.h"
+#include "client/book/contact_store.h"
 
 class QComboBox;
 class QTreeWidget;

@@ -1,4 +1,4 @@
-#include "client/compose_form.h"
+#include "client/book/qt/compose_form.h"
 
 #include <QComboBox>
 #include <algorithm>
@@ -8,10 +8,10 @@
 #include <QPushButton>
 #include <QTextEdit>
 
-#include "client/address_book.h"
-#include "client/part_counter.h"
-#include "client/recipients.h"
-#include "client/report_list.h"
+#include "client/book/qt/address_book.h"
+#include "client/book/part_counter.h"
+#include "client/book/recipients.h"
+#include "client/book/qt/report_list.h"
 #include "platform/qt/qt_text.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "client/edit_form.h"
+#include "client/book/qt/edit_form.h"
 
 #include <QComboBox>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "client/progress_form.h"
+#include "client/book/qt/progress_form.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "client/report_list.h"
+#include "client/book/qt/report_list.h"
 
 #include <QHeaderView>
 #include <QPainter>

@@ -1,9 +1,9 @@
 // Recipients, input checks and the part counter of the compose and contact dialogs.
 #include <gtest/gtest.h>
 
-#include "client/input_checks.h"
-#include "client/part_counter.h"
-#include "client/recipients.h"
+#include "client/book/input_checks.h"
+#include "client/book/part_counter.h"
+#include "client/book/recipients.h"
 #include "platform/codepage.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <sys/stat.h>
 
-#include "client/contact_store.h"
+#include "client/book/contact_store.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "tests/support/temp_dir.h"

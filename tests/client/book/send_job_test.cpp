@@ -7,8 +7,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "client/recipients.h"
-#include "client/send_job.h"
+#include "client/book/recipients.h"
+#include "client/book/send_job.h"
 #include "protocol/message_file.h"
 #include "protocol/packet_io.h"
 #include "tests/support/temp_dir.h"

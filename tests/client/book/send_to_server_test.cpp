@@ -2,9 +2,9 @@
 // packets that outbox.db records.
 #include <gtest/gtest.h>
 
-#include "client/recipients.h"
-#include "client/send_job.h"
-#include "client/stream_client.h"
+#include "client/book/recipients.h"
+#include "client/book/send_job.h"
+#include "client/core/stream_client.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "protocol/message_file.h"

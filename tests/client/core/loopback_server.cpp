@@ -1,4 +1,4 @@
-#include "tests/client/loopback_server.h"
+#include "tests/client/core/loopback_server.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,9 +1,9 @@
-#include "client/mail_check.h"
+#include "client/core/mail_check.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
-#include "tests/client/loopback_server.h"
+#include "tests/client/core/loopback_server.h"
 #include "tests/support/message_box_answers.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "client/receive_thread.h"
+#include "client/core/receive_thread.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <mutex>
 #include <optional>
 
-#include "tests/client/loopback_server.h"
+#include "tests/client/core/loopback_server.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "protocol/message_file.h"

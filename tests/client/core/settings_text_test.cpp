@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "client/address_text.h"
-#include "client/client_config.h"
+#include "client/core/address_text.h"
+#include "client/core/client_config.h"
 #include "platform/file_io.h"
 #include "platform/ini_file.h"
 #include "tests/support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "client/stream_client.h"
+#include "client/core/stream_client.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "protocol/cipher.h"
-#include "tests/client/loopback_server.h"
+#include "tests/client/core/loopback_server.h"
 #include "tests/support/wait_until.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <filesystem>
 
-#include "client/access_form.h"
-#include "client/client_config.h"
-#include "client/main_form.h"
+#include "client/ui/access_form.h"
+#include "client/core/client_config.h"
+#include "client/ui/main_form.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/registry.h"
@@ -16,7 +16,7 @@
 #include "protocol/message_file.h"
 #include "server/check_user.h"
 #include "server/server_core.h"
-#include "tests/client/loopback_server.h"
+#include "tests/client/core/loopback_server.h"
 #include "tests/server/loopback_client.h"
 #include "tests/support/qt_wait.h"
 #include "tests/support/message_box_answers.h"

@@ -16,16 +16,16 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 
-#include "client/compose_form.h"
-#include "client/contact_store.h"
-#include "client/edit_form.h"
-#include "client/main_form.h"
-#include "client/progress_form.h"
-#include "client/report_list.h"
+#include "client/book/qt/compose_form.h"
+#include "client/book/contact_store.h"
+#include "client/book/qt/edit_form.h"
+#include "client/ui/main_form.h"
+#include "client/book/qt/progress_form.h"
+#include "client/book/qt/report_list.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "protocol/message_file.h"
-#include "tests/client/loopback_server.h"
+#include "tests/client/core/loopback_server.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
 #include "tests/support/qt_wait.h"

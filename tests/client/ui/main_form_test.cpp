@@ -1,4 +1,4 @@
-#include "client/main_form.h"
+#include "client/ui/main_form.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +12,16 @@
 #include <QToolButton>
 #include <filesystem>
 
-#include "client/access_form.h"
-#include "client/client_config.h"
-#include "client/load_mailbox.h"
+#include "client/ui/access_form.h"
+#include "client/core/client_config.h"
+#include "client/ui/load_mailbox.h"
 #include "platform/qt/qt_russian.h"
-#include "client/report_list.h"
+#include "client/book/qt/report_list.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/qt/message_box_qt.h"
 #include "protocol/message_file.h"
-#include "tests/client/loopback_server.h"
+#include "tests/client/core/loopback_server.h"
 #include "tests/support/qt_wait.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"

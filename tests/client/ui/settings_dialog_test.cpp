@@ -8,16 +8,16 @@
 #include <QToolButton>
 #include <QValidator>
 
-#include "client/client_config.h"
-#include "client/config_form.h"
-#include "client/ip_address_edit.h"
-#include "client/main_form.h"
-#include "client/program_entry.h"
+#include "client/core/client_config.h"
+#include "client/ui/config_form.h"
+#include "client/ui/ip_address_edit.h"
+#include "client/ui/main_form.h"
+#include "client/ui/program_entry.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/single_instance.h"
 #include "protocol/message_file.h"
-#include "tests/client/loopback_server.h"
+#include "tests/client/core/loopback_server.h"
 #include "tests/support/qt_wait.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"

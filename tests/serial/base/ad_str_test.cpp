@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "serial/ad_str.h"
+#include "serial/base/ad_str.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "platform/error_text.h"
-#include "serial/component.h"
-#include "serial/deva_exceptions.h"
-#include "serial/deva_text.h"
-#include "serial/message_table.h"
+#include "serial/base/component.h"
+#include "serial/base/deva_exceptions.h"
+#include "serial/base/deva_text.h"
+#include "serial/base/message_table.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "platform/message_window.h"
-#include "serial/delay.h"
-#include "tests/serial/fake_clock.h"
+#include "serial/base/delay.h"
+#include "tests/serial/base/fake_clock.h"
 
 namespace {
 

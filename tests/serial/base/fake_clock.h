@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "serial/time_base.h"
+#include "serial/base/time_base.h"
 
 class FakeClockTest : public ::testing::Test {
  protected:

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/line_reader.h"
+#include "serial/base/line_reader.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <set>
 #include <string>
 
-#include "serial/dispatch_types.h"
-#include "serial/message_table.h"
-#include "serial/result_codes.h"
+#include "serial/base/dispatch_types.h"
+#include "serial/base/message_table.h"
+#include "serial/base/result_codes.h"
 
 namespace {
 

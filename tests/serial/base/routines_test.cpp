@@ -4,12 +4,12 @@
 #include <cstring>
 #include <string>
 
-#include "serial/bit_flags.h"
-#include "serial/component.h"
-#include "serial/exec_wait.h"
-#include "serial/path_routines.h"
-#include "serial/system_version.h"
-#include "serial/z_strings.h"
+#include "serial/base/bit_flags.h"
+#include "serial/base/component.h"
+#include "serial/base/exec_wait.h"
+#include "serial/base/path_routines.h"
+#include "serial/base/system_version.h"
+#include "serial/base/z_strings.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

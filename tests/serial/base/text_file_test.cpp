@@ -9,9 +9,9 @@
 #include <unistd.h>
 
 #include "platform/file_io.h"
-#include "serial/result_codes.h"
-#include "serial/text_file.h"
-#include "serial/z_strings.h"
+#include "serial/base/result_codes.h"
+#include "serial/base/text_file.h"
+#include "serial/base/z_strings.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

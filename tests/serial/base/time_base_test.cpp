@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "serial/time_base.h"
-#include "tests/serial/fake_clock.h"
+#include "serial/base/time_base.h"
+#include "tests/serial/base/fake_clock.h"
 
 namespace {
 

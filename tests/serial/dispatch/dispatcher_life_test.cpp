@@ -5,9 +5,9 @@
 
 #include "platform/com_port_names.h"
 #include "platform/errno_map.h"
-#include "serial/port_list.h"
-#include "serial/result_codes.h"
-#include "tests/serial/test_dispatcher.h"
+#include "serial/dispatch/port_list.h"
+#include "serial/base/result_codes.h"
+#include "tests/serial/dispatch/test_dispatcher.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 

@@ -2,8 +2,8 @@
 
 #include "platform/errno_map.h"
 #include "platform/thread.h"
-#include "serial/result_codes.h"
-#include "tests/serial/test_dispatcher.h"
+#include "serial/base/result_codes.h"
+#include "tests/serial/dispatch/test_dispatcher.h"
 #include "tests/support/message_box_answers.h"
 
 namespace {

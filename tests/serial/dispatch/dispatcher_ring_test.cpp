@@ -3,8 +3,8 @@
 #include <string>
 #include <thread>
 
-#include "serial/result_codes.h"
-#include "tests/serial/test_dispatcher.h"
+#include "serial/base/result_codes.h"
+#include "tests/serial/dispatch/test_dispatcher.h"
 
 namespace {
 

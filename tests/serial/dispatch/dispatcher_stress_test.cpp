@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "platform/message_window.h"
-#include "tests/serial/port_io.h"
-#include "tests/serial/pty_port.h"
+#include "tests/serial/dispatch/port_io.h"
+#include "tests/serial/dispatch/pty_port.h"
 
 namespace {
 

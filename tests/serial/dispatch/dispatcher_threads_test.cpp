@@ -8,12 +8,12 @@
 
 #include "platform/errno_map.h"
 #include "platform/last_error.h"
-#include "serial/result_codes.h"
-#include "serial/rtl_exceptions.h"
-#include "serial/tapi32_dispatcher.h"
-#include "tests/serial/fake_device_dispatcher.h"
-#include "tests/serial/notice_recorder.h"
-#include "tests/serial/port_io.h"
+#include "serial/base/result_codes.h"
+#include "serial/base/rtl_exceptions.h"
+#include "serial/dispatch/tapi32_dispatcher.h"
+#include "tests/serial/dispatch/fake_device_dispatcher.h"
+#include "tests/serial/dispatch/notice_recorder.h"
+#include "tests/serial/dispatch/port_io.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/wait_until.h"
 

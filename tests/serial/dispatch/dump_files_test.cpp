@@ -3,9 +3,9 @@
 #include <string>
 
 #include "platform/file_io.h"
-#include "serial/result_codes.h"
-#include "serial/z_strings.h"
-#include "tests/serial/test_dispatcher.h"
+#include "serial/base/result_codes.h"
+#include "serial/base/z_strings.h"
+#include "tests/serial/dispatch/test_dispatcher.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

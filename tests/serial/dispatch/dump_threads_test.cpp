@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "platform/file_io.h"
-#include "serial/result_codes.h"
-#include "tests/serial/test_dispatcher.h"
+#include "serial/base/result_codes.h"
+#include "tests/serial/dispatch/test_dispatcher.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

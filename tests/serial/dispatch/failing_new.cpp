@@ -1,4 +1,4 @@
-#include "tests/serial/failing_new.h"
+#include "tests/serial/dispatch/failing_new.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // the far end and the driver. The fake goes with the port at its close.
 #include <memory>
 
-#include "serial/win32_dispatcher.h"
+#include "serial/dispatch/win32_dispatcher.h"
 #include "tests/support/fake_comm_device.h"
 
 class TFakeDeviceDispatcher final : public TDevaWin32Dispatcher {

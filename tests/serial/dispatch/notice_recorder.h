@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "serial/base_dispatcher.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 struct Notice {
   std::uint32_t msg;

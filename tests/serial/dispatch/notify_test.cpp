@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "platform/message_window.h"
-#include "serial/result_codes.h"
-#include "tests/serial/notice_recorder.h"
-#include "tests/serial/test_dispatcher.h"
+#include "serial/base/result_codes.h"
+#include "tests/serial/dispatch/notice_recorder.h"
+#include "tests/serial/dispatch/test_dispatcher.h"
 #include "tests/support/message_box_answers.h"
 
 namespace {

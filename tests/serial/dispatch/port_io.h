@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "serial/base_dispatcher.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 // `count` bytes of 32-bit little-endian counters from `first` on: a byte lost
 // or delivered twice breaks the sequence where it happens.

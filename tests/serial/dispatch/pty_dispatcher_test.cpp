@@ -3,8 +3,8 @@
 #include <future>
 #include <string>
 
-#include "tests/serial/port_io.h"
-#include "tests/serial/pty_port.h"
+#include "tests/serial/dispatch/port_io.h"
+#include "tests/serial/dispatch/pty_port.h"
 #include "tests/support/wait_until.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/com_port_names.h"
-#include "serial/win32_dispatcher.h"
+#include "serial/dispatch/win32_dispatcher.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 

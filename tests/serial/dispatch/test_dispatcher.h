@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "serial/win32_dispatcher.h"
+#include "serial/dispatch/win32_dispatcher.h"
 #include "tests/support/fake_comm_device.h"
 
 class TTestDispatcher final : public TDevaWin32Dispatcher {

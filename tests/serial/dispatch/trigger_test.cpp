@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "serial/result_codes.h"
-#include "tests/serial/fake_clock.h"
-#include "tests/serial/notice_recorder.h"
-#include "tests/serial/test_dispatcher.h"
+#include "serial/base/result_codes.h"
+#include "tests/serial/base/fake_clock.h"
+#include "tests/serial/dispatch/notice_recorder.h"
+#include "tests/serial/dispatch/test_dispatcher.h"
 
 namespace {
 

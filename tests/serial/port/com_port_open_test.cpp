@@ -9,9 +9,9 @@
 #include "platform/errno_map.h"
 #include "platform/last_error.h"
 #include "platform/message_window.h"
-#include "serial/port_selection.h"
-#include "serial/result_codes.h"
-#include "tests/serial/port_fixture.h"
+#include "serial/port/port_selection.h"
+#include "serial/base/result_codes.h"
+#include "tests/serial/port/port_fixture.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/wait_until.h"
 

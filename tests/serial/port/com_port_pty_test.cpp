@@ -8,9 +8,9 @@
 
 #include "platform/com_port_names.h"
 #include "platform/message_window.h"
-#include "serial/com_port.h"
-#include "serial/result_codes.h"
-#include "tests/serial/port_fixture.h"
+#include "serial/port/com_port.h"
+#include "serial/base/result_codes.h"
+#include "tests/serial/port/port_fixture.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"

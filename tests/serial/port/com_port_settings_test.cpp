@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "serial/deva_exceptions.h"
-#include "serial/result_codes.h"
-#include "tests/serial/port_fixture.h"
+#include "serial/base/deva_exceptions.h"
+#include "serial/base/result_codes.h"
+#include "tests/serial/port/port_fixture.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <future>
 
 #include "platform/application.h"
-#include "tests/serial/port_fixture.h"
+#include "tests/serial/port/port_fixture.h"
 #include "tests/support/wait_until.h"
 
 namespace {

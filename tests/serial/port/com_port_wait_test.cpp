@@ -3,9 +3,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "serial/result_codes.h"
-#include "tests/serial/fake_clock.h"
-#include "tests/serial/port_fixture.h"
+#include "serial/base/result_codes.h"
+#include "tests/serial/base/fake_clock.h"
+#include "tests/serial/port/port_fixture.h"
 
 namespace {
 

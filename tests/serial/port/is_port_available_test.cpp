@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/open_comm_device.h"
-#include "serial/is_port_available.h"
-#include "tests/serial/registered_ports.h"
+#include "serial/port/is_port_available.h"
+#include "tests/serial/port/registered_ports.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include <memory>
 
-#include "serial/com_port.h"
-#include "serial/deva_exceptions.h"
-#include "tests/serial/test_dispatcher.h"
+#include "serial/port/com_port.h"
+#include "serial/base/deva_exceptions.h"
+#include "tests/serial/dispatch/test_dispatcher.h"
 
 // Each open of `port` gets a new fake dispatcher, which `latest` then names.
 inline void OpenOnFakes(TDevaCustomComPort& port, TTestDispatcher*& latest) {

@@ -8,10 +8,10 @@
 #include <functional>
 #include <optional>
 
-#include "serial/com_port.h"
-#include "serial/port_selection.h"
+#include "serial/port/com_port.h"
+#include "serial/port/port_selection.h"
 #include "serial/qt/com_select_form.h"
-#include "tests/serial/registered_ports.h"
+#include "tests/serial/port/registered_ports.h"
 #include "tests/support/qt_wait.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-#include "client/compose_form.h"
-#include "client/contact_store.h"
-#include "client/report_list.h"
+#include "client/book/qt/compose_form.h"
+#include "client/book/contact_store.h"
+#include "client/book/qt/report_list.h"
 #include "platform/codepage.h"
 #include "tests/support/qt_print.h"
 #include "tests/support/temp_dir.h"
