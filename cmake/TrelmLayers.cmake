@@ -1,10 +1,12 @@
 # Layers the build enforces (how to use them: the comment in the top-level CMakeLists).
 #
-# Every folder is one layer. Its headers are linked, one by one, into a small include
-# directory of its own in the build tree (build/layers/<folder>/<folder>/*.h), so code
-# keeps including them by their path from the project root ("platform/codepage.h"),
-# yet a target finds only the headers of its own folder and of the libraries it
-# links: the tree as a whole is on no include path.
+# Every folder is one layer, a subfolder one of its own. Its headers are linked, one
+# by one, into a small include directory of its own in the build tree
+# (build/layers/serial.base/serial/base/*.h for serial/base), so code keeps including
+# them by their path from the project root ("platform/codepage.h"), yet a target
+# finds only the headers of its own folder and of the libraries it links: the tree
+# as a whole is on no include path, and a folder's directory holds none of its
+# subfolders' headers.
 
 # The include directory holding this folder's headers, made once per configure.
 function(_trelm_folder_includes out)
