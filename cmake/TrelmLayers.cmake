@@ -1,10 +1,12 @@
 # Layers the build enforces (how to use them: the comment in the top-level CMakeLists).
 #
-# Every folder is one layer. Its headers are linked, one by one, into a small include
-# directory of its own in the build tree (build/layers/<folder>/<folder>/*.h), so code
-# keeps including them by their path from the project root ("platform/codepage.h"),
-# yet a target finds only the headers of its own folder and of the libraries it
-# links: the tree as a whole is on no include path.
+# Every folder is one layer, a subfolder one of its own. Its headers are linked, one
+# by one, into a small include directory of its own in the build tree
+# (build/layers/serial.base/serial/base/*.h for serial/base), so code keeps including
+# them by their path from the project root ("platform/codepage.h"), yet a target
+# finds only the headers of its own folder and of the libraries it links: the tree
+# as a whole is on no include path, and a folder's directory holds none of its
+# subfolders' headers.
 
 # The include directory holding this folder's headers, made once per configure.
 function(_trelm_folder_includes out)
@@ -56,14 +58,32 @@ function(_trelm_layer target scope qt)
   endif()
 endfunction()
 
-# trelm_library(<name> [QT] SOURCES <files> [DEPENDS <libraries>])
+# A target's sources are files of its own folder: a subfolder is a layer of its own,
+# with its own CMakeLists and include directory.
+function(_trelm_own_sources target)
+  foreach(source IN LISTS ARGN)
+    if(source MATCHES "/")
+      message(FATAL_ERROR "${target} lists ${source}: a target builds only files of its own "
+                          "folder; a subfolder's files go in that folder's CMakeLists")
+    endif()
+  endforeach()
+endfunction()
+
+# trelm_library(<name> [QT] [SOURCES <files>] [DEPENDS <libraries>]). Without sources,
+# a library of headers only (a test folder's fixtures for the tests of a layer above).
 function(trelm_library name)
   cmake_parse_arguments(L "QT" "" "SOURCES;DEPENDS" ${ARGN})
   if(L_QT AND NOT TRELM_WITH_QT)
     return()
   endif()
-  add_library(${name} STATIC ${L_SOURCES})
-  _trelm_layer(${name} PUBLIC "${L_QT}" ${L_DEPENDS})
+  _trelm_own_sources(${name} ${L_SOURCES})
+  if(L_SOURCES)
+    add_library(${name} STATIC ${L_SOURCES})
+    _trelm_layer(${name} PUBLIC "${L_QT}" ${L_DEPENDS})
+  else()
+    add_library(${name} INTERFACE)
+    _trelm_layer(${name} INTERFACE "${L_QT}" ${L_DEPENDS})
+  endif()
 endfunction()
 
 # trelm_program(<name> [QT] SOURCES <files> [DEPENDS <libraries>]): an executable.
@@ -72,6 +92,7 @@ function(trelm_program name)
   if(P_QT AND NOT TRELM_WITH_QT)
     return()
   endif()
+  _trelm_own_sources(${name} ${P_SOURCES})
   add_executable(${name} ${P_SOURCES})
   _trelm_layer(${name} PRIVATE "${P_QT}" ${P_DEPENDS})
 endfunction()

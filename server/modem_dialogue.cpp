@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "serial/com_port.h"
-#include "server/sms/tsms.h"
+#include "serial/port/com_port.h"
+#include "sms/tsms.h"
 #include "server/stored_messages.h"
 
 namespace {

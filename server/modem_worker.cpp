@@ -3,9 +3,9 @@
 #include <stdexcept>
 
 #include "platform/application.h"
-#include "serial/com_port.h"
-#include "server/sms/message_ref.h"
-#include "server/sms/send_message.h"
+#include "serial/port/com_port.h"
+#include "sms/message_ref.h"
+#include "sms/send_message.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "platform/com_port_names.h"
-#include "serial/com_port.h"
+#include "serial/port/com_port.h"
 #include "server/server_core.h"
 
 bool OpenModemPort(ServerCore& core, int comNumber) {

@@ -7,7 +7,7 @@
 
 #include "platform/file_io.h"
 #include "platform/message_window.h"
-#include "serial/com_port.h"
+#include "serial/port/com_port.h"
 #include "server/modem_worker.h"
 #include "server/queue_file.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "server/sms/tsms.h"
+#include "sms/tsms.h"
 
 namespace {
 

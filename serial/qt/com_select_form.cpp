@@ -12,8 +12,8 @@
 
 #include "platform/message_window.h"
 #include "platform/qt/qt_text.h"
-#include "serial/is_port_available.h"
-#include "serial/port_selection.h"
+#include "serial/port/is_port_available.h"
+#include "serial/port/port_selection.h"
 
 namespace {
 constexpr unsigned kHighestListedPort = 50;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "server/sms/tsms.h"
+#include "sms/tsms.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TSMS sms;

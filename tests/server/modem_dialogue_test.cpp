@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/com_port_names.h"
-#include "serial/com_port.h"
+#include "serial/port/com_port.h"
 #include "server/modem_dialogue.h"
 #include "server/modem_worker.h"
-#include "server/sms/send_message.h"
+#include "sms/send_message.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 

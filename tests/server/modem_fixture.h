@@ -10,7 +10,7 @@
 #include "platform/file_io.h"
 #include "server/find_modem_port.h"
 #include "server/open_modem_port.h"
-#include "server/sms/tsms.h"
+#include "sms/tsms.h"
 #include "tests/server/server_fixture.h"
 #include "tests/support/fake_device_tree.h"
 #include "tools/modem_sim/modem_sim.h"

@@ -14,12 +14,12 @@
 #include "platform/message_box.h"
 #include "platform/message_window.h"
 #include "protocol/message_file.h"
-#include "serial/com_port.h"
-#include "serial/deva_exceptions.h"
+#include "serial/port/com_port.h"
+#include "serial/base/deva_exceptions.h"
 #include "server/modem_worker.h"
 #include "server/queue_file.h"
-#include "server/sms/send_message.h"
-#include "server/sms/tsms.h"
+#include "sms/send_message.h"
+#include "sms/tsms.h"
 #include "tests/server/modem_fixture.h"
 
 namespace {

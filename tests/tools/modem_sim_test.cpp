@@ -12,9 +12,9 @@
 
 #include "platform/codepage.h"
 #include "protocol/packet.h"
-#include "server/sms/hex_text.h"
-#include "server/sms/send_message.h"
-#include "server/sms/tsms.h"
+#include "sms/hex_text.h"
+#include "sms/send_message.h"
+#include "sms/tsms.h"
 #include "tools/modem_sim/modem_sim.h"
 
 namespace {

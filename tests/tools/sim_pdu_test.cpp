@@ -7,7 +7,7 @@
 
 #include "platform/codepage.h"
 #include "platform/date_time.h"
-#include "server/sms/tsms.h"
+#include "sms/tsms.h"
 #include "tools/modem_sim/deliver_pdu.h"
 #include "tools/modem_sim/submit_pdu.h"
 

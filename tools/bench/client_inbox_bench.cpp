@@ -17,8 +17,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "client/receive_thread.h"
-#include "client/stream_client.h"
+#include "client/core/receive_thread.h"
+#include "client/core/stream_client.h"
 #include "platform/file_io.h"
 #include "protocol/message_file.h"
 #include "protocol/message_file_appender.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "serial/com_port.h"
+#include "serial/port/com_port.h"
 #include "tools/bench/bench_support.h"
 
 namespace {

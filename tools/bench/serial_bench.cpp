@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "serial/win32_dispatcher.h"
+#include "serial/dispatch/win32_dispatcher.h"
 #include "tools/bench/bench_support.h"
 
 namespace {

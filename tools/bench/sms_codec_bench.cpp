@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "protocol/packet.h"
-#include "server/sms/send_message.h"
-#include "server/sms/tsms.h"
+#include "sms/send_message.h"
+#include "sms/tsms.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "server/sms/hex_text.h"
-#include "server/sms/septets.h"
-#include "server/sms/sms_address.h"
+#include "sms/hex_text.h"
+#include "sms/septets.h"
+#include "sms/sms_address.h"
 #include "tools/modem_sim/gsm_text.h"
 #include "tools/modem_sim/utf_text.h"
 

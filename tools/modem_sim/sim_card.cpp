@@ -1,6 +1,6 @@
 #include "tools/modem_sim/sim_card.h"
 
-#include "server/sms/hex_text.h"
+#include "sms/hex_text.h"
 
 int SimCard::Store(std::string pdu) {
   for (int index = 1; index <= kCapacity; ++index) {

@@ -13,11 +13,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "client/access_form.h"
-#include "client/client_config.h"
-#include "client/config_form.h"
-#include "client/ip_address_edit.h"
-#include "client/main_form.h"
+#include "client/ui/access_form.h"
+#include "client/core/client_config.h"
+#include "client/ui/config_form.h"
+#include "client/ui/ip_address_edit.h"
+#include "client/ui/main_form.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/qt/message_box_qt.h"

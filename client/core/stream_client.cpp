@@ -1,0 +1,180 @@
+#include "client/core/stream_client.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "protocol/cipher.h"
+#include "protocol/packet_io.h"
+
+namespace {
+
+// The server's IPv4 address: a host name's first address, else dotted text.
+bool ResolveIPv4(const std::string& address, in_addr& out) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (!address.empty() && ::getaddrinfo(address.c_str(), nullptr, &hints, &found) == 0 && found) {
+    out = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+    ::freeaddrinfo(found);
+    return true;
+  }
+  const in_addr_t dotted = ::inet_addr(address.c_str());
+  if (dotted == 0 || dotted == INADDR_NONE) return false;
+  out.s_addr = dotted;
+  return true;
+}
+
+// Waits until the socket is ready for `events` or the deadline passes; true when ready.
+bool PollUntil(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+  pollfd p{fd, events, 0};
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    const int rc = ::poll(&p, 1, static_cast<int>(left.count()));
+    if (rc > 0) return true;
+    if (rc == 0 || errno != EINTR) return false;
+  }
+}
+
+// Connects a non-blocking socket, waiting at most `timeout` for the server.
+bool ConnectWithin(int fd, const sockaddr_in& target, std::chrono::milliseconds timeout) {
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) return true;
+  if (errno != EINPROGRESS && errno != EINTR) return false;
+  if (!PollUntil(fd, POLLOUT, std::chrono::steady_clock::now() + timeout)) return false;
+  int error = 0;
+  socklen_t size = sizeof error;
+  return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+}
+
+// Back to blocking for the receive thread; sends do not block (SendWithin waits).
+bool MakeBlocking(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+// Hands the enciphered record to the socket by the deadline of the whole record:
+// a server that takes a little at a time cannot stretch the limit, as a time-out
+// per send call would let it. The caller's packet stays plain.
+bool SendWithin(int fd, const packet& p, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  packet wire = p;
+  const auto bytes = wire.raw();
+  EncodeBuffer(bytes);
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (!PollUntil(fd, POLLOUT, deadline)) return false;
+    } else if (n == 0 || errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+Connection::~Connection() { ::close(socket_); }
+
+bool Connection::Send(packet& p) {
+  std::lock_guard guard(sendLock_);
+  return open() && SendWithin(socket_, p, sendLimit_);
+}
+
+bool Connection::Receive(packet& p) { return open() && RecvPacket(socket_, p); }
+
+bool Connection::WaitReadable(std::chrono::milliseconds timeout) const {
+  pollfd p{socket_, POLLIN, 0};
+  int rc;
+  do rc = ::poll(&p, 1, static_cast<int>(timeout.count()));
+  while (rc < 0 && errno == EINTR);
+  return rc > 0;
+}
+
+void Connection::Shutdown() {
+  if (open_.exchange(false)) ::shutdown(socket_, SHUT_RDWR);
+}
+
+stream_client::stream_client() = default;
+
+stream_client::~stream_client() { Close(); }
+
+bool stream_client::connected() const {
+  std::lock_guard guard(lock_);
+  return current_ && current_->open();
+}
+
+int stream_client::socket() const {
+  std::lock_guard guard(lock_);
+  return current_ && current_->open() ? current_->socket() : -1;
+}
+
+ConnectionPtr stream_client::Current() const {
+  std::lock_guard guard(lock_);
+  return current_;
+}
+
+bool stream_client::Connect(std::string_view address) {
+  Close();
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return false;
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(static_cast<std::uint16_t>(port & 0xFFFF));
+  if (!ResolveIPv4(std::string(address), target.sin_addr) || !ConnectWithin(fd, target, connectTimeout) ||
+      !MakeBlocking(fd)) {
+    ::close(fd);
+    return false;
+  }
+  auto connection = std::make_shared<Connection>(fd, sendTimeout);
+  std::lock_guard guard(lock_);
+  current_ = std::move(connection);
+  return true;
+}
+
+bool stream_client::Send(packet& p) { return Send(Current(), p); }
+
+bool stream_client::Send(const ConnectionPtr& connection, packet& p) {
+  if (!connection) return false;
+  if (connection->Send(p)) return true;
+  Close(connection);
+  return false;
+}
+
+bool stream_client::Receive(packet& p) { return Receive(Current(), p); }
+
+bool stream_client::Receive(const ConnectionPtr& connection, packet& p) {
+  if (!connection || !connection->open()) return false;
+  if (connection->Receive(p) && PacketVerify(p)) return true;
+  // A lost connection, or a record we cannot trust: either way the stream is
+  // no longer in step with the server, so the connection ends here.
+  Close(connection);
+  return false;
+}
+
+void stream_client::Close() {
+  ConnectionPtr old;
+  {
+    std::lock_guard guard(lock_);
+    old = std::move(current_);
+  }
+  if (old) old->Shutdown();
+}
+
+void stream_client::Close(const ConnectionPtr& connection) {
+  if (!connection) return;
+  connection->Shutdown();
+  std::lock_guard guard(lock_);
+  if (current_ == connection) current_.reset();
+}

@@ -1,3 +1,0 @@
-#include "client/program_entry.h"
-
-int main(int argc, char** argv) { return RunClientProgram(argc, argv); }

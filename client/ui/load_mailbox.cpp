@@ -1,0 +1,11 @@
+#include "client/ui/load_mailbox.h"
+
+#include "client/book/qt/report_list.h"
+#include "platform/qt/qt_text.h"
+#include "protocol/message_file.h"
+
+void LoadMailbox(const std::string& fileName, TReportList* list) {
+  list->clear();
+  for (const packet& record : ReadMessageFile(fileName))
+    list->AddRow({FromAnsi(record.number()), FromAnsi(record.date()), FromAnsi(record.text())});
+}

@@ -1,0 +1,38 @@
+#include "sms/send_message.h"
+
+#include "protocol/packet.h"
+#include "protocol/sms_coding.h"
+#include "sms/hex_text.h"
+#include "sms/tsms.h"
+
+namespace {
+
+bool BuildAndSend(std::string_view text, std::string_view number, std::string udh, int coding,
+                  const SendPduFn& sendPdu) {
+  TSMS sms;
+  sms.text = std::string(text);
+  sms.number = std::string(number);
+  sms.udh = std::move(udh);
+  sms.codingReq = coding;
+  return sendPdu(sms.BuildSubmitPdu());
+}
+
+}  // namespace
+
+bool SendMessageText(const packet& msg, const SendPduFn& sendPdu, const NextRefFn& nextRef) {
+  const std::string_view text = msg.text();
+  const SmsCoding rule = ChooseSmsCoding(text);
+  const int coding = rule.ucs2 ? 2 : 0;
+  if (text.size() <= rule.limit) return BuildAndSend(text, msg.number(), "", coding, sendPdu);
+
+  const std::size_t parts = SmsPartCount(text.size(), rule);
+  const std::string header = "050003" + nextRef() + ToHex(static_cast<unsigned>(parts), 2);
+  for (std::size_t i = 0; i < parts; ++i) {
+    const std::string_view chunk = text.substr(i * rule.partSize, rule.partSize);
+    // A part the modem did not confirm fails the whole message, which is sent
+    // again from its first part: the parts after it would only go twice.
+    if (!BuildAndSend(chunk, msg.number(), header + ToHex(static_cast<unsigned>(i + 1), 2), coding, sendPdu))
+      return false;
+  }
+  return true;
+}

@@ -1,0 +1,259 @@
+#include "client/core/stream_client.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <string_view>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "protocol/cipher.h"
+#include "tests/client/core/loopback_server.h"
+#include "tests/support/wait_until.h"
+
+namespace {
+
+struct ClientCase {
+  const char* name;
+  std::string address;
+  std::int32_t portOffset;  // added to the server's port
+  bool connects;
+};
+
+TEST(StreamClient, ConnectsByAddressOrNameAndUsesTheLowSixteenBitsOfThePort) {
+  LoopbackServer server;
+  const std::vector<ClientCase> cases = {
+      {"dotted address", "127.0.0.1", 0, true},
+      {"host name", "localhost", 0, true},
+      {"port above 16 bits", "127.0.0.1", 65536, true},
+      {"unknown host", "no-such-host.invalid", 0, false},
+      {"empty address", "", 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    stream_client client;
+    client.port = server.port() + c.portOffset;
+    EXPECT_EQ(client.Connect(c.address), c.connects);
+    EXPECT_EQ(client.connected(), c.connects);
+    EXPECT_EQ(client.socket() >= 0, c.connects);
+    if (c.connects) {
+      EXPECT_TRUE(server.Accept().valid());
+    }
+  }
+}
+
+TEST(StreamClient, RefusedConnectionFailsAndStaysDisconnected) {
+  RefusingPort refusing;
+  stream_client client;
+  client.port = refusing.port();
+  EXPECT_FALSE(client.Connect("127.0.0.1"));
+  EXPECT_FALSE(client.connected());
+  EXPECT_EQ(client.socket(), -1);
+}
+
+TEST(StreamClient, SendsAndReceivesWholeEncipheredPackets) {
+  LoopbackServer server;
+  stream_client client;
+  client.port = server.port();
+  ASSERT_TRUE(client.Connect("127.0.0.1"));
+  LoopbackPeer peer = server.Accept();
+
+  packet out = MakePacket(kPacketMessage, "+79001234567", "hello");
+  const packet plain = out;
+  client.Send(out);
+  EXPECT_EQ(out, plain) << "the caller's packet is plain again";
+  const auto got = peer.Receive();
+  ASSERT_TRUE(got);
+  EXPECT_EQ(*got, plain);
+
+  // A record that arrives in pieces is still one packet.
+  packet in = MakePacket(kPacketMessage, "+7900", "in pieces", "09.12.2026 10:00:00");
+  packet wire = in;
+  EncodeBuffer(wire.raw());
+  const std::string bytes(reinterpret_cast<const char*>(wire.raw().data()), kPacketSize);
+  std::thread sender([&] {
+    peer.SendBytes(bytes.substr(0, 7));
+    peer.SendBytes(bytes.substr(7, 600));
+    peer.SendBytes(bytes.substr(607));
+  });
+  packet received{};
+  EXPECT_TRUE(client.Receive(received));
+  sender.join();
+  EXPECT_EQ(received, in);
+}
+
+TEST(StreamClient, PacketFailingItsChecksumClosesTheConnection) {
+  LoopbackServer server;
+  stream_client client;
+  client.port = server.port();
+  ASSERT_TRUE(client.Connect("127.0.0.1"));
+  LoopbackPeer peer = server.Accept();
+
+  packet spoiled = MakePacket(kPacketMessage, "+7900", "text");
+  spoiled.set_checksum(spoiled.checksum() + 1);
+  ASSERT_TRUE(peer.Send(spoiled));
+  packet received{};
+  EXPECT_FALSE(client.Receive(received));
+  EXPECT_FALSE(client.connected());
+  EXPECT_TRUE(peer.WaitClosedByClient());
+}
+
+TEST(StreamClient, ServerClosingEndsReceiveAndTheConnection) {
+  LoopbackServer server;
+  stream_client client;
+  client.port = server.port();
+  ASSERT_TRUE(client.Connect("127.0.0.1"));
+  server.Accept().Close();
+  packet received{};
+  EXPECT_FALSE(client.Receive(received));
+  EXPECT_FALSE(client.connected());
+  EXPECT_FALSE(client.Receive(received)) << "nothing to read once closed";
+}
+
+TEST(StreamClient, CloseWakesAReceiveBlockedOnTheConnection) {
+  LoopbackServer server;
+  stream_client client;
+  client.port = server.port();
+  ASSERT_TRUE(client.Connect("127.0.0.1"));
+  LoopbackPeer peer = server.Accept();
+  const ConnectionPtr connection = client.Current();
+
+  // The first bytes of a record: once the reader has taken them it is inside
+  // Receive, waiting for the rest, which never comes.
+  packet wire = MakePacket(kPacketMessage, "+7900", "never whole");
+  EncodeBuffer(wire.raw());
+  ASSERT_TRUE(peer.SendBytes(std::string_view(reinterpret_cast<const char*>(wire.raw().data()), 7)));
+  const auto unread = [&] {
+    int n = -1;
+    ::ioctl(connection->socket(), FIONREAD, &n);
+    return n;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return unread() == 7; }));
+  std::atomic<bool> returned{false};
+  bool result = true;
+  std::thread reader([&] {
+    packet p{};
+    result = client.Receive(connection, p);
+    returned = true;
+  });
+  EXPECT_TRUE(WaitUntil([&] { return unread() == 0; }));
+  EXPECT_FALSE(returned) << "the receive waits for the rest of the record";
+  client.Close();
+  EXPECT_TRUE(WaitUntil([&] { return returned.load(); })) << "Close woke the receive";
+  EXPECT_TRUE(peer.WaitClosedByClient());
+  if (!returned) peer.Close();  // let a receive that Close failed to wake end
+  reader.join();
+  EXPECT_FALSE(result);
+}
+
+TEST(StreamClient, FailureOnAReplacedConnectionLeavesTheNewOneAlone) {
+  LoopbackServer server;
+  stream_client client;
+  client.port = server.port();
+  ASSERT_TRUE(client.Connect("127.0.0.1"));
+  LoopbackPeer first = server.Accept();
+  const ConnectionPtr old = client.Current();
+
+  ASSERT_TRUE(client.Connect("127.0.0.1"));  // closes the first one
+  LoopbackPeer second = server.Accept();
+  EXPECT_TRUE(first.WaitClosedByClient());
+
+  packet p{};
+  EXPECT_FALSE(client.Receive(old, p));
+  client.Close(old);
+  packet answer = MakePacket(kPacketLogin, "user", "secret");
+  client.Send(old, answer);
+  EXPECT_TRUE(client.connected());
+  EXPECT_NE(client.Current(), old);
+  EXPECT_TRUE(second.Quiet()) << "nothing meant for the old server reaches the new one";
+
+  ASSERT_TRUE(second.Send(MakePacket(kPacketMessage, "+7", "still here")));
+  EXPECT_TRUE(client.Receive(p));
+  EXPECT_EQ(p.text(), "still here");
+}
+
+TEST(StreamClient, ConcurrentSendsNeverInterleave) {
+  LoopbackServer server;
+  stream_client client;
+  client.port = server.port();
+  ASSERT_TRUE(client.Connect("127.0.0.1"));
+  LoopbackPeer peer = server.Accept();
+
+  constexpr int kEach = 200;
+  std::set<std::string> received;
+  std::thread reader([&] {
+    for (int i = 0; i < 2 * kEach; ++i) {
+      const auto p = peer.Receive();
+      if (!p || !PacketVerify(*p)) return;
+      received.insert(std::string(p->text()));
+    }
+  });
+  auto sender = [&](char tag) {
+    for (int i = 0; i < kEach; ++i) {
+      // Long texts make each packet's send a real chance to split.
+      packet p = MakePacket(kPacketMessage, "+7", std::string(1000, tag) + std::to_string(i));
+      client.Send(p);
+    }
+  };
+  std::thread a(sender, 'a');
+  std::thread b(sender, 'b');
+  a.join();
+  b.join();
+  reader.join();
+  EXPECT_EQ(received.size(), 2u * kEach);
+  EXPECT_TRUE(client.connected());
+}
+
+TEST(StreamClient, FailedSendClosesTheConnectionQuietly) {
+  LoopbackServer server;
+  stream_client client;
+  client.port = server.port();
+  ASSERT_TRUE(client.Connect("127.0.0.1"));
+  server.Accept().Close();
+  // The first sends may still be taken by the kernel; the reset follows.
+  for (int i = 0; i < 1000 && client.connected(); ++i) {
+    packet p = MakePacket(kPacketMessage, "+7", "to nobody");
+    client.Send(p);
+  }
+  EXPECT_FALSE(client.connected());
+  packet p = MakePacket(kPacketMessage, "+7", "after close");
+  client.Send(p);  // sending while closed is harmless
+  EXPECT_FALSE(client.connected());
+}
+
+// The limit holds for the whole packet: a server that stops reading while one is
+// half handed over fails that packet once the limit is up, not twice the limit
+// later after a second wait for the rest.
+TEST(StreamClient, APacketTheServerStopsTakingFailsAfterTheSendLimit) {
+  LoopbackServer server;
+  stream_client client;
+  client.port = server.port();
+  ASSERT_EQ(client.sendTimeout, std::chrono::seconds(5));
+  ASSERT_TRUE(client.Connect("127.0.0.1"));
+  const LoopbackPeer peer = server.Accept();  // never reads
+  ASSERT_TRUE(peer.valid());
+  // Small buffers, so that the connection is full after a few packets.
+  const int small = 4096;
+  ASSERT_EQ(::setsockopt(client.socket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
+  ASSERT_EQ(::setsockopt(peer.socket(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+
+  std::chrono::steady_clock::duration failedAfter{};
+  for (int i = 0; i < 1000; ++i) {
+    packet p = MakePacket(kPacketMessage, "+7", std::string(1000, 'x'));
+    const auto start = std::chrono::steady_clock::now();
+    if (!client.Send(p)) {
+      failedAfter = std::chrono::steady_clock::now() - start;
+      break;
+    }
+  }
+  EXPECT_FALSE(client.connected());
+  EXPECT_GE(failedAfter, std::chrono::milliseconds(4500));
+  EXPECT_LT(failedAfter, std::chrono::milliseconds(9000)) << "the limit was not restarted for the rest";
+}
+
+}  // namespace

@@ -1,0 +1,458 @@
+// The main window's contact commands and compose, driven as a user would: the
+// dialogs are filled and closed by the test, message boxes answered by it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTimer>
+#include <QProgressBar>
+#include <functional>
+#include <set>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include "client/book/qt/compose_form.h"
+#include "client/book/contact_store.h"
+#include "client/book/qt/edit_form.h"
+#include "client/ui/main_form.h"
+#include "client/book/qt/progress_form.h"
+#include "client/book/qt/report_list.h"
+#include "platform/codepage.h"
+#include "platform/file_io.h"
+#include "protocol/message_file.h"
+#include "tests/client/core/loopback_server.h"
+#include "tests/support/message_box_answers.h"
+#include "tests/support/qt_print.h"
+#include "tests/support/qt_wait.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// Runs `act` on the next modal dialog once it shows, then closes it with `accept`.
+// Records whether a dialog of type D showed; any other is closed and counts as
+// none. Nothing is left pending once the driver is gone.
+template <class D>
+class DialogDriver {
+ public:
+  DialogDriver(std::function<void(D&)> act, bool accept)
+      : watcher_(OnNextDialog([this, act = std::move(act), accept](QWidget* modal) {
+          auto* dialog = qobject_cast<D*>(modal);
+          if (!dialog) {
+            modal->close();
+            return;
+          }
+          shown = true;
+          if (act) act(*dialog);
+          accept ? dialog->accept() : dialog->reject();
+        })) {}
+  bool shown = false;
+
+ private:
+  std::unique_ptr<QTimer> watcher_;
+};
+
+// Closes any modal dialog that shows: for commands that must not open one.
+class NoDialogExpected {
+ public:
+  NoDialogExpected()
+      : watcher_(OnNextDialog([this](QWidget* modal) {
+          shown = true;
+          modal->close();
+        })) {}
+  bool shown = false;
+
+ private:
+  std::unique_ptr<QTimer> watcher_;
+};
+
+std::vector<std::string> Rows(const TReportList* list) {
+  std::vector<std::string> out;
+  for (int i = 0; i < list->RowCount(); ++i) {
+    const QTreeWidgetItem* r = list->Row(i);
+    out.push_back((r->text(0) + "|" + r->text(1) + "|" + r->text(2)).toStdString());
+  }
+  return out;
+}
+
+std::vector<std::string> StoredRows(const std::string& dir) {
+  std::vector<std::string> out;
+  for (const auto& c : ReadAllContacts(dir)) out.push_back(AnsiToUtf8(c.name + "|" + c.number + "|" + c.group));
+  return out;
+}
+
+std::vector<std::string> StoredGroups(const std::string& dir) {
+  std::vector<std::string> out;
+  for (const auto& g : ReadGroupNames(dir)) out.push_back(AnsiToUtf8(g));
+  return out;
+}
+
+void WriteConfig(const std::string& dir, std::int32_t port) {
+  WriteFileAtomically(PathJoin(dir, "Config.ini"),
+                      "[CONNECTION]\r\nServerIP=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\n");
+}
+
+class ContactCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteContact(dir.path(), Ansi("Друзья"), "+79161234567", Ansi("Иван"));
+    WriteContact(dir.path(), "Work", "8800", "Bob");
+    WriteConfig(dir.path(), refusing.port());
+    form = std::make_unique<TMainForm>(client, dir.path());
+  }
+  void TearDown() override { form.reset(); }
+
+  // Runs a contact dialog command, filling the dialog with these texts.
+  bool RunEdit(void (TMainForm::*command)(), const QString& name, const QString& number, const QString& group,
+               bool accept = true) {
+    DialogDriver<TEditForm> driver(
+        [&](TEditForm& f) {
+          f.NameEdit->setText(name);
+          f.NumEdit->setText(number);
+          f.GroupSelect->setEditText(group);
+        },
+        accept);
+    (form.get()->*command)();
+    return driver.shown;
+  }
+  void Select(int row) { form->ContactsList->setCurrentItem(form->ContactsList->Row(row)); }
+
+  TempDir dir;
+  MessageBoxAnswers answers;
+  RefusingPort refusing;
+  stream_client client;
+  std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(ContactCommands, StartsWithEveryContactListed) {
+  EXPECT_EQ(Rows(form->ContactsList), (Texts{"Иван|+79161234567|Друзья", "Bob|8800|Work"}));
+}
+
+TEST_F(ContactCommands, AddWithoutGroupAndEditClearingTheGroupShareOneSection) {
+  QString caption;
+  DialogDriver<TEditForm> driver(
+      [&](TEditForm& f) {
+        caption = f.windowTitle();
+        EXPECT_EQ(f.NameEdit->text(), "");
+        EXPECT_EQ(f.GroupSelect->count(), 2);  // every group of the book
+        f.NameEdit->setText("Ann");
+        f.NumEdit->setText("111");
+      },
+      true);
+  form->actContactAddExecute();
+  EXPECT_EQ(caption, "Создать новый");
+  EXPECT_EQ(Rows(form->ContactsList).back(), "Ann|111|нет");
+
+  Select(0);
+  DialogDriver<TEditForm> edit(
+      [&](TEditForm& f) {
+        caption = f.windowTitle();
+        EXPECT_EQ(f.NameEdit->text(), "Иван");
+        EXPECT_EQ(f.NumEdit->text(), "+79161234567");
+        EXPECT_EQ(f.GroupSelect->currentText(), "Друзья");
+        EXPECT_EQ(f.GroupSelect->count(), 3);
+        f.GroupSelect->setEditText("");
+      },
+      true);
+  form->actContactEditExecute();
+  EXPECT_EQ(caption, "Редактировать");
+  EXPECT_EQ(Rows(form->ContactsList),
+            (Texts{"Иван|+79161234567|Нет", "Bob|8800|Work", "Ann|111|нет"}));
+  // The old group stays in the file, empty, until a full listing erases it.
+  EXPECT_EQ(StoredGroups(dir.path()), (Texts{"Друзья", "Work", "нет"}));
+  EXPECT_EQ(StoredRows(dir.path()), (Texts{"Bob|8800|Work", "Ann|111|нет", "Иван|+79161234567|нет"}));
+  EXPECT_EQ(StoredGroups(dir.path()), (Texts{"Work", "нет"}));
+  EXPECT_TRUE(answers.Asked().empty());
+}
+
+TEST_F(ContactCommands, DoubleClickAndABareAreaClickEditTheSelectedContact) {
+  Select(1);
+  QString shown;
+  DialogDriver<TEditForm> byDoubleClick([&](TEditForm& f) { shown = f.NameEdit->text(); }, false);
+  emit form->ContactsList->itemDoubleClicked(form->ContactsList->Row(1), 0);
+  EXPECT_EQ(shown, "Bob");
+
+  // A point where the client area has no child of its own.
+  shown.clear();
+  DialogDriver<TEditForm> byBareArea([&](TEditForm& f) { shown = f.NameEdit->text(); }, false);
+  const QPointF bare(-1, -1);
+  QMouseEvent release(QEvent::MouseButtonRelease, bare, bare, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(form->centralWidget(), &release);
+  EXPECT_EQ(shown, "Bob");
+}
+
+TEST_F(ContactCommands, AddingAKnownNumberReplacesTheNameInTheFileOnly) {
+  ASSERT_TRUE(RunEdit(&TMainForm::actContactAddExecute, "Robert", "8800", "work"));
+  EXPECT_EQ(Rows(form->ContactsList), (Texts{"Иван|+79161234567|Друзья", "Bob|8800|Work", "Robert|8800|work"}));
+  EXPECT_EQ(StoredRows(dir.path()), (Texts{"Иван|+79161234567|Друзья", "Robert|8800|Work"}));
+}
+
+TEST_F(ContactCommands, BadNumbersAndEmptyFieldsAreRefusedAndNothingChanges) {
+  struct Case { QString name, number; const char* warning; };
+  const Case cases[] = {
+      {"Ann", "+7 916", "Номер телефона задан неверно!"},
+      {"Ann", "916-12", "Номер телефона задан неверно!"},
+      {"Ann", "916,12", "Номер телефона задан неверно!"},
+      {"Ann", "", "Поля \"имя абонента\" и \"номер телефона\" не должны быть пустыми"},
+      {"", "123", "Поля \"имя абонента\" и \"номер телефона\" не должны быть пустыми"},
+  };
+  const std::string before = ReadWholeFile(AddressBookPath(dir.path())).value_or("");
+  for (const auto& c : cases) {
+    MessageBoxAnswers asked;
+    ASSERT_TRUE(RunEdit(&TMainForm::actContactAddExecute, c.name, c.number, "G"));
+    Select(1);
+    ASSERT_TRUE(RunEdit(&TMainForm::actContactEditExecute, c.name, c.number, "G"));
+    EXPECT_EQ(asked.TextsUtf8(), (Texts{c.warning, c.warning})) << c.number.toStdString();
+  }
+  EXPECT_EQ(Rows(form->ContactsList), (Texts{"Иван|+79161234567|Друзья", "Bob|8800|Work"}));
+  EXPECT_EQ(ReadWholeFile(AddressBookPath(dir.path())).value_or(""), before);
+}
+
+TEST_F(ContactCommands, AnUnwritableBookIsReportedAndTheListShowsOnlyWhatIsStored) {
+  // The file cannot be replaced while its side copy is blocked by a directory.
+  ASSERT_EQ(::mkdir((AddressBookPath(dir.path()) + ".tmp").c_str(), 0700), 0);
+  ASSERT_TRUE(RunEdit(&TMainForm::actContactAddExecute, "Ann", "111", "G"));
+  Select(0);
+  ASSERT_TRUE(RunEdit(&TMainForm::actContactEditExecute, "Ivan", "222", "G"));
+  const std::string warning = "Не удалось записать файл " + AnsiToUtf8(AddressBookPath(dir.path()));
+  EXPECT_EQ(answers.TextsUtf8(), (Texts{warning, warning}));
+  EXPECT_EQ(Rows(form->ContactsList), (Texts{"Иван|+79161234567|Друзья", "Bob|8800|Work"}));
+  EXPECT_EQ(StoredRows(dir.path()), (Texts{"Иван|+79161234567|Друзья", "Bob|8800|Work"}));
+}
+
+TEST_F(ContactCommands, CancelAndNoSelectionChangeNothing) {
+  EXPECT_TRUE(RunEdit(&TMainForm::actContactAddExecute, "Ann", "111", "", false));
+  form->ContactsList->clearSelection();
+  NoDialogExpected none;
+  form->actContactEditExecute();
+  form->actContactRemoveExecute();
+  QApplication::processEvents();
+  EXPECT_FALSE(none.shown);
+  EXPECT_TRUE(answers.Asked().empty());
+  EXPECT_EQ(StoredRows(dir.path()), (Texts{"Иван|+79161234567|Друзья", "Bob|8800|Work"}));
+}
+
+TEST_F(ContactCommands, RemoveAsksFirstAndLeavesTheEmptyGroupUntilAFullListing) {
+  Select(1);
+  answers.SetAnswer(MbResult::No);
+  form->actContactRemoveExecute();
+  ASSERT_EQ(answers.Asked().size(), 1u);
+  EXPECT_EQ(answers.TextsUtf8()[0], "Удалить запись \"Bob\" из списка контактов");
+  EXPECT_EQ(answers.Asked()[0].buttons, MbButtons::OkNo);
+  EXPECT_EQ(form->ContactsList->RowCount(), 2);
+
+  answers.SetAnswer(MbResult::Ok);
+  form->actContactRemoveExecute();
+  EXPECT_EQ(Rows(form->ContactsList), (Texts{"Иван|+79161234567|Друзья"}));
+  EXPECT_EQ(StoredGroups(dir.path()), (Texts{"Друзья", "Work"}));
+  form->actSearchExecute();
+  form->actSearchExecute();  // closing the panel lists everything again
+  EXPECT_EQ(StoredGroups(dir.path()), (Texts{"Друзья"}));
+}
+
+TEST_F(ContactCommands, SearchPanelTakes51PixelsAndFiltersByNameAcrossGroups) {
+  WriteContact(dir.path(), "Work", "7", Ansi("ивлев"));
+  WriteContact(dir.path(), "Work", "8", Ansi("Игорь"));
+  form->resize(800, 600);
+  form->show();
+  QApplication::processEvents();
+  const int fullHeight = form->ContactsList->height();
+
+  form->actSearchExecute();
+  QApplication::processEvents();
+  EXPECT_FALSE(form->ContactsSearchPanel->isHidden());
+  EXPECT_EQ(form->ContactsList->height(), fullHeight - 51);
+  EXPECT_EQ(form->GroupToSearch->count(), 2);
+  EXPECT_EQ(form->ContactsList->RowCount(), 2);  // not filtered until a field changes
+
+  form->NameToSearch->setText("ИВ");
+  EXPECT_EQ(Rows(form->ContactsList), (Texts{"Иван|+79161234567|Друзья", "ивлев|7|Work"}));
+  form->GroupToSearch->setEditText("work");
+  EXPECT_EQ(Rows(form->ContactsList), (Texts{"ивлев|7|work"}));
+
+  form->actSearchExecute();
+  QApplication::processEvents();
+  EXPECT_TRUE(form->ContactsSearchPanel->isHidden());
+  EXPECT_EQ(form->ContactsList->height(), fullHeight);
+  EXPECT_EQ(form->ContactsList->RowCount(), 4);
+  EXPECT_EQ(form->NameToSearch->text(), "ИВ");  // the fields keep their texts
+}
+
+TEST_F(ContactCommands, ComposeWhileNotConnectedOnlyWarns) {
+  NoDialogExpected none;
+  form->actComposeExecute();
+  QApplication::processEvents();
+  EXPECT_FALSE(none.shown);
+  EXPECT_EQ(answers.TextsUtf8(), (Texts{"Вы не подключены к серверу"}));
+  EXPECT_EQ(AnsiToUtf8(answers.Asked()[0].caption), "Предупреждение");
+}
+
+// Compose with a connection to a loopback server that plays the server's part.
+class Compose : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteContact(dir.path(), "Work", "8800", "Bob");
+    WriteConfig(dir.path(), server.port());
+    form = std::make_unique<TMainForm>(client, dir.path());
+    peer = server.Accept();
+    ASSERT_TRUE(peer.valid());
+    ASSERT_TRUE(client.connected());
+  }
+  void TearDown() override { form.reset(); }
+
+  bool Run(const QString& recipients, const QString& text, bool send = true) {
+    DialogDriver<TComposeForm> driver(
+        [&](TComposeForm& f) {
+          f.RecepientsEdit->setText(recipients);
+          f.MessageText->setPlainText(text);
+        },
+        send);
+    form->actComposeExecute();
+    return driver.shown;
+  }
+  std::vector<packet> Outbox() { return ReadMessageFile(PathJoin(dir.path(), "outbox.db")); }
+
+  TempDir dir;
+  MessageBoxAnswers answers;
+  LoopbackServer server;
+  stream_client client;
+  std::unique_ptr<TMainForm> form;
+  LoopbackPeer peer;
+};
+
+TEST_F(Compose, TwoRecipientsGiveTwoPacketsWithOneDateAppendedToTheOutbox) {
+  const packet old = MakePacket(kPacketMessage, "+70000000000", "old", "01.01.2026 10:00:00");
+  ASSERT_TRUE(WriteMessageFile(PathJoin(dir.path(), "outbox.db"), std::span(&old, 1)));
+  ASSERT_TRUE(Run("+79161234567,8800", "abc"));
+  const auto first = peer.Receive();
+  const auto second = peer.Receive();
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->number(), "+79161234567");
+  EXPECT_EQ(second->number(), "8800");
+  EXPECT_EQ(first->type(), kPacketMessage);
+  EXPECT_EQ(first->text(), "abc");
+  EXPECT_EQ(first->date(), second->date());
+  EXPECT_FALSE(first->date().empty());
+  EXPECT_EQ(Outbox(), (std::vector<packet>{old, *first, *second}));
+  EXPECT_TRUE(answers.Asked().empty());
+}
+
+TEST_F(Compose, AdjacentCommasMakeThreePacketsTheMiddleOneEmpty) {
+  ASSERT_TRUE(Run("111,,222", "x"));
+  std::vector<std::string> numbers;
+  for (int i = 0; i < 3; ++i) {
+    const auto p = peer.Receive();
+    ASSERT_TRUE(p);
+    numbers.emplace_back(p->number());
+  }
+  EXPECT_EQ(numbers, (Texts{"111", "", "222"}));
+  EXPECT_EQ(Outbox().size(), 3u);
+}
+
+TEST_F(Compose, RefusedOrCancelledComposeSendsAndStoresNothing) {
+  struct Case { QString recipients, text; bool send; const char* warning; };
+  const Case cases[] = {
+      {"111,222", "abc", false, nullptr},
+      {"111, 222", "abc", true, "Номер телефона задан неверно!"},
+      {"111", "", true, "Невозможно отправить пустое сообщение"},
+      {"", "abc", true, "Не определён список получателей"},
+  };
+  for (const auto& c : cases) {
+    MessageBoxAnswers asked;
+    ASSERT_TRUE(Run(c.recipients, c.text, c.send));
+    EXPECT_EQ(asked.TextsUtf8(), c.warning ? Texts{c.warning} : Texts{}) << c.recipients.toStdString();
+  }
+  EXPECT_TRUE(peer.Quiet());
+  EXPECT_FALSE(ReadWholeFile(PathJoin(dir.path(), "outbox.db")));
+}
+
+TEST_F(Compose, PickerAddsContactsToTheRecipients) {
+  DialogDriver<TComposeForm> driver(
+      [&](TComposeForm& f) {
+        EXPECT_EQ(f.ContactsList->topLevelItemCount(), 1);
+        f.MessageText->setPlainText("hi");
+        f.pmAddAllClick();
+      },
+      true);
+  form->actComposeExecute();
+  const auto p = peer.Receive();
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->number(), "8800");
+}
+
+TEST_F(Compose, TheProgressWindowTurnsTheEventLoopAndTheMainWindowTakesNoInput) {
+  form->show();
+  std::set<int> shown;
+  bool closable = true;
+  QTimer watch;  // runs whenever the event loop turns
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* progress = FindTopLevel<TProgressForm>();
+    if (!progress) return;
+    if (shown.empty()) ClickAsUser(form->qmOutBox);  // no other command starts meanwhile
+    shown.insert(progress->ProgressBar->value());
+    closable = closable && QApplication::activeModalWidget() == nullptr;
+  });
+  watch.start(0);
+  ASSERT_TRUE(Run("1,2,3", "abc"));
+  EXPECT_EQ(shown, (std::set<int>{0, 1, 2, 3}));
+  EXPECT_TRUE(closable) << "no modal window keeps the main window from closing";
+  EXPECT_FALSE(form->PanelMessageBox->isVisible()) << "the click during the job did nothing";
+  EXPECT_EQ(FindTopLevel<TProgressForm>(), nullptr);
+  ClickAsUser(form->qmOutBox);
+  EXPECT_TRUE(form->PanelMessageBox->isVisible()) << "the main window takes input again";
+}
+
+TEST_F(Compose, ClosingTheMainWindowDuringAJobStopsItAfterThePacketInHand) {
+  form->show();
+  bool closed = false;
+  QObject::connect(form.get(), &TMainForm::Closed, [&] { closed = true; });
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* progress = FindTopLevel<TProgressForm>();
+    if (progress && progress->ProgressBar->value() == 3 && !closed) form->close();
+  });
+  watch.start(0);
+  ASSERT_TRUE(Run("1,2,3,4,5,6,7,8,9,10", "abc"));
+  EXPECT_TRUE(closed);
+  std::vector<packet> arrived;
+  while (const auto p = peer.Receive()) arrived.push_back(*p);
+  EXPECT_EQ(arrived.size(), 3u);
+  EXPECT_EQ(Outbox(), arrived) << "the sent list holds exactly what was handed over";
+  EXPECT_TRUE(answers.Asked().empty()) << "the program ends without a word";
+}
+
+// The server takes the connection, then stops reading.
+class ComposeToAStalledServer : public Compose {
+ protected:
+  ComposeToAStalledServer() { client.sendTimeout = std::chrono::milliseconds(200); }
+};
+
+TEST_F(ComposeToAStalledServer, OnlyWhatWasSentIsRecordedAndTheUserIsTold) {
+  // Small buffers, so that the connection is full after a few packets.
+  const int small = 4096;
+  ASSERT_EQ(::setsockopt(client.socket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
+  ASSERT_EQ(::setsockopt(peer.socket(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+  constexpr int kRecipients = 300;
+  QStringList numbers;
+  for (int i = 0; i < kRecipients; ++i) numbers << QString::number(79000000000LL + i);
+  ASSERT_TRUE(Run(numbers.join(','), "abc"));
+  EXPECT_FALSE(client.connected());
+
+  // The server reads again: what reaches it is exactly what the sent list holds.
+  std::vector<packet> arrived;
+  while (const auto p = peer.Receive()) arrived.push_back(*p);
+  const auto recorded = Outbox();
+  EXPECT_EQ(recorded, arrived);
+  ASSERT_LT(recorded.size(), static_cast<std::size_t>(kRecipients));
+  const std::string told = "Не отправлено сообщений: " + std::to_string(kRecipients - recorded.size()) + " из 300";
+  EXPECT_THAT(answers.TextsUtf8(), ::testing::Contains(told));
+}
+
+}  // namespace
