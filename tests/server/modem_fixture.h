@@ -63,12 +63,18 @@ class ModemFixture : public ServerFixture {
   }
   void FindModem() { FindModem(sim); }
 
-  // Messages a client hands in; they are queued before the call returns.
+  // Messages a client hands in; they are queued before the call returns. A running
+  // worker may take them as soon as they are queued, so the queue's count cannot
+  // tell: the connection's thread ends only after it has queued what came before
+  // the client closed.
   void HandIn(const std::vector<packet>& messages) {
-    const std::size_t before = Outgoing();
-    LoopbackClient client(port);
-    for (const packet& m : messages) ASSERT_TRUE(client.Send(m));
-    ASSERT_TRUE(WaitUntil([&] { return Outgoing() == before + messages.size(); }));
+    const std::size_t served = core->Connections();
+    {
+      LoopbackClient client(port);
+      for (const packet& m : messages) ASSERT_TRUE(client.Send(m));
+      ASSERT_TRUE(WaitUntil([&] { return core->Connections() == served + 1; }));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return core->Connections() == served; }));
   }
 
   // The sends the simulator took, once there are `count`.

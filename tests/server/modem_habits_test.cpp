@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct Habit {
   const char* logged;  // what the modem's log shows of the habit; nullptr: nothing
   bool takesPduMode = true;
 };
+
+// A case reads as its name in a failure and in ctest's list, not as the struct's bytes.
+void PrintTo(const Habit& habit, std::ostream* os) { *os << habit.name; }
 
 class ModemHabitsTest : public ModemFixture, public ::testing::WithParamInterface<Habit> {};
 

@@ -178,10 +178,15 @@ TEST_F(ModemWorkerTest, ASilentModemLeavesTheMessageQueuedAndTheShutdownSavesIt)
 TEST_F(ModemWorkerTest, AnUnpluggedModemIsShownOnceAndWhatWaitsGoesOnceItIsBack) {
   auto unplugged = std::make_unique<ModemSim>();
   unplugged->Start();
-  StartServer(false);
+  StartServer(true);  // the look at the SIM that follows the send shows that the send is over
   FindModem(*unplugged);
   HandIn({MessagePacket(kNumber, "before")});
-  ASSERT_TRUE(unplugged->WaitFor([](const ModemSimView& v) { return v.sends.size() == 1; }));
+  // Unplugged before the worker has read the confirmation, "before" would rightly go again.
+  ASSERT_TRUE(unplugged->WaitFor([](const ModemSimView& v) {
+    const auto send = std::find_if(v.log.begin(), v.log.end(),
+                                   [](const std::string& line) { return line.starts_with("< AT+CMGS="); });
+    return v.sends.size() == 1 && std::find(send, v.log.end(), "< AT") != v.log.end();
+  }));
 
   DeclareModem(dir.File("gone"));  // its device is no more ...
   unplugged.reset();               // ... and its line hangs up
