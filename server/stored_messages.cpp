@@ -2,16 +2,10 @@
 
 #include <algorithm>
 
+#include "sms/hex_text.h"
 #include "sms/tsms.h"
 
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // The header's last field; none when it is no number.
 std::optional<std::size_t> AnnouncedLength(std::string_view header) {
@@ -28,11 +22,11 @@ std::optional<std::size_t> AnnouncedLength(std::string_view header) {
 // Empty when `line` is the whole PDU the header announces; else what is wrong.
 std::string PduProblem(std::string_view header, const std::string* line) {
   if (line == nullptr || line->empty() || line->starts_with(kListingHeader)) return "its PDU line is missing";
-  if (!std::all_of(line->begin(), line->end(), [](char c) { return HexDigit(c) >= 0; }))
+  if (!std::all_of(line->begin(), line->end(), [](char c) { return ParseHex(std::string_view(&c, 1)).has_value(); }))
     return "its PDU line is not hexadecimal";
   const std::optional<std::size_t> tpdu = AnnouncedLength(header);
   if (!tpdu) return "its header gives no length";
-  const std::size_t sc = line->size() >= 2 ? static_cast<std::size_t>(HexDigit((*line)[0]) * 16 + HexDigit((*line)[1])) : 0;
+  const std::size_t sc = line->size() >= 2 ? HexOctetAt(*line, 1).value_or(0) : 0;
   if (line->size() != 2 * (1 + sc + *tpdu)) return "its PDU line is not as long as its header says (cut)";
   return "";
 }
