@@ -65,6 +65,10 @@ bool ServerCore::RemoveQueueFiles() {
     else ReportUnwritableSetAsideFile(path, SetAsideFile(path), error);
     return false;
   }
+  // The removals made durable: files a power cut brought back would have their
+  // messages, already queued, sent again at the next start. A failed flush
+  // changes nothing of this start.
+  if (!files.empty()) SyncFolderOf(FilePath(files.front().name));
   return true;
 }
 

@@ -6,6 +6,10 @@
 
 void LoadMailbox(const std::string& fileName, TReportList* list) {
   list->clear();
-  for (const packet& record : ReadMessageFile(fileName))
+  for (const packet& record : ReadMessageFile(fileName)) {
+    // A damaged record (a disk fault, a file written by something else) would
+    // show as a row of garbage: it stays in the file, unlisted.
+    if (!PacketVerify(record)) continue;
     list->AddRow({FromAnsi(record.number()), FromAnsi(record.date()), FromAnsi(record.text())});
+  }
 }

@@ -413,10 +413,12 @@ TEST(QtTexts, ButtonsAndEditMenusAreInRussian) {
   EXPECT_TRUE(texts.contains("Вставить")) << texts.join(", ").toStdString();
 }
 
-TEST(LoadMailbox, ListsEveryWholeRecordAndIgnoresThePartialTail) {
+TEST(LoadMailbox, ListsEverySoundWholeRecordAndIgnoresTheDamagedAndThePartialTail) {
   TempDir dir;
   TReportList list({"a", "b", "c"}, false);
-  const std::vector<packet> records = {MakePacket(kPacketMessage, "+1", "one", "d1"),
+  packet damaged = MakePacket(kPacketMessage, "+9", "damaged", "d9");
+  damaged.set_checksum(damaged.checksum() + 1);
+  const std::vector<packet> records = {MakePacket(kPacketMessage, "+1", "one", "d1"), damaged,
                                        MakePacket(kPacketMessage, "+2", "two", "d2")};
   std::string bytes;
   for (const packet& p : records) bytes.append(reinterpret_cast<const char*>(p.raw().data()), kPacketSize);
