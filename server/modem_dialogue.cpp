@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "serial/port/com_port.h"
-#include "sms/tsms.h"
 #include "server/stored_messages.h"
+#include "sms/tsms.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "serial/port/com_port.h"
 #include "serial/base/time_base.h"
+#include "serial/port/com_port.h"
 
 namespace {
 

@@ -11,16 +11,16 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "client/ui/access_form.h"
 #include "client/book/qt/address_book.h"
+#include "client/book/qt/report_list.h"
 #include "client/core/address_text.h"
 #include "client/core/client_config.h"
+#include "client/core/mail_check.h"
+#include "client/ui/access_form.h"
 #include "client/ui/config_form.h"
 #include "client/ui/ip_address_edit.h"
 #include "client/ui/load_mailbox.h"
-#include "client/core/mail_check.h"
 #include "client/ui/pictures.h"
-#include "client/book/qt/report_list.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/message_box.h"

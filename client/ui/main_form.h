@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "client/ui/command_windows.h"
 #include "client/core/receive_thread.h"
 #include "client/core/stream_client.h"
+#include "client/ui/command_windows.h"
 
 class QAction;
 class QComboBox;

@@ -4,15 +4,15 @@
 #include <QToolButton>
 #include <memory>
 
+#include "client/book/input_checks.h"
 #include "client/book/qt/address_book.h"
 #include "client/book/qt/compose_form.h"
 #include "client/book/qt/edit_form.h"
-#include "client/book/input_checks.h"
-#include "client/ui/main_form.h"
 #include "client/book/qt/progress_form.h"
-#include "client/book/recipients.h"
 #include "client/book/qt/report_list.h"
+#include "client/book/recipients.h"
 #include "client/book/send_job.h"
+#include "client/ui/main_form.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/message_box.h"

@@ -14,9 +14,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "client/book/qt/report_list.h"
 #include "client/ui/main_form.h"
 #include "client/ui/pictures.h"
-#include "client/book/qt/report_list.h"
 
 namespace {
 

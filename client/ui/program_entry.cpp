@@ -7,13 +7,13 @@
 
 #include "client/ui/main_form.h"
 #include "client/ui/pictures.h"
-#include "platform/qt/qt_russian.h"
 #include "platform/application.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
 #include "platform/program_dir.h"
 #include "platform/qt/message_box_qt.h"
 #include "platform/qt/qt_message_queue.h"
+#include "platform/qt/qt_russian.h"
 #include "platform/single_instance.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Hardware and software flow control.
-#include "serial/dispatch/base_dispatcher.h"
 #include "serial/base/result_codes.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 namespace {
 

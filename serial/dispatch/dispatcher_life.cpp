@@ -7,12 +7,12 @@
 #include "platform/last_error.h"
 #include "platform/message_window.h"
 #include "platform/thread.h"
-#include "serial/dispatch/base_dispatcher.h"
 #include "serial/base/deva_exceptions.h"
-#include "serial/dispatch/port_list.h"
 #include "serial/base/result_codes.h"
 #include "serial/base/show_exception.h"
 #include "serial/base/time_base.h"
+#include "serial/dispatch/base_dispatcher.h"
+#include "serial/dispatch/port_list.h"
 
 namespace {
 

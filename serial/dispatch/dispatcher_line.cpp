@@ -2,9 +2,9 @@
 #include <chrono>
 #include <thread>
 
-#include "serial/dispatch/base_dispatcher.h"
 #include "serial/base/delay.h"
 #include "serial/base/result_codes.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 std::int32_t TDevaBaseDispatcher::SetLine(std::int32_t Baud, std::uint32_t Parity,
                                           std::int8_t DataBits, std::int8_t StopBits) {

@@ -4,10 +4,10 @@
 #include <new>
 #include <span>
 
-#include "serial/dispatch/base_dispatcher.h"
 #include "serial/base/dump_text.h"
-#include "serial/dispatch/log_dump_format.h"
 #include "serial/base/result_codes.h"
+#include "serial/dispatch/base_dispatcher.h"
+#include "serial/dispatch/log_dump_format.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The small dispatcher operations beside the triggers: caller data slots,
 // option bits, the flow settings as option words, and RS485 mode.
-#include "serial/dispatch/base_dispatcher.h"
 #include "serial/base/result_codes.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 std::int32_t TDevaBaseDispatcher::SetDataPointer(void* P, std::uint32_t Index) {
   if (Index < 1 || Index > DataPointers.size()) return ecBadArgument;

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstring>
 
-#include "serial/dispatch/base_dispatcher.h"
 #include "serial/base/result_codes.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 std::uint32_t TDevaBaseDispatcher::UsedCount(std::uint32_t Head, std::uint32_t Tail, bool Full,
                                              std::uint32_t Size) {

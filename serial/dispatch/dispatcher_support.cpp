@@ -3,8 +3,8 @@
 // or log entry.
 #include <new>
 
-#include "serial/dispatch/base_dispatcher.h"
 #include "serial/base/time_base.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 void TDevaBaseDispatcher::RemoveAllTriggers() {
   TCriticalSectionGuard lock(TriggerLock);

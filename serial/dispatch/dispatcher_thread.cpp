@@ -1,7 +1,7 @@
 #include "serial/dispatch/dispatcher_thread.h"
 
-#include "serial/dispatch/base_dispatcher.h"
 #include "serial/base/show_exception.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 namespace {
 

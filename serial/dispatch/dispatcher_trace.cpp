@@ -4,9 +4,9 @@
 #include <new>
 #include <string>
 
-#include "serial/dispatch/base_dispatcher.h"
 #include "serial/base/dump_text.h"
 #include "serial/base/result_codes.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 namespace {
 

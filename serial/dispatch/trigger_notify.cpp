@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "platform/message_window.h"
-#include "serial/dispatch/base_dispatcher.h"
 #include "serial/base/show_exception.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 namespace {
 

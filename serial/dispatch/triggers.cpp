@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "platform/ansi_case.h"
-#include "serial/dispatch/base_dispatcher.h"
 #include "serial/base/result_codes.h"
+#include "serial/dispatch/base_dispatcher.h"
 
 namespace {
 

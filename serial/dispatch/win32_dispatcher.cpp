@@ -7,9 +7,9 @@
 #include "platform/errno_map.h"
 #include "platform/last_error.h"
 #include "platform/open_comm_device.h"
-#include "serial/dispatch/dispatcher_thread.h"
 #include "serial/base/rtl_exceptions.h"
 #include "serial/base/time_base.h"
+#include "serial/dispatch/dispatcher_thread.h"
 #include "serial/dispatch/win32_threads.h"
 
 namespace {

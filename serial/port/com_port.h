@@ -28,10 +28,10 @@
 
 #include "platform/comm_device.h"
 #include "platform/message_window.h"
-#include "serial/dispatch/base_dispatcher.h"
-#include "serial/port/com_port_types.h"
 #include "serial/base/component.h"
+#include "serial/dispatch/base_dispatcher.h"
 #include "serial/dispatch/trigger_records.h"
+#include "serial/port/com_port_types.h"
 
 // Supplies the dispatcher of an open in place of the device layer.
 using TActivationProcedure = std::function<std::unique_ptr<TDevaBaseDispatcher>(TDevaCustomComPort& Port)>;

@@ -3,9 +3,9 @@
 // return at once with a neutral result.
 #include <string>
 
+#include "serial/base/result_codes.h"
 #include "serial/port/com_port.h"
 #include "serial/port/com_port_use.h"
-#include "serial/base/result_codes.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 #include <chrono>
 
 #include "platform/application.h"
-#include "serial/port/com_port.h"
-#include "serial/port/com_port_use.h"
 #include "serial/base/delay.h"
 #include "serial/base/deva_exceptions.h"
-#include "serial/port/port_selection.h"
 #include "serial/base/result_codes.h"
 #include "serial/dispatch/tapi32_dispatcher.h"
+#include "serial/port/com_port.h"
+#include "serial/port/com_port_use.h"
+#include "serial/port/port_selection.h"
 
 TDevaCustomComPort::TDevaCustomComPort(TComponent* Owner) : TDevaBaseComponent(Owner) {}
 

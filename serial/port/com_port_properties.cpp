@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "serial/port/com_port.h"
-#include "serial/port/com_port_use.h"
 #include "serial/base/deva_exceptions.h"
 #include "serial/base/result_codes.h"
+#include "serial/port/com_port.h"
+#include "serial/port/com_port_use.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "platform/application.h"
-#include "serial/port/com_port.h"
-#include "serial/port/com_port_use.h"
 #include "serial/base/result_codes.h"
 #include "serial/base/time_base.h"
+#include "serial/port/com_port.h"
+#include "serial/port/com_port_use.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // close. The dispatcher's threads reach the port's events through it, on the
 // thread that opened the port.
 #include "platform/application.h"
+#include "serial/dispatch/port_list.h"
 #include "serial/port/com_port.h"
 #include "serial/port/com_port_use.h"
-#include "serial/dispatch/port_list.h"
 
 std::intptr_t ComWindowProc(WindowHandle Window, std::uint32_t Msg, std::uintptr_t wParam, std::intptr_t lParam) {
   if (Msg != kNotifyAvail && Msg != kNotifyData && Msg != kNotifyTimer && Msg != kNotifyStatus &&

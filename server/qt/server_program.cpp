@@ -8,8 +8,8 @@
 #include "platform/codepage.h"
 #include "platform/message_box.h"
 #include "platform/qt/qt_message_queue.h"
-#include "serial/qt/com_select_form.h"
 #include "platform/single_instance.h"
+#include "serial/qt/com_select_form.h"
 #include "server/qt/main_form.h"
 #include "server/shutdown_signals.h"
 

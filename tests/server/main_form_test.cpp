@@ -9,13 +9,13 @@
 #include <thread>
 
 #include "platform/codepage.h"
+#include "platform/com_port_names.h"
 #include "platform/file_io.h"
 #include "platform/single_instance.h"
 #include "protocol/message_file.h"
 #include "server/qt/main_form.h"
 #include "server/qt/server_program.h"
 #include "server/queue_file.h"
-#include "platform/com_port_names.h"
 #include "tests/server/loopback_client.h"
 #include "tests/server/modem_fixture.h"
 #include "tests/support/message_box_answers.h"

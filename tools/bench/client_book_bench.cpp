@@ -20,10 +20,10 @@
 #include <thread>
 #include <unistd.h>
 
+#include "client/book/contact_store.h"
 #include "client/book/qt/address_book.h"
 #include "client/book/qt/compose_form.h"
 #include "client/ui/main_form.h"
-#include "client/book/contact_store.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "protocol/message_file.h"

@@ -13,8 +13,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "client/ui/access_form.h"
 #include "client/core/client_config.h"
+#include "client/ui/access_form.h"
 #include "client/ui/config_form.h"
 #include "client/ui/ip_address_edit.h"
 #include "client/ui/main_form.h"

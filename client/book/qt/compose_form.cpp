@@ -8,10 +8,10 @@
 #include <QPushButton>
 #include <QTextEdit>
 
-#include "client/book/qt/address_book.h"
 #include "client/book/part_counter.h"
-#include "client/book/recipients.h"
+#include "client/book/qt/address_book.h"
 #include "client/book/qt/report_list.h"
+#include "client/book/recipients.h"
 #include "platform/qt/qt_text.h"
 
 namespace {

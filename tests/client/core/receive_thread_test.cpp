@@ -9,11 +9,11 @@
 #include <mutex>
 #include <optional>
 
-#include "tests/client/core/loopback_server.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "protocol/cipher.h"
 #include "protocol/message_file.h"
+#include "tests/client/core/loopback_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <filesystem>
 
-#include "client/ui/access_form.h"
 #include "client/core/client_config.h"
+#include "client/ui/access_form.h"
 #include "client/ui/main_form.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
@@ -18,9 +18,9 @@
 #include "server/server_core.h"
 #include "tests/client/core/loopback_server.h"
 #include "tests/server/loopback_client.h"
-#include "tests/support/qt_wait.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
+#include "tests/support/qt_wait.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -17,12 +17,12 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 
-#include "client/book/qt/compose_form.h"
 #include "client/book/contact_store.h"
+#include "client/book/qt/compose_form.h"
 #include "client/book/qt/edit_form.h"
-#include "client/ui/main_form.h"
 #include "client/book/qt/progress_form.h"
 #include "client/book/qt/report_list.h"
+#include "client/ui/main_form.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "protocol/message_file.h"

@@ -15,20 +15,20 @@
 #include <utility>
 #include <vector>
 
-#include "client/ui/access_form.h"
+#include "client/book/qt/report_list.h"
 #include "client/core/client_config.h"
+#include "client/ui/access_form.h"
 #include "client/ui/load_mailbox.h"
 #include "client/ui/program_entry.h"
-#include "platform/qt/qt_russian.h"
-#include "client/book/qt/report_list.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/qt/message_box_qt.h"
+#include "platform/qt/qt_russian.h"
 #include "protocol/message_file.h"
 #include "tests/client/core/loopback_server.h"
-#include "tests/support/qt_wait.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
+#include "tests/support/qt_wait.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -24,9 +24,9 @@
 #include "platform/single_instance.h"
 #include "protocol/message_file.h"
 #include "tests/client/core/loopback_server.h"
-#include "tests/support/qt_wait.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
+#include "tests/support/qt_wait.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

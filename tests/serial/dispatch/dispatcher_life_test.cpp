@@ -6,8 +6,8 @@
 
 #include "platform/com_port_names.h"
 #include "platform/errno_map.h"
-#include "serial/dispatch/port_list.h"
 #include "serial/base/result_codes.h"
+#include "serial/dispatch/port_list.h"
 #include "tests/serial/dispatch/port_io.h"
 #include "tests/serial/dispatch/test_dispatcher.h"
 #include "tests/support/pseudo_terminal.h"

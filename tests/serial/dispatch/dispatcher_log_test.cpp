@@ -8,8 +8,8 @@
 #include "platform/file_io.h"
 #include "serial/base/result_codes.h"
 #include "serial/base/z_strings.h"
-#include "tests/serial/dispatch/failing_new.h"
 #include "tests/serial/base/fake_clock.h"
+#include "tests/serial/dispatch/failing_new.h"
 #include "tests/serial/dispatch/test_dispatcher.h"
 #include "tests/support/temp_dir.h"
 

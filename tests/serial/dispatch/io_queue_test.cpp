@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "serial/dispatch/io_queue.h"
 #include "serial/base/rtl_exceptions.h"
+#include "serial/dispatch/io_queue.h"
 
 namespace {
 

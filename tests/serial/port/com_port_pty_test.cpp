@@ -6,8 +6,8 @@
 
 #include "platform/com_port_names.h"
 #include "platform/message_window.h"
-#include "serial/port/com_port.h"
 #include "serial/base/result_codes.h"
+#include "serial/port/com_port.h"
 #include "tests/serial/port/port_fixture.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "serial/port/com_port.h"
 #include "serial/base/deva_exceptions.h"
+#include "serial/port/com_port.h"
 #include "tests/serial/dispatch/test_dispatcher.h"
 
 // Each open of `port` gets a new fake dispatcher, which `latest` then names.

@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-#include "client/book/qt/compose_form.h"
 #include "client/book/contact_store.h"
+#include "client/book/qt/compose_form.h"
 #include "client/book/qt/report_list.h"
 #include "platform/codepage.h"
 #include "tests/support/qt_print.h"
