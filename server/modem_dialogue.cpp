@@ -8,23 +8,26 @@
 
 namespace {
 
-constexpr int kReplyTicks = 100;    // about 5.5 s
-constexpr int kPromptTicks = 1000;  // about 55 s
 constexpr char kCtrlZ = '\x1A';
+constexpr char kEsc = '\x1B';
 
 }  // namespace
 
-ModemDialogue::ModemDialogue(TDevaCustomComPort& port, ServerState& state)
-    : port_(port), state_(state), lines_(port, state.StopFlag) {}
+ModemDialogue::ModemDialogue(TDevaCustomComPort& port, ServerState& state, const ModemLimits& limits)
+    : port_(port), state_(state), limits_(limits), lines_(port, state.StopFlag, limits_) {}
 
 ModemReply ModemDialogue::Exchange(std::string_view command, int ticks) {
   lines_.Command(command);
-  return lines_.Await("", ticks);
+  return lines_.Await({.ticks = ticks});
 }
 
-bool ModemDialogue::Failed() {
-  if (port_.Open() && port_.GetLastWinError() != 0) ClosePort();
+bool ModemDialogue::Failed(ModemResult result) {
+  if (port_.Open() && (result == ModemResult::NoAnswer || port_.GetLastWinError() != 0)) ClosePort();
   return false;
+}
+
+void ModemDialogue::Cancel() {
+  if (port_.Open()) lines_.Write(std::string_view(&kEsc, 1));
 }
 
 void ModemDialogue::ClosePort() {
@@ -39,48 +42,64 @@ bool ModemDialogue::ModemReady() {
     if (Stopping()) return false;
     if (!port_.Open()) {
       port_.SetOpen(true);
-      lines_.Reset();
+      lines_.Reset();  // what the line held before answers nothing asked now
     }
   }
   // A modem waking up may miss the first "AT", or take noise before it for a
   // command it refuses: either answer OK will do.
   lines_.Command("AT\rAT\r", 2);
-  ModemReply at = lines_.Await("", kReplyTicks);
-  if (at.result == ModemResult::Error) at = lines_.Await("", kReplyTicks);
-  if (at.result != ModemResult::Ok) return Failed();
-  Exchange("ATE0\r", kReplyTicks);       // echo off; the result does not matter
-  Exchange("AT+CMEE=1\r", kReplyTicks);  // errors as numbers; nor does this one
-  return Exchange("AT+CMGF=0\r", kReplyTicks).result == ModemResult::Ok || Failed();  // PDU mode
+  ModemReply at = lines_.Await({.ticks = limits_.reply});
+  if (at.result == ModemResult::Error) at = lines_.Await({.ticks = limits_.reply});
+  if (at.result != ModemResult::Ok) {
+    // A modem left in PDU input (by an earlier run, say) takes every "AT" as PDU text.
+    if (at.result == ModemResult::NoAnswer) Cancel();
+    return Failed(at.result);
+  }
+  // Echo off and errors as numbers: whether the modem takes them does not
+  // matter, but an answer that does not come ends the check.
+  for (const char* command : {"ATE0\r", "AT+CMEE=1\r"}) {
+    const ModemResult result = Exchange(command, limits_.reply).result;
+    if (result != ModemResult::Ok && result != ModemResult::Error) return Failed(result);
+  }
+  const ModemResult pduMode = Exchange("AT+CMGF=0\r", limits_.reply).result;
+  return pduMode == ModemResult::Ok || Failed(pduMode);
 }
 
 bool ModemDialogue::SendPdu(const std::string& pdu) {
   TSMS sms;
   sms.ParsePdu(pdu);
   lines_.Command("AT+CMGS=" + std::to_string(sms.tpduLen) + "\r");
-  if (lines_.Await("", kPromptTicks, true).result != ModemResult::Prompt) return Failed();
+  const ModemResult prompt = lines_.Await({.ticks = limits_.prompt, .prompt = true}).result;
+  if (prompt != ModemResult::Prompt) {
+    if (prompt != ModemResult::Error) Cancel();  // the prompt may yet come
+    return Failed(prompt);
+  }
   lines_.Write(pdu + kCtrlZ);
-  const ModemReply answer = lines_.Await("+CMGS:", ModemLines::kNoLimit);
-  if (answer.result == ModemResult::CutShort) return Failed();
-  // A new-message notice before the confirmation ends the attempt as a failure;
-  // the answer is read to its end all the same.
-  return answer.result == ModemResult::Ok && !answer.noticeFirst && !answer.lines.empty() &&
-         answer.lines.back().starts_with("+CMGS:");
+  const ModemReply answer = lines_.Await({.awaited = "+CMGS:", .ticks = limits_.sent});
+  // The confirmation decides: a notice around it, a stop or an unplugged modem
+  // before the final result after it do not make the part go again.
+  const bool confirmed = !answer.lines.empty();
+  if (answer.result == ModemResult::NoAnswer && !confirmed) Cancel();  // the PDU may not have ended
+  if (answer.result != ModemResult::Ok && answer.result != ModemResult::Error) Failed(answer.result);
+  return confirmed;
 }
 
 void ModemDialogue::ReadStoredMessages(std::string_view storage) {
   for (const std::string& command : {"AT+CPMS=" + std::string(storage) + "\r", std::string("AT+CMGF=0\r")}) {
-    if (Exchange(command, kReplyTicks).result != ModemResult::Ok) {
-      Failed();
+    if (const ModemResult result = Exchange(command, limits_.reply).result; result != ModemResult::Ok) {
+      Failed(result);
       return;
     }
   }
-  lines_.Flush();
   port_.FlushOutBuffer();
   lines_.Command("AT+CMGL=4\r");  // every message, in PDU mode
-  const ModemReply listing = lines_.Await(kListingHeader, ModemLines::kNoLimit);
+  const ModemReply listing = lines_.Await({.awaited = kListingHeader,
+                                           .ticks = limits_.listing,
+                                           .quietTicks = limits_.listingQuiet,
+                                           .pduLines = true});
   // A modem that cannot list now (a busy SIM) answers an error, and nothing is read this time.
   if (listing.result != ModemResult::Ok) {
-    if (listing.result == ModemResult::CutShort) Failed();
+    Failed(listing.result);
     return;
   }
   std::set<std::string> left;
@@ -88,7 +107,7 @@ void ModemDialogue::ReadStoredMessages(std::string_view storage) {
     if (Stopping()) return;  // the rest stay on the SIM for the next start
     if (!m.pdu) {
       const std::string said = "message " + m.index + " stays on the SIM: " + m.problem;
-      if (!leftOnSim_.contains(said)) std::fprintf(stderr, "trelmsrv: %s; it is read again later\n", said.c_str());
+      if (leftOnSim_.insert(said).second) std::fprintf(stderr, "trelmsrv: %s\n", said.c_str());
       left.insert(said);
       continue;
     }
@@ -96,9 +115,16 @@ void ModemDialogue::ReadStoredMessages(std::string_view storage) {
     // A refused delete leaves the message on the SIM, to be read again: taken now,
     // it would come twice. Once the delete is sent and no refusal comes, the
     // message may be gone from the SIM, so it is kept.
-    if (Exchange("AT+CMGD=" + m.index + "\r", kReplyTicks).result == ModemResult::Error) continue;
-    std::lock_guard guard(state_.QueueLock);
-    state_.IncomingQueue.push_back(std::move(p));
+    const ModemResult deleted = Exchange("AT+CMGD=" + m.index + "\r", limits_.remove).result;
+    if (deleted == ModemResult::Error) continue;
+    {
+      std::lock_guard guard(state_.QueueLock);
+      state_.IncomingQueue.push_back(std::move(p));
+    }
+    if (deleted != ModemResult::Ok) {
+      Failed(deleted);  // its late answer must meet no other command
+      return;
+    }
   }
-  leftOnSim_ = std::move(left);
+  leftOnSim_ = std::move(left);  // a message gone from the SIM is news again should it come back
 }

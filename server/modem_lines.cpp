@@ -1,43 +1,32 @@
 #include "server/modem_lines.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "serial/base/time_base.h"
 #include "serial/port/com_port.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// What the port's wait answers for the byte that ends its wait.
+constexpr std::int32_t kLineEnded = 1;
+constexpr std::int32_t kPromptCame = 2;
 
-constexpr std::chrono::milliseconds kTick{kTickMs};
-// How long a modem that still owes an answer may say nothing before the answer
-// counts as not coming: well beyond the pause between two bytes of a slow modem.
-constexpr Clock::duration kQuiet = 10 * kTick;
+// Bytes no answer is made of: control characters other than the line ends, and 0xFF.
+bool IsNoise(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return (b < 0x20 && c != '\r' && c != '\n') || b == 0xFF;
+}
 
-// Collects every byte the port's waits take while it lives.
-class WaitedBytes {
- public:
-  WaitedBytes(TDevaCustomComPort& port, std::string& bytes) : port_(port) {
-    port_.OnWaitChar = [&bytes](TDevaCustomComPort*, char c) { bytes += c; };
-  }
-  ~WaitedBytes() { port_.OnWaitChar = nullptr; }
-  WaitedBytes(const WaitedBytes&) = delete;
-  WaitedBytes& operator=(const WaitedBytes&) = delete;
-
- private:
-  TDevaCustomComPort& port_;
-};
-
-// A line without the carriage returns that frame it.
-std::string_view Bare(std::string_view line) {
-  while (!line.empty() && (line.front() == '\r' || line.front() == '\n')) line.remove_prefix(1);
-  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+std::string_view Trimmed(std::string_view line) {
+  while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+  while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
   return line;
 }
 
-Clock::time_point Deadline(int ticks) {
-  return ticks == ModemLines::kNoLimit ? Clock::time_point::max() : Clock::now() + ticks * kTick;
+bool IsHexLine(std::string_view line) {
+  return !line.empty() && std::all_of(line.begin(), line.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+  });
 }
 
 }  // namespace
@@ -50,102 +39,104 @@ ModemResult FinalResult(std::string_view line) {
 
 void ModemLines::Command(std::string_view command, int answers) {
   Settle();
+  Discard();
   port_.PutString(command);
   owed_ = answers;
 }
 
 void ModemLines::Write(std::string_view bytes) { port_.PutString(bytes); }
 
-void ModemLines::Flush() {
-  Settle();
-  port_.FlushInBuffer();
-  begun_.clear();
+void ModemLines::Reset() {
+  owed_ = 0;
+  Discard();
 }
 
-void ModemLines::Reset() {
+void ModemLines::Discard() {
+  port_.FlushInBuffer();
   begun_.clear();
-  owed_ = 0;
+  overlong_ = false;
 }
 
 void ModemLines::Settle() {
-  while (owed_ > 0) {
+  EventTimer total;
+  EventTimer quiet;
+  NewTimer(total, limits_.reply);
+  NewTimer(quiet, limits_.owedQuiet);
+  while (owed_ > 0 && !TimerExpired(total) && !TimerExpired(quiet)) {
     std::string line;
-    Clock::time_point deadline = Clock::now() + kQuiet;
-    if (NextLine(line, deadline, true, false) != Read::Line) {
-      // Not coming: a part of it that came is no line of the next answer.
-      owed_ = 0;
-      begun_.clear();
-      return;
-    }
-    if (FinalResult(line) != ModemResult::NoAnswer) --owed_;
+    const Read read = NextLine(line, std::min(RemainingTime(total), RemainingTime(quiet)), false);
+    if (read == Read::CutShort) break;
+    if (read != Read::Line || FinalResult(line) == ModemResult::NoAnswer) continue;
+    --owed_;
+    NewTimer(quiet, limits_.owedQuiet);  // the next one may follow as closely
   }
+  owed_ = 0;  // not coming: what came of it is thrown away with the rest
 }
 
-ModemLines::Read ModemLines::NextLine(std::string& line, Clock::time_point& deadline, bool quiet, bool prompt) {
-  const WaitedBytes collect(port_, begun_);
-  for (;;) {
-    const auto begun = Clock::now();
-    if (begun >= deadline) return Read::NoAnswer;
-    const std::int32_t ticks =
-        deadline == Clock::time_point::max()
-            ? kMaxTimerTicks
-            : static_cast<std::int32_t>(std::min<Clock::rep>((deadline - begun + kTick - Clock::duration(1)) / kTick,
-                                                             kMaxTimerTicks));
-    const std::size_t had = begun_.size();
-    const std::int32_t found = port_.WaitForMultiString("\n|> ", ticks, false, false, '|');
-    if (found == 1) {
-      line = Bare(begun_);
-      begun_.clear();
-      return Read::Line;
-    }
-    if (found == 2) {
-      if (prompt && Bare(begun_) == "> ") {
-        begun_.clear();
-        return Read::Prompt;
-      }
-      continue;  // a "> " inside a line
-    }
-    // A wait that ran out lasted its ticks; one that ended well before was cut short.
-    if (stop_.load() || Clock::now() - begun < ticks * kTick / 2) return Read::CutShort;
-    if (quiet && begun_.size() > had) deadline = Clock::now() + kQuiet;  // still talking
+ModemLines::Read ModemLines::NextLine(std::string& line, std::int32_t ticks, bool prompt) {
+  if (stop_.load()) return Read::CutShort;
+  TWaitEnd end = weFound;
+  const std::int32_t found = port_.WaitForInput(
+      [&](char c) -> std::int32_t {
+        if (IsNoise(c)) return 0;
+        if (c == '\r' || c == '\n') return begun_.empty() && !overlong_ ? 0 : kLineEnded;
+        if (begun_.size() < kMaxLine)
+          begun_ += c;
+        else
+          overlong_ = true;
+        return prompt && Trimmed(begun_) == ">" ? kPromptCame : 0;
+      },
+      ticks, false, end);
+  if (found == kLineEnded) {
+    line = overlong_ ? std::string() : std::string(Trimmed(begun_));  // an endless line is no answer
+    begun_.clear();
+    overlong_ = false;
+    return Read::Line;
   }
+  if (found == kPromptCame) {
+    begun_.clear();
+    return Read::Prompt;
+  }
+  return end == weTimedOut && !stop_.load() ? Read::NoAnswer : Read::CutShort;
 }
 
-ModemReply ModemLines::Await(std::string_view awaited, int ticks, bool prompt) {
+ModemReply ModemLines::Await(const ModemWait& wait) {
   ModemReply reply;
-  Clock::time_point deadline = Deadline(ticks);
-  bool answered = false;
+  EventTimer total;
+  EventTimer quiet;
+  NewTimer(total, wait.ticks);
+  if (wait.quietTicks > 0) NewTimer(quiet, wait.quietTicks);
   for (;;) {
+    if (TimerExpired(total) || (wait.quietTicks > 0 && TimerExpired(quiet))) {
+      reply.result = ModemResult::NoAnswer;
+      return reply;
+    }
+    std::int32_t ticks = RemainingTime(total);
+    if (wait.quietTicks > 0) ticks = std::min(ticks, RemainingTime(quiet));
     std::string line;
-    switch (NextLine(line, deadline, false, prompt)) {
+    switch (NextLine(line, ticks, wait.prompt)) {
       case Read::Line:
         break;
       case Read::Prompt:
         reply.result = ModemResult::Prompt;
         return reply;
       case Read::NoAnswer:
-        reply.result = ModemResult::NoAnswer;
-        return reply;
+        continue;  // the timers say whether it is over
       case Read::CutShort:
         reply.result = ModemResult::CutShort;
         return reply;
     }
-    if (line.empty() || line == "RING") continue;
+    if (line.empty()) continue;
     if (const ModemResult result = FinalResult(line); result != ModemResult::NoAnswer) {
       if (owed_ > 0) --owed_;
       reply.result = result;
       reply.final = std::move(line);
       return reply;
     }
-    if (line.starts_with('+')) {
-      if (!awaited.empty() && line.starts_with(awaited)) {
-        answered = true;
-        reply.lines.push_back(std::move(line));
-      } else if (line.starts_with("+CMTI") && !answered) {
-        reply.noticeFirst = true;
-      }
-      continue;  // a notice, or a "+" line that answers nothing asked
-    }
-    reply.lines.push_back(std::move(line));
+    const bool own =
+        (!wait.awaited.empty() && line.starts_with(wait.awaited)) || (wait.pduLines && IsHexLine(line));
+    if (!own) continue;  // a notice, a vendor's status line, an echo: nothing asked for
+    if (reply.lines.size() < kMaxLines) reply.lines.push_back(std::move(line));
+    if (wait.quietTicks > 0) NewTimer(quiet, wait.quietTicks);
   }
 }

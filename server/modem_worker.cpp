@@ -17,12 +17,13 @@ constexpr const char* kSimStorage = "\"SM\"";
 
 }  // namespace
 
-ModemWorker::ModemWorker(TDevaCustomComPort& port, ServerState& state, bool checkMail, std::string registryFile)
+ModemWorker::ModemWorker(TDevaCustomComPort& port, ServerState& state, bool checkMail, std::string registryFile,
+                         const ModemLimits& limits)
     : port_(port),
       state_(state),
       checkMail_(checkMail),
       registryFile_(std::move(registryFile)),
-      dialogue_(port, state) {}
+      dialogue_(port, state, limits) {}
 
 ModemWorker::~ModemWorker() { Stop(); }
 
@@ -69,33 +70,32 @@ void ModemWorker::ModemThread() {
 }
 
 void ModemWorker::Pass(PacketPtr& sending) {
-  std::unique_lock lock(state_.QueueLock);
-  if (state_.OutgoingQueue.empty()) {
-    lock.unlock();
-    if (checkMail_ && Ready()) {
-      dialogue_.ReadStoredMessages(kSimStorage);
-      Rest(kRestAfterMail);
-    }
-    Rest(kRest);
-    return;
+  if (state_.OutgoingQueue.Count() == 0) return Idle();
+  if (!Ready()) return Rest(kRest);
+  {
+    std::lock_guard lock(state_.QueueLock);
+    if (state_.OutgoingQueue.empty()) return;
+    sending = state_.OutgoingQueue.TakeFront();
   }
-  // The lock stays held through the check, so the packet at the head is the one sent.
-  if (!Ready()) {
-    lock.unlock();
-    Rest(kRest);
-    return;
-  }
-  sending = state_.OutgoingQueue.TakeFront();
-  lock.unlock();
   if (state_.StopFlag.load()) return PutBack(std::move(sending));
 
   const bool sent = SendMessageText(
       *sending, [this](const std::string& pdu) { return dialogue_.SendPdu(pdu); },
       [this] { return NextMessageRef(registryFile_); });
-  if (sent)
+  if (sent) {
     sending.reset();
-  else
-    PutBack(std::move(sending));
+    return;  // the next one goes at once
+  }
+  PutBack(std::move(sending));
+  Idle();
+}
+
+void ModemWorker::Idle() {
+  if (checkMail_ && Ready()) {
+    dialogue_.ReadStoredMessages(kSimStorage);
+    Rest(kRestAfterMail);
+  }
+  Rest(kRest);
 }
 
 bool ModemWorker::Ready() {

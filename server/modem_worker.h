@@ -2,7 +2,14 @@
 // The modem worker: a thread per modem port that sends the packets of
 // OutgoingQueue as SMS, one (or one concatenated series) per packet, and, with
 // CheckMail, reads the messages stored on the SIM into IncomingQueue when nothing
-// waits to be sent.
+// waits to be sent or a message was not sent.
+//
+// The modem is checked without holding QueueLock, so clients hand in and fetch
+// whatever the modem does: the worker alone takes from the outgoing queue, so
+// the packet at its head after the check is the one that waited before it. A
+// message that is not sent goes to the back of the queue, and the worker rests
+// as after a pass that sent nothing, so one message the modem always refuses
+// neither runs the modem hot nor keeps the SIM from being read.
 //
 // It ends only on StopFlag. A failure of the port or the codec is shown once (not
 // again until the modem answers anew), the packet being sent goes back to its
@@ -27,7 +34,8 @@ class ModemWorker {
   // The port has been opened on the caller's thread and does not open by itself
   // on use (AutoOpen off). The port and the state must outlive the worker;
   // registryFile holds the reference counter of concatenated messages.
-  ModemWorker(TDevaCustomComPort& port, ServerState& state, bool checkMail, std::string registryFile);
+  ModemWorker(TDevaCustomComPort& port, ServerState& state, bool checkMail, std::string registryFile,
+              const ModemLimits& limits = {});
   ~ModemWorker();  // Stop
   ModemWorker(const ModemWorker&) = delete;
   ModemWorker& operator=(const ModemWorker&) = delete;
@@ -45,6 +53,8 @@ class ModemWorker {
   // One pass: the next packet sent, or the SIM read when none waits, or a rest.
   // `sending` holds the packet out of the queue while it is being sent.
   void Pass(PacketPtr& sending);
+  // A pass that sent nothing: the SIM read (with CheckMail), then a rest.
+  void Idle();
   bool Ready();
   // A packet that was not sent: to the back of the queue after a failed attempt,
   // but back to its old place when the worker is stopping.

@@ -103,7 +103,8 @@ void ServerCore::SaveQueue(const QueueFile& file) {
 void ServerCore::AddModemPort(std::unique_ptr<TDevaCustomComPort> port) {
   ModemPort& modem = modems_.emplace_back();
   modem.port = std::move(port);
-  modem.worker = std::make_unique<ModemWorker>(*modem.port, state_, config_.CheckMail, FilePath(kRegistryFile));
+  modem.worker = std::make_unique<ModemWorker>(*modem.port, state_, config_.CheckMail, FilePath(kRegistryFile),
+                                               modemLimits_);
   modem.worker->Start();
 }
 

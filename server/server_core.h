@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "server/client_service.h"
+#include "server/modem_limits.h"
 #include "server/queue_file_report.h"
 #include "server/server_config.h"
 #include "server/server_state.h"
@@ -52,6 +53,8 @@ class ServerCore {
 
   // The time Close gives connections to finish what they are doing.
   void set_close_wait_ms(int ms) { closeWaitMs_ = ms; }
+  // How long the modem workers started from now on wait for the modem's answers.
+  void set_modem_limits(const ModemLimits& limits) { modemLimits_ = limits; }
 
   ServerState& state() { return state_; }
   // Connections being served right now (0 when not running).
@@ -91,6 +94,7 @@ class ServerCore {
   std::vector<QueueFileFault> saveFaults_;
   std::array<std::vector<packet>, 2> failed_;  // QueueFiles' order
   int closeWaitMs_ = 2000;
+  ModemLimits modemLimits_;
   bool running_ = false;
 };
 

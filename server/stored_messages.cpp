@@ -7,9 +7,8 @@
 
 namespace {
 
-// The header's last field; none when it is no number.
-std::optional<std::size_t> AnnouncedLength(std::string_view header) {
-  const std::string_view field = header.substr(header.rfind(',') + 1);
+// A header field as a number; none when it is no number.
+std::optional<std::size_t> Number(std::string_view field) {
   if (field.empty() || field.size() > 3) return std::nullopt;
   std::size_t n = 0;
   for (char c : field) {
@@ -19,15 +18,37 @@ std::optional<std::size_t> AnnouncedLength(std::string_view header) {
   return n;
 }
 
+// The header's second field, its status; none when it is no number.
+std::optional<std::size_t> Status(std::string_view header) {
+  const std::size_t first = header.find(',');
+  if (first == std::string_view::npos) return std::nullopt;
+  const std::string_view rest = header.substr(first + 1);
+  return Number(rest.substr(0, rest.find(',')));
+}
+
 // Empty when `line` is the whole PDU the header announces; else what is wrong.
 std::string PduProblem(std::string_view header, const std::string* line) {
-  if (line == nullptr || line->empty() || line->starts_with(kListingHeader)) return "its PDU line is missing";
+  constexpr const char* kLater = "; it is read again later";
+  if (line == nullptr || line->empty() || line->starts_with(kListingHeader))
+    return std::string("its PDU line is missing") + kLater;
   if (!std::all_of(line->begin(), line->end(), [](char c) { return ParseHex(std::string_view(&c, 1)).has_value(); }))
-    return "its PDU line is not hexadecimal";
-  const std::optional<std::size_t> tpdu = AnnouncedLength(header);
-  if (!tpdu) return "its header gives no length";
+    return std::string("its PDU line is not hexadecimal") + kLater;
+  const std::optional<std::size_t> tpdu = Number(header.substr(header.rfind(',') + 1));
+  if (!tpdu) return std::string("its header gives no length") + kLater;
   const std::size_t sc = line->size() >= 2 ? HexOctetAt(*line, 1).value_or(0) : 0;
-  if (line->size() != 2 * (1 + sc + *tpdu)) return "its PDU line is not as long as its header says (cut)";
+  if (line->size() != 2 * (1 + sc + *tpdu)) return std::string("its PDU line is not as long as its header says (cut)") + kLater;
+  return "";
+}
+
+// Empty for a received message; else what it is.
+std::string NotReceived(std::string_view header, const std::string& line) {
+  const std::optional<std::size_t> status = Status(header);
+  if (!status) return "its header gives no status";
+  if (*status > 1) return "it is no received message (status " + std::to_string(*status) + ")";
+  const std::size_t sc = HexOctetAt(line, 1).value_or(0);
+  const unsigned type = HexOctetAt(line, static_cast<long>(3 + 2 * sc)).value_or(0) & 0x03;
+  if (type == 0x02) return "it is a status report, no received message";
+  if (type != 0x00) return "it is no received message (not an SMS-DELIVER)";
   return "";
 }
 
@@ -40,6 +61,7 @@ std::vector<ListedMessage> ParseMessageListing(const std::vector<std::string>& l
     const std::string_view header = std::string_view(lines[i]).substr(kListingHeader.size());
     const std::string* next = i + 1 < lines.size() ? &lines[i + 1] : nullptr;
     ListedMessage m{std::string(header.substr(0, header.find(','))), std::nullopt, PduProblem(header, next)};
+    if (m.problem.empty()) m.problem = NotReceived(header, *next);
     if (m.problem.empty()) m.pdu = *next;
     messages.push_back(std::move(m));
   }

@@ -13,16 +13,18 @@ inline constexpr std::string_view kListingHeader = "+CMGL: ";
 
 struct ListedMessage {
   std::string index;               // as the header line gives it, for AT+CMGD
-  std::optional<std::string> pdu;  // the PDU line, when it came whole
-  std::string problem;             // why it did not: what to say about the message
+  std::optional<std::string> pdu;  // the PDU line, when it is a received message's and came whole
+  std::string problem;             // why not: what to say about the message left on the SIM
 };
 
-// The messages of a listing's answer lines (no notices among them), in order:
-// each line that begins with "+CMGL: " names one by the text up to its first
-// comma and gives the PDU's length in octets after the service-centre part as
-// its last field. The line after it is the PDU when it came whole: hexadecimal
-// digits only, exactly that length plus the service-centre part its first
-// octet gives. Lines before the first header are not looked at.
+// The messages of a listing's answer lines (its header lines and PDU lines), in
+// order: each line that begins with "+CMGL: " names one by the text up to its
+// first comma, gives its status as the second field and the PDU's length in
+// octets after the service-centre part as its last. The line after it is the PDU
+// when it came whole: hexadecimal digits only (either case), exactly that length
+// plus the service-centre part its first octet gives. Only a received message
+// (status 0 or 1, an SMS-DELIVER) is taken; messages stored to be sent and
+// status reports are not. Lines before the first header are not looked at.
 std::vector<ListedMessage> ParseMessageListing(const std::vector<std::string>& lines);
 
 // A type-1 packet: number = sender, date = the service centre's time stamp, text =

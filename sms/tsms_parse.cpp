@@ -49,7 +49,10 @@ int DaysInMonth(int y, int m) {
 }  // namespace
 
 void TSMS::ParsePdu(std::string_view hexPdu) {
+  // Hexadecimal in either case: some modems list PDUs in lowercase.
   pdu = std::string(hexPdu);
+  for (char& c : pdu)
+    if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
   smscLen = 2 * OctetOrZero(pdu, 1);
   const long long octets = (static_cast<long long>(pdu.size()) - smscLen) / 2 - 1;
   tpduLen = static_cast<int>(std::clamp<long long>(octets, INT_MIN, INT_MAX));

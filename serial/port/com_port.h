@@ -225,6 +225,12 @@ class TDevaCustomComPort : public TDevaBaseComponent {
   // number of the one seen first, or 0.
   std::int32_t WaitForMultiString(std::string_view S, std::int32_t Timeout, bool Yield, bool IgnoreCase,
                                   char SepChar);
+  // Takes the input one character at a time through Step, which answers the
+  // number of the text that character completes, or 0; returns that number, or
+  // 0 when Timeout ticks passed, the port closed (or hung up) or the program
+  // ended first. End says which of these ended the wait.
+  using WaitStep = std::function<std::int32_t(char C)>;
+  std::int32_t WaitForInput(const WaitStep& Step, std::int32_t Timeout, bool Yield, TWaitEnd& End);
   // One character of a match kept by the caller (Index 0 at the start).
   bool CheckForString(std::size_t& Index, char C, std::string_view S, bool IgnoreCase);
   // Holds the dispatch thread's triggers off until the next wait has ended.
@@ -321,12 +327,8 @@ class TDevaCustomComPort : public TDevaBaseComponent {
   // The close is left to its completion; those awaiting it are told.
   void LeaveToCompletion();
 
-  // Takes the input one character at a time through `Step`, which answers
-  // the number of the text that character completes, or 0; returns that
-  // number, or 0 when Timeout ticks passed, the port closed or the program
-  // ended first. No Step: nothing to await, 1 at once.
-  using WaitStep = std::function<std::int32_t(char C)>;
-  std::int32_t WaitFor(const WaitStep& Step, std::int32_t Timeout, bool Yield);
+  // WaitForInput's wait. No Step: nothing to await, 1 at once.
+  std::int32_t WaitFor(const WaitStep& Step, std::int32_t Timeout, bool Yield, TWaitEnd* End = nullptr);
 
   void NotifyUsers(TDevaCallbackType Type);
 

@@ -10,6 +10,9 @@ class TDevaCustomComPort;
 
 enum TPortState : std::uint8_t { psClosed, psShuttingDown, psOpen };
 enum TDeviceLayer : std::uint8_t { dlWin32, dlWinsock };
+// What ended a wait for input: the text awaited, the time, a close or hang-up of
+// the port, the program's end.
+enum TWaitEnd : std::uint8_t { weFound, weTimedOut, wePortClosed, weTerminated };
 enum TParity : std::uint8_t { pNone, pOdd, pEven, pMark, pSpace };
 enum THWFlowOptions : std::uint8_t { hwfUseDTR, hwfUseRTS, hwfRequireDSR, hwfRequireCTS };
 enum TSWFlowOptions : std::uint8_t { swfNone, swfReceive, swfTransmit, swfBoth };

@@ -79,13 +79,22 @@ class WaitWakes {
 
 }  // namespace
 
-std::int32_t TDevaCustomComPort::WaitFor(const WaitStep& Step, std::int32_t Timeout, bool Yield) {
+std::int32_t TDevaCustomComPort::WaitForInput(const WaitStep& Step, std::int32_t Timeout, bool Yield,
+                                              TWaitEnd& End) {
+  return WaitFor(Step, Timeout, Yield, &End);
+}
+
+std::int32_t TDevaCustomComPort::WaitFor(const WaitStep& Step, std::int32_t Timeout, bool Yield, TWaitEnd* End) {
+  TWaitEnd ignored = weFound;
+  TWaitEnd& end = End != nullptr ? *End : ignored;
+  end = wePortClosed;
   const bool closing = ShuttingDown();
   PortUse use(*this);
   BusyHold busy(WaitPrepared, BusyBeforePrepare);
   // Closing, the prepared state only ends: the flag goes with the dispatcher.
   if (closing || !use || PortState_ == psShuttingDown) return 0;
   busy.Found(Dispatcher_);
+  end = weFound;
   if (!Step) return 1;
   TDevaBaseDispatcher& d = ValidDispatcher();
   busy.Raise(d);
@@ -105,13 +114,27 @@ std::int32_t TDevaCustomComPort::WaitFor(const WaitStep& Step, std::int32_t Time
       }
     }
     // A text seen is seen, even in the tick in which the time runs out.
-    if (found != 0 || TimerExpired(timer)) break;
+    if (found != 0) break;
+    if (TimerExpired(timer)) {
+      end = weTimedOut;
+      break;
+    }
     if (Yield) Application().ProcessMessages();
     // Read before looking at what ends the wait: what comes after it wakes the block below.
     const std::uint64_t seen = took ? 0 : ThreadWakeCount();
-    if (Application().Terminated() || PortState_ != psOpen) break;
+    if (Application().Terminated()) {
+      end = weTerminated;
+      break;
+    }
+    if (PortState_ != psOpen) {
+      end = wePortClosed;
+      break;
+    }
     if (took || d.CharReady()) continue;
-    if (InputEnded(d)) break;
+    if (InputEnded(d)) {
+      end = wePortClosed;
+      break;
+    }
     AdPassTime(MSecsToExpiry(timer),
                [&](std::chrono::milliseconds ms) { return WaitThreadWake(seen, ms, Yield); });
   }

@@ -89,16 +89,27 @@ constexpr int kInvalidIndex = 321;
 
 }  // namespace
 
-std::string AtModem::Receive(std::string_view bytes) {
+std::vector<SimOutput> AtModem::Receive(std::string_view bytes) {
   std::string out;
   for (char c : bytes) {
     if (inPdu_) PduByte(c, out);
     else CommandByte(c, out);
   }
-  return out;
+  std::vector<SimOutput> output = std::move(held_);
+  held_.clear();
+  if (!out.empty()) output.push_back({std::chrono::milliseconds(0), std::move(out)});
+  return output;
+}
+
+void AtModem::Late(std::string& out, std::chrono::milliseconds after, std::string answer) {
+  if (!out.empty()) held_.push_back({std::chrono::milliseconds(0), std::move(out)});
+  out.clear();
+  held_.push_back({after, std::move(answer)});
 }
 
 void AtModem::CommandByte(char c, std::string& out) {
+  // Control characters out of PDU input (an ESC, line noise) are no part of a command.
+  if (static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n' && c != kBackspace) return;
   if (dozing_) {
     line_ += c;
     if (c != '\r') return;
@@ -169,8 +180,9 @@ void AtModem::Execute(const std::string& rawLine, std::string& out) {
     pduLength_ = *length;
     pdu_.clear();
     pduTooLong_ = false;
-    out += "\r\n> ";
+    out += faults_.noiseBytes ? std::string("\r\n\0> ", 5) : std::string("\r\n> ");
     log_("> (prompt for the PDU)");
+    VendorLine(out);
     return;
   }
   if (body == "+CMGL" || StartsWith(body, "+CMGL=")) {
@@ -184,7 +196,11 @@ void AtModem::Execute(const std::string& rawLine, std::string& out) {
     if (!index) return Answer(out, {}, "ERROR");
     if (!SimCard::ValidIndex(*index)) return Answer(out, {}, CmsError(kInvalidIndex));
     sim_.Delete(*index);
-    return Answer(out, {}, "OK");
+    if (faults_.lateDeletes.count() == 0) return Answer(out, {}, "OK");
+    log_("  (its answer comes " + std::to_string(faults_.lateDeletes.count()) + " ms late)");
+    std::string answer;
+    Answer(answer, {}, "OK");
+    return Late(out, faults_.lateDeletes, std::move(answer));
   }
   Answer(out, {}, "ERROR");
 }
@@ -195,7 +211,10 @@ void AtModem::List(int stat, std::string& out) {
     lines.push_back("+CMGL: " + std::to_string(sms.index) + "," + std::to_string(sms.stat) + ",," +
                     std::to_string(TpduLength(sms.pdu)));
     if (faults_.unsolicited) lines.push_back("+CMTI: \"SM\"," + std::to_string(sim_.LastStored()));
-    lines.push_back(sms.pdu);
+    std::string pdu = sms.pdu;
+    if (faults_.lowercaseListing)
+      for (char& c : pdu) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    lines.push_back(std::move(pdu));
   }
   Answer(out, lines, "OK");
 }
@@ -255,13 +274,39 @@ void AtModem::Answer(std::string& out, const std::vector<std::string>& lines, co
   if (!lines.empty()) {
     out += "\r\n";
     for (const auto& line : lines) {
-      out += line + "\r\n";
+      VendorLine(out);
+      Line(out, line, false);
       log_("> " + line);
     }
   }
   if (result == "OK") NoticeBeforeOk(out);
-  out += "\r\n" + result + "\r\n";
+  VendorLine(out);
+  Line(out, result, true);
   log_("> " + result);
+}
+
+void AtModem::Line(std::string& out, const std::string& line, bool final) {
+  const auto noise = [&] {
+    if (!faults_.noiseBytes) return;
+    out += noiseNul_ ? '\0' : '\xFF';
+    noiseNul_ = !noiseNul_;
+  };
+  if (final) {
+    noise();
+    out += "\r\n";
+  }
+  noise();
+  out += line + "\r\n";
+}
+
+void AtModem::VendorLine(std::string& out) {
+  if (!faults_.vendorLines) return;
+  static const char* const kLines[] = {"^RSSI:12", "^BOOT:20131123,0,0,0,6",
+                                       "^DSFLOWRPT:00000A3B,00000000,00000000,00000000,00000000,00000000,00000000"};
+  const char* line = kLines[vendorNext_];
+  vendorNext_ = (vendorNext_ + 1) % 3;
+  out += std::string("\r\n") + line + "\r\n";
+  log_(std::string("> ") + line);
 }
 
 void AtModem::NoticeBeforeOk(std::string& out) {

@@ -2,6 +2,7 @@
 // The modem's side of the AT dialogue in PDU mode: bytes from the computer in,
 // the modem's answer bytes out. No I/O and no locking here; ModemSim feeds it
 // from the pseudo-terminal under its own lock.
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,22 @@ struct SimFaults {
   // "RING" and "+CMTI" by turns before every OK, and "+CMTI" between each
   // listed message's header and its PDU.
   bool unsolicited = false;
+  // Vendor status lines ("^RSSI:12", "^BOOT:...", "^DSFLOWRPT:...") by turns at
+  // every point of an answer: before each of its lines, after the prompt.
+  bool vendorLines = false;
+  // A noise byte (NUL or 0xFF, by turns) before each line of an answer and glued
+  // to its final result; the prompt comes as "\r\n\x00> ".
+  bool noiseBytes = false;
+  // The answer to AT+CMGD comes this late (the message is deleted at once).
+  std::chrono::milliseconds lateDeletes{0};
+  // Listed PDUs in lowercase hexadecimal.
+  bool lowercaseListing = false;
+};
+
+// Bytes the modem writes, `after` the bytes before them have gone.
+struct SimOutput {
+  std::chrono::milliseconds after{0};
+  std::string bytes;
 };
 
 // Control characters written as \r, \n or \xNN, so that one log entry stays one line.
@@ -39,8 +56,8 @@ class AtModem {
   using LogFn = std::function<void(std::string line)>;
   explicit AtModem(LogFn log) : log_(std::move(log)) {}
 
-  // Takes bytes the computer wrote; returns what the modem writes back.
-  std::string Receive(std::string_view bytes);
+  // Takes bytes the computer wrote; returns what the modem writes back, in order.
+  std::vector<SimOutput> Receive(std::string_view bytes);
 
   SimCard& Sim() { return sim_; }
   const SimCard& Sim() const { return sim_; }
@@ -59,7 +76,14 @@ class AtModem {
   void Answer(std::string& out, const std::vector<std::string>& lines, const std::string& result);
   // "RING" or "+CMTI" by turns, when the modem is given to unsolicited lines.
   void NoticeBeforeOk(std::string& out);
+  // A vendor's status line, when the modem is given to them.
+  void VendorLine(std::string& out);
+  // A line of an answer as written: framed by CR LF, a noise byte before it
+  // when the modem is given to them.
+  void Line(std::string& out, const std::string& line, bool final);
   void List(int stat, std::string& out);
+  // What is in `out` goes now; `answer` goes `after` later, and `out` goes on after it.
+  void Late(std::string& out, std::chrono::milliseconds after, std::string answer);
 
   LogFn log_;
   SimCard sim_;
@@ -75,4 +99,7 @@ class AtModem {
   std::string pdu_;
   bool pduTooLong_ = false;
   int nextReference_ = 1;
+  int vendorNext_ = 0;      // of the vendor lines
+  bool noiseNul_ = true;    // of the noise bytes
+  std::vector<SimOutput> held_;  // Receive's output before the part in progress
 };

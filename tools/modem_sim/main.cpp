@@ -35,7 +35,16 @@ constexpr const char* kUsage =
     "  --doze MS            after MS milliseconds with nothing heard (and at start),\n"
     "                       do not hear the next command\n"
     "  --unsolicited        RING and +CMTI lines before every OK and in listings\n"
-    "  --no-pdu-mode        answer AT+CMGF=0 with ERROR\n";
+    "  --no-pdu-mode        answer AT+CMGF=0 with ERROR\n"
+    "  --vendor-lines       vendor status lines (^RSSI, ^BOOT, ^DSFLOWRPT) at every\n"
+    "                       point of an answer\n"
+    "  --noise              NUL and 0xFF bytes before the lines of answers and glued\n"
+    "                       to them\n"
+    "  --chatter MS         a signal report ^RSSI:n every MS milliseconds\n"
+    "  --stray-ok MS        an OK of no command after MS milliseconds with nothing heard\n"
+    "  --late-delete MS     answer AT+CMGD MS milliseconds late\n"
+    "  --lowercase          list PDUs in lowercase hexadecimal\n"
+    "  --not-received       store two outgoing messages and a status report on the SIM\n";
 
 struct Options {
   std::string link;
@@ -49,6 +58,13 @@ struct Options {
   int doze = 0;
   bool unsolicited = false;
   bool noPduMode = false;
+  bool vendorLines = false;
+  bool noise = false;
+  int chatter = 0;
+  int strayOk = 0;
+  int lateDelete = 0;
+  bool lowercase = false;
+  bool notReceived = false;
 };
 
 int PositiveNumber(const std::string& text, const char* option) {
@@ -80,6 +96,13 @@ Options ParseOptions(int argc, char** argv) {
     else if (arg == "--doze") o.doze = PositiveNumber(value(), "--doze");
     else if (arg == "--unsolicited") o.unsolicited = true;
     else if (arg == "--no-pdu-mode") o.noPduMode = true;
+    else if (arg == "--vendor-lines") o.vendorLines = true;
+    else if (arg == "--noise") o.noise = true;
+    else if (arg == "--chatter") o.chatter = PositiveNumber(value(), "--chatter");
+    else if (arg == "--stray-ok") o.strayOk = PositiveNumber(value(), "--stray-ok");
+    else if (arg == "--late-delete") o.lateDelete = PositiveNumber(value(), "--late-delete");
+    else if (arg == "--lowercase") o.lowercase = true;
+    else if (arg == "--not-received") o.notReceived = true;
     else throw std::invalid_argument("unknown option " + arg);
   }
   if (o.link.empty()) throw std::invalid_argument("--link is required");
@@ -159,6 +182,13 @@ int main(int argc, char** argv) {
     sim.SetDoze(std::chrono::milliseconds(options.doze));
     sim.SetUnsolicited(options.unsolicited);
     sim.RefusePduMode(options.noPduMode);
+    sim.SetVendorLines(options.vendorLines);
+    sim.SetNoiseBytes(options.noise);
+    sim.SetChatter(std::chrono::milliseconds(options.chatter));
+    sim.SetStrayOk(std::chrono::milliseconds(options.strayOk));
+    sim.SetLateDeletes(std::chrono::milliseconds(options.lateDelete));
+    sim.SetLowercaseListing(options.lowercase);
+    if (options.notReceived) sim.StoreNotReceived();
 
     MakeLink(sim.DevicePath(), options.link);
     std::cout << Clock() << " modem on " << sim.DevicePath() << ", linked as " << options.link << std::endl;

@@ -1,5 +1,7 @@
 #include "tools/modem_sim/modem_sim.h"
 
+#include "sms/tsms.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -14,6 +16,24 @@
 namespace {
 
 [[noreturn]] void ThrowErrno(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
+
+void Signal(int eventFd) {
+  const std::uint64_t one = 1;
+  while (::write(eventFd, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+}
+
+// A stored outgoing message, service-centre part first, as a SIM lists it.
+std::string SubmitPdu(const std::string& number, const std::string& text) {
+  TSMS sms;
+  sms.number = number;
+  sms.text = text;
+  return sms.BuildSubmitPdu();
+}
+
+// A status report for the message with reference 0x2A to +79161234567: delivered.
+constexpr const char* kStatusReport =
+    "07919799000000F0" "06" "2A" "0B919761214365F7" "62203121400521" "62203121400521" "00";
 
 }  // namespace
 
@@ -33,8 +53,11 @@ ModemSim::ModemSim() : modem_([this](std::string line) { AddLog(std::move(line))
   ::tcsetattr(slave_, TCSANOW, &raw);
   ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
   wake_ = ::eventfd(0, EFD_CLOEXEC);
-  if (wake_ < 0) {
+  kick_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wake_ < 0 || kick_ < 0) {
     const int saved = errno;
+    if (wake_ >= 0) ::close(wake_);
+    if (kick_ >= 0) ::close(kick_);
     ::close(master_);
     ::close(slave_);
     errno = saved;
@@ -44,6 +67,7 @@ ModemSim::ModemSim() : modem_([this](std::string line) { AddLog(std::move(line))
 
 ModemSim::~ModemSim() {
   Stop();
+  ::close(kick_);
   ::close(wake_);
   ::close(slave_);
   ::close(master_);
@@ -60,9 +84,7 @@ void ModemSim::Start() {
 
 void ModemSim::Stop() {
   if (!thread_.joinable()) return;
-  const std::uint64_t one = 1;
-  while (::write(wake_, &one, sizeof one) < 0 && errno == EINTR) {
-  }
+  Signal(wake_);
   thread_.join();
 }
 
@@ -81,13 +103,25 @@ int ModemSim::Store(const ReceivedSms& sms) {
   return index;
 }
 
-int ModemSim::StoreRawPdu(std::string hex) {
+int ModemSim::StoreRawPdu(std::string hex, int stat) {
   std::lock_guard guard(lock_);
   const std::string shown = hex;
-  const int index = modem_.Sim().Store(std::move(hex));
-  AddLog(index ? "SIM: message " + std::to_string(index) + " as the PDU " + shown
+  const int index = modem_.Sim().Store(std::move(hex), stat);
+  AddLog(index ? "SIM: message " + std::to_string(index) + " (status " + std::to_string(stat) + ") as the PDU " + shown
                : "SIM: full, the PDU " + shown + " not stored");
   return index;
+}
+
+std::vector<int> ModemSim::StoreNotReceived() {
+  return {StoreRawPdu(SubmitPdu("+79161234567", "Not sent yet"), 2),
+          StoreRawPdu(SubmitPdu("+79161234567", "Sent already"), 3), StoreRawPdu(kStatusReport, 0)};
+}
+
+void ModemSim::Say(std::string bytes) {
+  std::lock_guard guard(lock_);
+  AddLog("> " + VisibleText(bytes) + "   (of its own accord)");
+  Queue(std::move(bytes));
+  Signal(kick_);
 }
 
 void ModemSim::FailSends(int count, int error) {
@@ -126,6 +160,39 @@ void ModemSim::RefusePduMode(bool refuse) {
   modem_.Faults().refusePduMode = refuse;
 }
 
+void ModemSim::SetVendorLines(bool on) {
+  std::lock_guard guard(lock_);
+  modem_.Faults().vendorLines = on;
+}
+
+void ModemSim::SetNoiseBytes(bool on) {
+  std::lock_guard guard(lock_);
+  modem_.Faults().noiseBytes = on;
+}
+
+void ModemSim::SetLateDeletes(std::chrono::milliseconds late) {
+  std::lock_guard guard(lock_);
+  modem_.Faults().lateDeletes = late;
+}
+
+void ModemSim::SetLowercaseListing(bool on) {
+  std::lock_guard guard(lock_);
+  modem_.Faults().lowercaseListing = on;
+}
+
+void ModemSim::SetChatter(std::chrono::milliseconds every) {
+  std::lock_guard guard(lock_);
+  chatter_ = every;
+  nextChatter_ = Clock::now() + every;
+  Signal(kick_);
+}
+
+void ModemSim::SetStrayOk(std::chrono::milliseconds after) {
+  std::lock_guard guard(lock_);
+  strayOk_ = after;
+  Signal(kick_);
+}
+
 std::vector<std::string> ModemSim::Log() const {
   std::lock_guard guard(lock_);
   return log_;
@@ -146,27 +213,59 @@ bool ModemSim::WaitFor(const std::function<bool(const ModemSimView&)>& done, std
   return changed_.wait_for(guard, limit, [&] { return done(ModemSimView{log_, modem_.Sends(), modem_.Sim()}); });
 }
 
-int ModemSim::PollTimeout(const std::string& pending) const {
-  std::lock_guard guard(lock_);
-  if (pending.empty() || byteDelay_.count() == 0) return -1;
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextByte_ - std::chrono::steady_clock::now());
+void ModemSim::Queue(std::string bytes, std::chrono::milliseconds after) {
+  if (bytes.empty()) return;
+  Clock::time_point due = Clock::now() + after;
+  if (!pending_.empty() && pending_.back().due > due) due = pending_.back().due;
+  pending_.push_back({due, std::move(bytes)});
+}
+
+void ModemSim::SayOfItsOwnAccord(Clock::time_point now) {
+  if (chatter_.count() != 0 && now >= nextChatter_) {
+    const std::string report = "^RSSI:" + std::to_string(signal_);
+    signal_ = signal_ % 31 + 1;
+    AddLog("> " + report);
+    Queue("\r\n" + report + "\r\n");
+    nextChatter_ = now + chatter_;
+  }
+  const Clock::time_point quietSince = lastHeard_.value_or(Clock::time_point{});
+  if (strayOk_.count() != 0 && !strayDone_ && lastHeard_ && now - quietSince >= strayOk_) {
+    AddLog("> OK   (nobody's)");
+    Queue("\r\nOK\r\n");
+    strayDone_ = true;
+  }
+}
+
+bool ModemSim::Due() const {
+  const auto now = Clock::now();
+  return !pending_.empty() && pending_.front().due <= now && (byteDelay_.count() == 0 || nextByte_ <= now);
+}
+
+int ModemSim::PollTimeout() const {
+  std::optional<Clock::time_point> next;
+  const auto sooner = [&](Clock::time_point t) {
+    if (!next || t < *next) next = t;
+  };
+  // What is due already waits for room on the terminal (POLLOUT), not for time.
+  if (!pending_.empty() && !Due()) sooner(std::max(pending_.front().due, byteDelay_.count() != 0 ? nextByte_ : Clock::time_point{}));
+  if (chatter_.count() != 0) sooner(nextChatter_);
+  if (strayOk_.count() != 0 && !strayDone_ && lastHeard_) sooner(*lastHeard_ + strayOk_);
+  if (!next) return -1;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now());
   return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
-bool ModemSim::Flush(std::string& pending) {
-  std::chrono::milliseconds delay;
-  {
-    std::lock_guard guard(lock_);
-    delay = byteDelay_;
-  }
-  const auto now = std::chrono::steady_clock::now();
-  if (delay.count() != 0 && now < nextByte_) return true;
-  while (!pending.empty()) {
-    const ssize_t n = ::write(master_, pending.data(), delay.count() != 0 ? 1 : pending.size());
+bool ModemSim::Flush() {
+  const auto now = Clock::now();
+  while (!pending_.empty() && pending_.front().due <= now) {
+    if (byteDelay_.count() != 0 && now < nextByte_) return true;
+    std::string& bytes = pending_.front().bytes;
+    const ssize_t n = ::write(master_, bytes.data(), byteDelay_.count() != 0 ? 1 : bytes.size());
     if (n > 0) {
-      pending.erase(0, static_cast<std::size_t>(n));
-      if (delay.count() != 0) {
-        nextByte_ = now + delay;
+      bytes.erase(0, static_cast<std::size_t>(n));
+      if (bytes.empty()) pending_.pop_front();
+      if (byteDelay_.count() != 0) {
+        nextByte_ = now + byteDelay_;
         return true;
       }
     } else if (n < 0 && errno == EINTR) {
@@ -179,32 +278,44 @@ bool ModemSim::Flush(std::string& pending) {
 }
 
 void ModemSim::Run() {
-  std::string pending;  // answer bytes the terminal has no room for yet, or not due yet
   char buffer[4096];
   for (;;) {
-    const int timeout = PollTimeout(pending);
-    const bool due = !pending.empty() && timeout <= 0;
-    pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, static_cast<short>(POLLIN | (due ? POLLOUT : 0)), 0}};
-    if (::poll(fds, 2, timeout) < 0) {
+    int timeout;
+    bool due;
+    {
+      std::lock_guard guard(lock_);
+      timeout = PollTimeout();
+      due = Due();
+    }
+    pollfd fds[3] = {
+        {wake_, POLLIN, 0}, {kick_, POLLIN, 0}, {master_, static_cast<short>(POLLIN | (due ? POLLOUT : 0)), 0}};
+    if (::poll(fds, 3, timeout) < 0) {
       if (errno == EINTR) continue;
       break;
     }
     if (fds[0].revents != 0) break;
-    if ((fds[1].revents & POLLIN) != 0) {
-      const ssize_t n = ::read(master_, buffer, sizeof buffer);
-      if (n > 0) {
-        const auto now = std::chrono::steady_clock::now();
-        std::lock_guard guard(lock_);
-        if (doze_.count() != 0 && (!lastHeard_ || now - *lastHeard_ >= doze_)) modem_.Doze();
-        lastHeard_ = now;
-        pending += modem_.Receive(std::string_view(buffer, static_cast<std::size_t>(n)));
+    if (fds[1].revents != 0) {
+      std::uint64_t count;
+      while (::read(kick_, &count, sizeof count) > 0) {
       }
     }
+    std::lock_guard guard(lock_);
+    const auto now = Clock::now();
+    if ((fds[2].revents & POLLIN) != 0) {
+      const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      if (n > 0) {
+        if (doze_.count() != 0 && (!lastHeard_ || now - *lastHeard_ >= doze_)) modem_.Doze();
+        lastHeard_ = now;
+        strayDone_ = false;
+        for (SimOutput& out : modem_.Receive(std::string_view(buffer, static_cast<std::size_t>(n))))
+          Queue(std::move(out.bytes), out.after);
+      }
+    }
+    SayOfItsOwnAccord(now);
     // The slave stays open on our side, so an error or hang-up here is for good:
     // stop rather than spin on it.
-    const bool broken = (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
-    if (broken || !Flush(pending)) {
-      std::lock_guard guard(lock_);
+    const bool broken = (fds[2].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+    if (broken || !Flush()) {
       AddLog("pseudo-terminal failed: the simulator stops answering");
       break;
     }

@@ -5,6 +5,7 @@
 // trelm-modem-sim program wraps it for the demo.
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -46,8 +47,15 @@ class ModemSim {
   // Stores a received message on the SIM as an SMS-DELIVER; its index, or 0 when
   // the SIM is full. Throws std::invalid_argument as BuildDeliverPdu does.
   int Store(const ReceivedSms& sms);
-  // Stores a PDU as given, checked or not; its index, or 0 when the SIM is full.
-  int StoreRawPdu(std::string hex);
+  // Stores a PDU as given, checked or not, with its status (0 received unread,
+  // 1 read, 2 stored unsent, 3 stored sent); its index, or 0 when the SIM is full.
+  int StoreRawPdu(std::string hex, int stat = 0);
+  // Stores what is not a received message: an outgoing message unsent (status
+  // 2), one sent (status 3) and a status report (status 0). Their indexes.
+  std::vector<int> StoreNotReceived();
+
+  // Writes `bytes` to the computer at once, as a modem says what nobody asked.
+  void Say(std::string bytes);
 
   // The next `count` sends (-1: every send) are answered "+CMS ERROR: <error>".
   void FailSends(int count, int error = 500);
@@ -64,8 +72,20 @@ class ModemSim {
   void SetDoze(std::chrono::milliseconds spell);
   // "RING" and "+CMTI" lines before every OK and inside listings;
   void SetUnsolicited(bool unsolicited);
-  // AT+CMGF=0 answered ERROR.
+  // AT+CMGF=0 answered ERROR;
   void RefusePduMode(bool refuse);
+  // vendor status lines at every point of an answer;
+  void SetVendorLines(bool on);
+  // noise bytes (NUL, 0xFF) before the lines of an answer and glued to them;
+  void SetNoiseBytes(bool on);
+  // the answer to a delete `late` after the delete;
+  void SetLateDeletes(std::chrono::milliseconds late);
+  // listings in lowercase hexadecimal;
+  void SetLowercaseListing(bool on);
+  // a signal report ("^RSSI:n") every `every`, whatever else goes on;
+  void SetChatter(std::chrono::milliseconds every);
+  // an "OK" of nobody's command once `after` passed with nothing heard.
+  void SetStrayOk(std::chrono::milliseconds after);
 
   std::vector<std::string> Log() const;  // empty while a sink takes the entries
   std::vector<SimSend> Sends() const;
@@ -77,17 +97,25 @@ class ModemSim {
                std::chrono::milliseconds limit = std::chrono::seconds(60));
 
  private:
+  using Clock = std::chrono::steady_clock;
   void Run();
   void AddLog(std::string line);  // lock held
-  // Writes what it can of pending without blocking (one byte when its time has
-  // come, with a byte delay); false on a write error.
-  bool Flush(std::string& pending);
-  // How long poll may block before the next paced byte is due; -1: no limit.
-  int PollTimeout(const std::string& pending) const;
+  // Queues bytes to go `after` those queued before them have gone (lock held).
+  void Queue(std::string bytes, std::chrono::milliseconds after = {});
+  // The chatter and the stray OK, when their time has come (lock held).
+  void SayOfItsOwnAccord(Clock::time_point now);
+  // Writes what it can of what is queued and due without blocking (one byte
+  // when its time has come, with a byte delay); false on a write error (lock held).
+  bool Flush();
+  // The next bytes may be written now (lock held).
+  bool Due() const;
+  // How long poll may block before something is due; -1: no limit (lock held).
+  int PollTimeout() const;
 
   int master_ = -1;
   int slave_ = -1;  // kept open, so the master never sees a hang-up between the server's opens
   int wake_ = -1;   // eventfd that ends Run
+  int kick_ = -1;   // eventfd that tells Run something was queued
   std::string devicePath_;
 
   mutable std::mutex lock_;
@@ -97,8 +125,17 @@ class ModemSim {
   std::function<void(const std::string&)> sink_;
   std::chrono::milliseconds byteDelay_{0};
   std::chrono::milliseconds doze_{0};
-  // Run's thread only:
-  std::chrono::steady_clock::time_point nextByte_{};
-  std::optional<std::chrono::steady_clock::time_point> lastHeard_;  // none: asleep at start
+  std::chrono::milliseconds chatter_{0};
+  std::chrono::milliseconds strayOk_{0};
+  struct Pending {
+    Clock::time_point due;
+    std::string bytes;
+  };
+  std::deque<Pending> pending_;  // to be written, in order
+  Clock::time_point nextByte_{};
+  Clock::time_point nextChatter_{};
+  int signal_ = 10;        // the signal the next report gives
+  bool strayDone_ = false;  // the stray OK of this quiet spell was said
+  std::optional<Clock::time_point> lastHeard_;  // none: asleep at start
   std::thread thread_;
 };

@@ -2,10 +2,10 @@
 
 #include "sms/hex_text.h"
 
-int SimCard::Store(std::string pdu) {
+int SimCard::Store(std::string pdu, int stat) {
   for (int index = 1; index <= kCapacity; ++index) {
     if (slots_.count(index) != 0) continue;
-    slots_[index] = StoredSms{index, 0, std::move(pdu)};
+    slots_[index] = StoredSms{index, stat, std::move(pdu)};
     lastStored_ = index;
     return index;
   }
@@ -19,7 +19,7 @@ std::vector<StoredSms> SimCard::List(int stat) {
   for (auto& [index, sms] : slots_) {
     if (stat != 4 && sms.stat != stat) continue;
     out.push_back(sms);
-    sms.stat = 1;
+    if (sms.stat == 0) sms.stat = 1;
   }
   return out;
 }

@@ -7,7 +7,7 @@
 
 struct StoredSms {
   int index = 0;
-  int stat = 0;     // 0 received unread, 1 received read
+  int stat = 0;     // 0 received unread, 1 received read, 2 stored unsent, 3 stored sent
   std::string pdu;  // hexadecimal, service-centre part first, as listed
 };
 
@@ -16,7 +16,7 @@ class SimCard {
   static constexpr int kCapacity = 30;
 
   // Takes the lowest free slot; 0 when the SIM is full.
-  int Store(std::string pdu);
+  int Store(std::string pdu, int stat = 0);
   void Delete(int index);
   static bool ValidIndex(int index) { return index >= 1 && index <= kCapacity; }
 

@@ -29,6 +29,19 @@ class PortComponentOnPty : public ::testing::Test {
   }
   void TearDown() override { SetComRegistryFile(""); }
 
+  struct Ended {
+    std::int32_t found;
+    TWaitEnd end;
+  };
+  // A wait for "K" on another thread, which says what ended it.
+  std::future<Ended> WaitForK(std::int32_t ticks) {
+    return std::async(std::launch::async, [this, ticks] {
+      TWaitEnd end = weFound;
+      const std::int32_t found = port.WaitForInput([](char c) { return c == 'K' ? 7 : 0; }, ticks, false, end);
+      return Ended{found, end};
+    });
+  }
+
   // The far end answers the next command of `length` bytes with `reply`.
   std::future<std::string> Answer(std::size_t length, std::string reply) {
     return std::async(std::launch::async, [this, length, reply] {
@@ -81,22 +94,26 @@ TEST_F(PortComponentOnPty, OpenedOnOneThreadThenClosedAndOpenedAgainOnAnotherTha
 
 TEST_F(PortComponentOnPty, AHangUpOfTheFarEndEndsAWaitCleanly) {
   port.SetOpen(true);
-  auto wait = std::async(std::launch::async, [&] { return port.WaitForString("OK", 1000, false, true); });
+  auto wait = WaitForK(1000);
   ASSERT_TRUE(WaitUntil([&] { return port.GetDispatcher()->EventBusy.load(); }));
   pty.HangUp();
   ASSERT_EQ(wait.wait_for(20s), std::future_status::ready);  // long before its 55 s
-  EXPECT_FALSE(wait.get());
+  const Ended e = wait.get();
+  EXPECT_EQ(e.found, 0);
+  EXPECT_EQ(e.end, wePortClosed);  // not a time that ran out
   EXPECT_NE(port.GetLastWinError(), 0);
 }
 
 TEST_F(PortComponentOnPty, AClosePerformedWhileAnotherThreadWaitsEndsTheWaitAndCompletes) {
   for (const bool windowServed : {true, false}) {
     port.SetOpen(true);
-    auto wait = std::async(std::launch::async, [&] { return port.WaitForString("OK", 1000, false, true); });
+    auto wait = WaitForK(1000);
     ASSERT_TRUE(WaitUntil([&] { return port.GetDispatcher()->EventBusy.load(); }));
     port.SetOpen(false);
     ASSERT_EQ(wait.wait_for(20s), std::future_status::ready);
-    EXPECT_FALSE(wait.get());  // the port closed: its text was not seen
+    const Ended e = wait.get();
+    EXPECT_EQ(e.found, 0);  // the port closed: its text was not seen
+    EXPECT_EQ(e.end, wePortClosed);
     if (windowServed) {
       // Completed on the port window's thread once the wait has let go.
       EXPECT_TRUE(WaitUntil([&] {
@@ -116,12 +133,23 @@ TEST_F(PortComponentOnPty, AClosePerformedWhileAnotherThreadWaitsEndsTheWaitAndC
 TEST_F(PortComponentOnPty, AWaitEndsWhenItsTextArrivesOrWhenItsTimeRunsOut) {
   port.SetOpen(true);
   EXPECT_FALSE(port.WaitForString("OK", 2, false, true));  // two ticks with nothing arriving
+  Ended e = WaitForK(2).get();
+  EXPECT_EQ(e.found, 0);
+  EXPECT_EQ(e.end, weTimedOut);
 
   auto wait = std::async(std::launch::async, [&] { return port.WaitForString("OK", 1000, false, true); });
   ASSERT_TRUE(WaitUntil([&] { return port.GetDispatcher()->EventBusy.load(); }));
   pty.Send("\r\nOK\r\n");
   ASSERT_EQ(wait.wait_for(20s), std::future_status::ready);  // long before its 55 s
   EXPECT_TRUE(wait.get());
+
+  auto k = WaitForK(1000);
+  ASSERT_TRUE(WaitUntil([&] { return port.GetDispatcher()->EventBusy.load(); }));
+  pty.Send("OK");
+  ASSERT_EQ(k.wait_for(20s), std::future_status::ready);
+  e = k.get();
+  EXPECT_EQ(e.found, 7);
+  EXPECT_EQ(e.end, weFound);
 }
 
 // The worker's reply loops: let the port run, take what is ready, look again.

@@ -23,6 +23,9 @@ TEST_F(PortAtTheEnd, TheProgramsEndCutsAWaitShortWithoutItsText) {
   EXPECT_FALSE(d->EventBusy);
   // Later waits end at once, with or without input.
   EXPECT_EQ(port.WaitForMultiString("A|B", 1000, true, true, '|'), 0);
+  TWaitEnd end = weFound;
+  EXPECT_EQ(port.WaitForInput([](char) { return 1; }, 1000, false, end), 0);
+  EXPECT_EQ(end, weTerminated);
   d->Receive("OK");
   EXPECT_FALSE(port.WaitForString("OK", 1000, false, true));
 }
