@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <future>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,12 @@
 #include "sms/send_message.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 const std::string kHi = "00110005812143F50000FF02C834";  // "Hi" to 12345, 13 octets after "00"
 
@@ -146,6 +149,98 @@ TEST_F(ModemDialogueTest, OnlyMessagesReadWholeLeaveTheSim) {
   std::lock_guard guard(state.QueueLock);
   ASSERT_EQ(state.IncomingQueue.size(), 4u);
   for (const PacketPtr& p : state.IncomingQueue) EXPECT_EQ(p->text(), "Hi");
+}
+
+// Limits of about a second, so that a test sees a wait end without sitting out the real one.
+ModemLimits ShortLimits() {
+  ModemLimits limits;
+  limits.reply = limits.prompt = limits.sent = limits.remove = limits.listingQuiet = limits.listing = 18;
+  return limits;
+}
+
+// A modem that leaves an attempt unanswered may still take PDU input: the
+// attempt ends in its time, the input is cancelled with ESC, and the port is
+// closed so that the late answer meets no other command.
+TEST_F(ModemDialogueTest, AnAttemptLeftUnansweredEndsCancelledWithThePortClosed) {
+  struct Case {
+    const char* name;
+    bool prompt;  // the prompt comes, then nothing
+  };
+  for (const Case& c : {Case{"no prompt", false}, Case{"no answer to the PDU", true}}) {
+    port.SetOpen(true);
+    ModemDialogue shortDialogue(port, state, ShortLimits());
+    auto sent = std::async(std::launch::async, [&] { return shortDialogue.SendPdu(kHi); });
+    Answer("AT+CMGS=13\r", c.prompt ? "\r\n> " : "");
+    if (c.prompt) {
+      EXPECT_EQ(pty.Receive(kHi.size() + 1), kHi + "\x1A") << c.name;
+    }
+    EXPECT_EQ(pty.Receive(1), "\x1B") << c.name;
+    ASSERT_EQ(sent.wait_for(20s), std::future_status::ready) << c.name;
+    EXPECT_FALSE(sent.get()) << c.name;
+    EXPECT_FALSE(port.Open()) << c.name;
+  }
+}
+
+// What the modem said before a command (a previous run's confirmation, an OK
+// of nobody's) is no answer to it.
+TEST_F(ModemDialogueTest, WhatTheModemSaidBeforeACommandAnswersNothing) {
+  pty.Send("\r\n+CMGS: 2\r\n\r\nOK\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return port.CharReady(); }));
+  StopAtEnd stop{state, dialogue};
+  auto sent = std::async(std::launch::async, [&] { return dialogue.SendPdu(kHi); });
+  Answer("AT+CMGS=13\r", "\r\n\0> "s);
+  Answer(kHi + "\x1A", "\r\n^RSSI:12\r\n\xFF+CMGS: 7\r\n\r\n\0OK\r\n"s);
+  ASSERT_EQ(sent.wait_for(20s), std::future_status::ready);
+  EXPECT_TRUE(sent.get());
+}
+
+// A line that never ends is no answer, and keeps no more of itself than a line
+// may hold; the OK after it is read as ever.
+TEST_F(ModemDialogueTest, AnEndlessLineIsSkipped) {
+  StopAtEnd stop{state, dialogue};
+  auto ready = std::async(std::launch::async, [&] { return dialogue.ModemReady(); });
+  Answer("AT\rAT\r", std::string(100000, '0') + "\r\nOK\r\n");
+  Answer("ATE0\r", "\r\nOK\r\n");
+  Answer("AT+CMEE=1\r", "\r\nOK\r\n");
+  Answer("AT+CMGF=0\r", "\r\nOK\r\n");
+  ASSERT_EQ(ready.wait_for(20s), std::future_status::ready);
+  EXPECT_TRUE(ready.get());
+}
+
+// A listing that stops bringing its lines ends, however much else the modem
+// says meanwhile: nothing is deleted, nothing queued, and the port is opened
+// afresh for the next look.
+TEST_F(ModemDialogueTest, AListingThatStopsComingEndsWhileTheModemTalksOn) {
+  const std::string hi = "07919799000000F0040B919761214365F700006230211450328102C834";
+  ModemDialogue shortDialogue(port, state, ShortLimits());
+  auto read = std::async(std::launch::async, [&] { shortDialogue.ReadStoredMessages("\"SM\""); });
+  Answer("AT+CPMS=\"SM\"\r", "\r\nOK\r\n");
+  Answer("AT+CMGF=0\r", "\r\nOK\r\n");
+  Answer("AT+CMGL=4\r", "\r\n+CMGL: 1,0,,21\r\n" + hi + "\r\n");
+  for (int i = 0; i < 400 && read.wait_for(50ms) != std::future_status::ready; ++i) pty.Send("\r\n^RSSI:12\r\n");
+  ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
+  EXPECT_EQ(state.IncomingCount(), 0u);
+  EXPECT_FALSE(port.Open());
+}
+
+// Unplugged between its confirmation and the OK, the part counts as sent.
+TEST_F(ModemDialogueTest, APartConfirmedBeforeTheLineHangsUpIsSent) {
+  std::mutex lock;
+  std::string taken;  // what the dialogue's waits took
+  port.OnWaitChar = [&](TDevaCustomComPort*, char c) {
+    std::lock_guard guard(lock);
+    taken += c;
+  };
+  auto sent = std::async(std::launch::async, [&] { return dialogue.SendPdu(kHi); });
+  Answer("AT+CMGS=13\r", "\r\n> ");
+  Answer(kHi + "\x1A", "\r\n+CMGS: 5\r\n");
+  ASSERT_TRUE(WaitUntil([&] {
+    std::lock_guard guard(lock);
+    return taken.ends_with("+CMGS: 5\r\n");
+  }));
+  pty.HangUp();
+  ASSERT_EQ(sent.wait_for(20s), std::future_status::ready);
+  EXPECT_TRUE(sent.get());
 }
 
 TEST_F(ModemDialogueTest, AStopBeforeTheModemConfirmsPutsTheMessageBackInItsPlace) {

@@ -15,6 +15,7 @@
 #include "platform/message_window.h"
 #include "protocol/message_file.h"
 #include "serial/base/deva_exceptions.h"
+#include "serial/base/time_base.h"
 #include "serial/port/com_port.h"
 #include "server/modem_worker.h"
 #include "server/queue_file.h"
@@ -23,6 +24,8 @@
 #include "tests/server/modem_fixture.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 class ModemWorkerTest : public ModemFixture {};
 
@@ -151,7 +154,7 @@ TEST_F(ModemWorkerTest, ASilentModemLeavesTheMessageQueuedAndTheShutdownSavesIt)
   StartServer(false);
   HandIn({MessagePacket(kNumber, "kept")});
   FindModem();
-  // The worker now waits for an answer, holding the queues' lock through its check.
+  // The worker now waits for an answer.
   ASSERT_TRUE(sim.WaitFor([](const ModemSimView& v) { return !v.log.empty(); }));
   EXPECT_EQ(Outgoing(), 1u);
   EXPECT_TRUE(core->Close());
@@ -159,6 +162,38 @@ TEST_F(ModemWorkerTest, ASilentModemLeavesTheMessageQueuedAndTheShutdownSavesIt)
   ASSERT_EQ(saved.size(), 1u);
   EXPECT_EQ(saved[0].text(), "kept");
   EXPECT_TRUE(sim.Sends().empty());
+}
+
+// Beside a modem that answers nothing and only reports its signal, clients hand
+// in and fetch while the worker waits in its check of the modem.
+TEST_F(ModemWorkerTest, ClientsAreServedWhileTheWorkerChecksTheModem) {
+  sim.SetSilent(true);
+  sim.SetChatter(300ms);
+  StartServer(false);
+  ModemLimits limits;
+  limits.reply = Secs2Ticks(600);  // a check that outlasts the test
+  core->set_modem_limits(limits);
+  HandIn({MessagePacket(kNumber, "waiting")});
+  QueueIncoming({MessagePacket("+79160000001", "one"), MessagePacket("+79160000002", "two"),
+                 MessagePacket("+79160000003", "three")});
+  FindModem();
+  ASSERT_TRUE(sim.WaitFor([](const ModemSimView& v) {
+    return std::any_of(v.log.begin(), v.log.end(), [](const std::string& l) { return l.starts_with("< AT   (silent"); });
+  }));
+
+  HandIn({MessagePacket(kNumber, "handed in meanwhile")});
+  EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"waiting", "handed in meanwhile"}));
+  LoopbackClient client(port);
+  packet fetch = TypedPacket(kPacketFetch);
+  PacketSetNumber(fetch, "REQUEST");
+  ASSERT_TRUE(client.Send(fetch));
+  for (const char* text : {"one", "two", "three"}) {
+    const auto got = client.Receive();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->text(), text);
+  }
+  // All in the same check: nothing after the two ATs was said to the modem.
+  for (const std::string& line : sim.Log()) EXPECT_FALSE(line.starts_with("< ATE0")) << line;
 }
 
 TEST_F(ModemWorkerTest, AnUnpluggedModemIsShownOnceAndWhatWaitsGoesOnceItIsBack) {

@@ -1,7 +1,8 @@
 // The modem worker against the simulated modem on a pseudo-terminal: messages
 // sent per second, the process's CPU time while the modem is silent, while it
-// answers a byte at a time and while the SIM is polled, and the time the close
-// takes with the worker waiting on a silent modem. Not a test: figures go in README.
+// only chatters, while it answers a byte at a time and while the SIM is polled,
+// and the time the close takes with the worker waiting on a silent modem. Not a
+// test: figures go in README.
 #include <unistd.h>
 
 #include <chrono>
@@ -94,6 +95,14 @@ int main() {
     const auto begun = Clock::now();
     s.core->Close();
     std::printf("close with the worker waiting on the silent modem: %.1f ms\n", Ms(Clock::now() - begun));
+  }
+  {
+    Server s(false);
+    s.sim.SetSilent(true);
+    s.sim.SetChatter(300ms);
+    s.Queue(1);
+    std::printf("modem that answers nothing but reports its signal every 0.3 s, one message waiting: %.2f%% of a core over %lld s\n",
+                Server::CpuShare(kIdleSpan), static_cast<long long>(kIdleSpan.count()));
   }
   {
     Server s(false);
