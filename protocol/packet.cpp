@@ -30,6 +30,10 @@ std::string_view packet::Field(std::size_t offset, std::size_t size) const {
   return {begin, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - begin) : size};
 }
 
+std::string_view packet::text() const {
+  return Field(kTextOffset, std::min<std::size_t>(length(), kTextSize));
+}
+
 packet& PacketInit(packet& p) {
   PacketClear(p);
   return p;

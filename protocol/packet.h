@@ -33,7 +33,10 @@ class packet {
   // Zero-terminated texts, never read past their fields whatever the bytes hold.
   std::string_view number() const { return Field(kNumberOffset, kNumberSize); }
   std::string_view date() const { return Field(kDateOffset, kDateSize); }
-  std::string_view text() const { return Field(kTextOffset, kTextSize); }
+  // The first `length` bytes of the text field (never more than the field holds),
+  // up to a zero among them. The bytes after them are not covered by the checksum
+  // and mean nothing: padding that changed, or a text a sender hid behind length 0.
+  std::string_view text() const;
 
   std::uint8_t type() const { return bytes_[kTypeOffset]; }
   void set_type(std::uint8_t t) { bytes_[kTypeOffset] = t; }

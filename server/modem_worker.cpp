@@ -4,8 +4,8 @@
 
 #include "platform/application.h"
 #include "serial/port/com_port.h"
-#include "sms/message_ref.h"
-#include "sms/send_message.h"
+#include "server/message_ref.h"
+#include "server/send_message.h"
 
 namespace {
 

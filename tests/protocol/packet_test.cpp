@@ -111,6 +111,29 @@ TEST(PacketRecord, ReadersStopAtFieldEndsWhateverTheBytesHold) {
   EXPECT_EQ(p.text().size(), 1024u);
 }
 
+// Only the bytes the checksum covers are the text: what lies after them in the
+// field, whatever it holds, is never read.
+TEST(PacketRecord, TheTextIsTheFirstLengthBytes) {
+  packet padded;
+  PacketInit(padded);
+  PacketSetText(padded, "meet at 5");
+  padded.text_field()[9] = '0';
+  EXPECT_EQ(padded.text(), "meet at 5");
+
+  packet hidden;
+  PacketInit(hidden);
+  const std::string_view behind = "sent without being counted";
+  std::copy(behind.begin(), behind.end(), hidden.text_field().begin());
+  ASSERT_TRUE(PacketVerify(hidden));  // length 0, checksum 0
+  EXPECT_EQ(hidden.text(), "");
+
+  packet shorter = padded;
+  shorter.set_length(4);
+  EXPECT_EQ(shorter.text(), "meet");
+  shorter.text_field()[2] = 0;
+  EXPECT_EQ(shorter.text(), "me");  // a zero inside ends it as well
+}
+
 TEST(PacketInit, LeavesTextAndVerifies) {
   packet p;
   for (auto& b : p.raw()) b = 0xEE;

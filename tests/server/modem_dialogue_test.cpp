@@ -12,7 +12,7 @@
 #include "serial/port/com_port.h"
 #include "server/modem_dialogue.h"
 #include "server/modem_worker.h"
-#include "sms/send_message.h"
+#include "server/send_message.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"

@@ -19,7 +19,7 @@
 #include "serial/port/com_port.h"
 #include "server/modem_worker.h"
 #include "server/queue_file.h"
-#include "sms/send_message.h"
+#include "server/send_message.h"
 #include "sms/tsms.h"
 #include "tests/server/modem_fixture.h"
 

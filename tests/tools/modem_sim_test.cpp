@@ -12,8 +12,8 @@
 
 #include "platform/codepage.h"
 #include "protocol/packet.h"
+#include "server/send_message.h"
 #include "sms/hex_text.h"
-#include "sms/send_message.h"
 #include "sms/tsms.h"
 #include "tools/modem_sim/modem_sim.h"
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "protocol/packet.h"
+#include "server/send_message.h"
 #include "sms/hex_text.h"
-#include "sms/send_message.h"
 #include "sms/tsms.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "sms/send_message.h"
+#include "server/send_message.h"
 
 #include "protocol/packet.h"
 #include "protocol/sms_coding.h"

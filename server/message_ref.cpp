@@ -1,4 +1,4 @@
-#include "sms/message_ref.h"
+#include "server/message_ref.h"
 
 #include <ctime>
 #include <exception>
