@@ -28,10 +28,10 @@ bool ModemDialogue::Failed(ModemResult result) {
 
 void ModemDialogue::Cancel() {
   if (!port_.Open()) return;
-  lines_.Write(std::string_view(&kEsc, 1));
-  // On its way before the port may be closed, which drops what is not sent yet;
-  // each turn waits for a byte or a tick.
-  for (int tick = 0; tick < 20 && port_.GetOutBuffUsed() != 0; ++tick) port_.ProcessCommunications();
+  // Its answer is awaited, whatever it is: a close right after it would drop
+  // the ESC with the output not sent yet.
+  lines_.Command(std::string_view(&kEsc, 1));
+  lines_.Await({.ticks = limits_.reply});
 }
 
 void ModemDialogue::ClosePort() {

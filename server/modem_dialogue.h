@@ -60,7 +60,7 @@ class ModemDialogue {
   // time, or a line that hung up, closes the port, so that the next check opens
   // it afresh. False.
   bool Failed(ModemResult result);
-  // Cancels the PDU input a modem may still be in.
+  // Cancels the PDU input a modem may still be in, and awaits its answer.
   void Cancel();
 
   TDevaCustomComPort& port_;

@@ -20,6 +20,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 // The serial port's side: writes commands and reads the modem's answers.
 class Terminal {
@@ -251,6 +252,44 @@ TEST_F(ModemSimTest, HasTheHabitsOfRealModemsWhenTold) {
 
   sim.SetByteDelay(5ms);  // the same answer, only slower
   Expect("AT+CMGF=0\r", "\r\nOK\r\n");
+  sim.SetByteDelay(0ms);
+
+  sim.SetVendorLines(true);
+  sim.SetNoiseBytes(true);
+  Expect("AT+CMGS=13\r", "\r\n\0> \r\n^RSSI:12\r\n"s);
+  Expect(kHi + "\x1A", "\r\n\r\n^BOOT:20131123,0,0,0,6\r\n\0+CMGS: 1\r\n"
+                        "\r\n^DSFLOWRPT:00000A3B,00000000,00000000,00000000,00000000,00000000,00000000\r\n"
+                        "\xFF\r\n\0OK\r\n"s);
+  sim.SetVendorLines(false);
+  sim.SetNoiseBytes(false);
+
+  // Deleted at once, answered late; what is asked next is answered after it.
+  sim.SetLateDeletes(300ms);
+  Expect("AT+CMGD=1\rAT\r", "\r\nOK\r\n\r\nOK\r\n");
+  EXPECT_TRUE(sim.Stored().empty());
+  sim.SetLateDeletes(0ms);
+
+  // Listed in lowercase; what is not a received message keeps its status.
+  sim.SetLowercaseListing(true);
+  const std::vector<int> stored = sim.StoreNotReceived();
+  ASSERT_EQ(stored, (std::vector<int>{1, 2, 3}));
+  std::string listing = term.Say("AT+CMGL=4\r", "OK\r\n");
+  EXPECT_NE(listing.find("+CMGL: 1,2,,"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("+CMGL: 2,3,,"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("+CMGL: 3,0,,"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("07919799000000f0062a"), std::string::npos) << listing;  // the status report
+  listing = term.Say("AT+CMGL=4\r", "OK\r\n");
+  EXPECT_NE(listing.find("+CMGL: 3,1,,"), std::string::npos) << listing;  // read now
+  EXPECT_NE(listing.find("+CMGL: 1,2,,"), std::string::npos) << listing;
+
+  // Of its own accord: what it is told to say, signal reports, an OK of nobody's.
+  sim.Say("\r\n+CMGS: 2\r\n");
+  EXPECT_EQ(term.Say("", "+CMGS: 2\r\n"), "\r\n+CMGS: 2\r\n");
+  sim.SetChatter(10ms);
+  EXPECT_EQ(term.Say("", "^RSSI:"), "\r\n^RSSI:");
+  sim.SetChatter(0ms);
+  sim.SetStrayOk(10ms);
+  EXPECT_NE(term.Say("", "\r\nOK\r\n").find("OK"), std::string::npos);
 
   const std::vector<std::string> log = sim.Log();
   EXPECT_NE(std::find(log.begin(), log.end(), "< AT   (asleep: not heard)"), log.end());
