@@ -130,7 +130,6 @@ ModemReply ModemLines::Await(const ModemWait& wait) {
     if (const ModemResult result = FinalResult(line); result != ModemResult::NoAnswer) {
       if (owed_ > 0) --owed_;
       reply.result = result;
-      reply.final = std::move(line);
       return reply;
     }
     const bool own =

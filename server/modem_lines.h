@@ -35,7 +35,6 @@ enum class ModemResult {
 
 struct ModemReply {
   ModemResult result = ModemResult::NoAnswer;
-  std::string final;  // the final result line, noise bytes removed
   // The answer's own lines in order: those that start with the awaited prefix
   // and, when asked for, lines of hexadecimal digits (a listing's PDUs).
   std::vector<std::string> lines;
@@ -65,7 +64,7 @@ class ModemLines {
   // Takes what earlier commands still owe, throws away all else the modem has
   // said, then writes `command`, which owes `answers` final results.
   void Command(std::string_view command, int answers = 1);
-  // Writes what the modem's prompt asked for, or a cancel; it owes nothing of its own.
+  // Writes what the modem's prompt asked for; it owes nothing of its own.
   void Write(std::string_view bytes);
 
   // Reads up to the next final result (or the prompt, when asked for).
