@@ -4,6 +4,7 @@
 
 #include "platform/file_io.h"
 #include "protocol/message_file.h"
+#include "protocol/message_file_appender.h"
 
 bool LoadQueueFile(const std::string& path, PacketQueue& queue, std::vector<packet>& failed) {
   const auto bytes = ReadWholeFile(path);
@@ -23,17 +24,16 @@ bool LoadQueueFile(const std::string& path, PacketQueue& queue, std::vector<pack
 std::string SetAsideFile(const std::string& path) { return path + ".bad"; }
 
 bool SetAsideRecords(const std::string& path, std::span<const packet> records) {
-  return records.empty() || AppendMessageFile(SetAsideFile(path), records);
+  if (records.empty()) return true;
+  MessageFileAppender file(SetAsideFile(path));
+  file.Append(records);
+  return file.Flush();
 }
 
 bool SaveQueueFile(const std::string& path, PacketQueue& queue) {
   if (queue.empty()) return true;
-  std::string image;
-  image.reserve(queue.size() * kPacketSize);
-  for (const PacketPtr& p : queue) {
-    const auto raw = p->raw();
-    image.append(reinterpret_cast<const char*>(raw.data()), raw.size());
-  }
+  const std::string image =
+      MessageFileImage(queue.size(), [&](std::size_t i) -> const packet& { return *queue[i]; });
   if (!WriteFileAtomically(path, image)) return false;
   queue.clear();
   return true;

@@ -14,6 +14,7 @@
 #include "platform/file_io.h"
 #include "protocol/cipher.h"
 #include "protocol/message_file.h"
+#include "protocol/message_file_appender.h"
 #include "server/queue_file.h"
 #include "tests/server/server_fixture.h"
 #include "tests/server/test_mount.h"
@@ -183,7 +184,11 @@ TEST_F(ServerCoreTest, BrokenRecordsAreSetAsideAndTheSoundOnesQueuedInOrder) {
 // refused and both files are left as they were.
 TEST_F(ServerCoreTest, BrokenRecordsThatCannotBeSetAsideStopTheStart) {
   WriteQueueFiles();
-  ASSERT_TRUE(AppendMessageFile(Path(kIncomingQueueFile), std::vector<packet>{BrokenPackets()[0].record}));
+  {
+    MessageFileAppender incoming(Path(kIncomingQueueFile));
+    incoming.Append(BrokenPackets()[0].record);
+    ASSERT_TRUE(incoming.Flush());
+  }
   fs::create_directory(Path("outbox.db.bad"));
   ExpectStartRefused("outbox.db.bad");
 }
