@@ -5,10 +5,17 @@
 
 #include "protocol/packet_io.h"
 #include "server/check_user.h"
+#include "server/modem_number.h"
+#include "server/queue_file_report.h"
+#include "server/set_aside.h"
 
 ClientService::ClientService(ServerState& state, stream_server& listener, const ServerConfig& config,
-                             std::string registryPath)
-    : state_(state), listener_(listener), config_(config), registryPath_(std::move(registryPath)) {}
+                             std::string registryPath, std::string outgoingQueuePath)
+    : state_(state),
+      listener_(listener),
+      config_(config),
+      registryPath_(std::move(registryPath)),
+      outgoingQueuePath_(std::move(outgoingQueuePath)) {}
 
 ClientService::~ClientService() { Stop(); }
 
@@ -82,17 +89,29 @@ void ClientService::ClientThread(int socket) {
 
 void ClientService::HandleRequest(int socket, PacketPtr& p) {
   switch (p->type()) {
-    case kPacketMessage: {
-      std::lock_guard guard(state_.QueueLock);
-      state_.OutgoingQueue.push_back(std::move(p));
+    case kPacketMessage:
+      HandIn(p);
       break;
-    }
     case kPacketFetch:
       SendIncoming(socket);
       break;
     default:
       break;
   }
+}
+
+// A number the modem can never take would be refused at every try for as long as
+// the server runs: such a message is set aside, never queued.
+void ClientService::HandIn(PacketPtr& p) {
+  const auto number = ModemNumber(p->number());
+  if (!number) {
+    const bool kept = SetAsidePacket(outgoingQueuePath_, *p);
+    LogSetAsideHandIn(p->number(), SetAsideFile(outgoingQueuePath_), kept, errno);
+    return;
+  }
+  PacketSetNumber(*p, *number);
+  std::lock_guard guard(state_.QueueLock);
+  state_.OutgoingQueue.push_back(std::move(p));
 }
 
 // Hands every waiting received message to this client, oldest first. The lock is

@@ -21,8 +21,10 @@ std::chrono::milliseconds AcceptRest(std::int32_t timeoutMs, unsigned failuresIn
 class ClientService {
  public:
   // The state, the listener and the settings must outlive the service.
+  // outgoingQueuePath: the outgoing queue's file, beside which a message to a
+  // number the modem cannot take is set aside.
   ClientService(ServerState& state, stream_server& listener, const ServerConfig& config,
-                std::string registryPath);
+                std::string registryPath, std::string outgoingQueuePath);
   ~ClientService();  // Stop
   ClientService(const ClientService&) = delete;
   ClientService& operator=(const ClientService&) = delete;
@@ -36,8 +38,9 @@ class ClientService {
   // Connections being served right now.
   std::size_t Connections() { return clients_.Running(); }
 
-  // Acts on one received request. A type-1 packet is moved into OutgoingQueue;
-  // anything else stays with the caller.
+  // Acts on one received request. A type-1 packet is moved into OutgoingQueue with
+  // its number as the modem takes it, or, when the modem cannot take its number,
+  // set aside with a line on standard error; anything else stays with the caller.
   void HandleRequest(int socket, PacketPtr& p);
 
  private:
@@ -46,12 +49,14 @@ class ClientService {
   void ClientThread(int socket);
   // The handshake when logins are required; false ends the connection.
   bool Login(int socket);
+  void HandIn(PacketPtr& p);
   void SendIncoming(int socket);
 
   ServerState& state_;
   stream_server& listener_;
   const ServerConfig& config_;
   const std::string registryPath_;
+  const std::string outgoingQueuePath_;
 
   std::thread acceptThread_;
   std::mutex restLock_;                // lets Stop cut the rest after a failed accept short
