@@ -23,8 +23,13 @@ void ClientService::StartAcceptThread() {
   acceptThread_ = std::thread([this] { AcceptThread(); });
 }
 
+void ClientService::BeginStop() {
+  state_.StopFlag.store(true);  // before the wake-up: a woken wait finds it set
+  stopping_.Set();
+}
+
 void ClientService::Stop() {
-  state_.StopFlag.store(true);
+  BeginStop();
   listener_.ListenerClose();
   {
     std::lock_guard guard(restLock_);
@@ -62,12 +67,12 @@ void ClientService::StartClientThread(int socket) {
   clients_.Start(socket, [this](int s) { ClientThread(s); });
 }
 
-bool ClientService::Login(int socket) {
+bool ClientService::Login(int socket, ClientConnection& connection) {
   packet login;
   PacketInit(login);
   login.set_type(kPacketLogin);
   SendPacket(socket, login);
-  if (!stream_server::ReceivePacket(socket, login) || login.type() != kPacketLogin) return false;
+  if (!connection.ReceivePacket(login) || login.type() != kPacketLogin) return false;
   const bool accepted = CheckUser(login, registryPath_);
   // The answer carries no text; the password the client sent does not go back.
   PacketClear(login);
@@ -77,14 +82,17 @@ bool ClientService::Login(int socket) {
   return accepted;
 }
 
+// Serves until the connection ends or fails, a packet fails its check, or the
+// server stops; a stop still takes in the packets the connection holds, which
+// the client counts as handed over.
 void ClientService::ClientThread(int socket) {
-  if (config_.NeedReg && !Login(socket)) return;
-  bool received;
-  do {
+  ClientConnection connection(socket, state_.StopFlag, stopping_.Descriptor());
+  if (config_.NeedReg && !Login(socket, connection)) return;
+  for (;;) {
     PacketPtr p = PacketNew();
-    received = stream_server::ReceivePacket(socket, *p);
-    if (received) HandleRequest(socket, p);
-  } while (received && !state_.StopFlag.load());
+    if (!connection.ReceivePacket(*p)) return;
+    HandleRequest(socket, p);
+  }
 }
 
 void ClientService::HandleRequest(int socket, PacketPtr& p) {

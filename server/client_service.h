@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/event.h"
+#include "server/client_connection.h"
 #include "server/client_threads.h"
 #include "server/server_config.h"
 #include "server/server_state.h"
@@ -31,8 +33,11 @@ class ClientService {
 
   void StartAcceptThread();
 
-  // Sets StopFlag and closes the listener (when not done yet), ends the accept
-  // thread, wakes every connection still open and joins all their threads.
+  // Sets StopFlag and tells every connection: each reads the packets it already
+  // holds, acts on them and ends.
+  void BeginStop();
+  // BeginStop when not done yet, closes the listener, ends the accept thread, wakes
+  // every connection still open and joins all their threads.
   void Stop();
 
   // Connections being served right now.
@@ -48,7 +53,7 @@ class ClientService {
   void StartClientThread(int socket);
   void ClientThread(int socket);
   // The handshake when logins are required; false ends the connection.
-  bool Login(int socket);
+  bool Login(int socket, ClientConnection& connection);
   void HandIn(PacketPtr& p);
   void SendIncoming(int socket);
 
@@ -57,6 +62,7 @@ class ClientService {
   const ServerConfig& config_;
   const std::string registryPath_;
   const std::string outgoingQueuePath_;
+  TEvent stopping_{true};  // set by BeginStop: wakes the connections' waits
 
   std::thread acceptThread_;
   std::mutex restLock_;                // lets Stop cut the rest after a failed accept short

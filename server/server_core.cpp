@@ -159,7 +159,8 @@ bool ServerCore::Close() {
   const SynchronizeRefusal refusal;
   const bool wasRunning = std::exchange(running_, false);
   if (wasRunning) {
-    state_.StopFlag.store(true);
+    // The connections take in what they hold while the others end.
+    service_->BeginStop();
     // Before either queue is saved: a packet the worker puts back is saved with it.
     StopModemWorkers();
     if (closeWaitMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(closeWaitMs_));

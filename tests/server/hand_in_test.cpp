@@ -1,8 +1,12 @@
-// What a client hands in: the number rule, and messages the modem could never send.
+// What a client hands in: the number rule, messages the modem could never send,
+// and a stop that comes while a client is handing in.
 #include <gtest/gtest.h>
 
+#include <linux/sockios.h>
 #include <optional>
 #include <string>
+#include <sys/ioctl.h>
+#include <thread>
 #include <vector>
 
 #include "platform/file_io.h"
@@ -73,6 +77,36 @@ TEST_F(HandInTest, NumbersAreQueuedAsTheModemTakesThemAndTheOthersSetAside) {
   const std::string lines[] = {"handed in to \"Ivan\" is not queued", "handed in to \"\" is not queued",
                                "set aside in " + setAside};
   for (const std::string& line : lines) EXPECT_NE(said.find(line), std::string::npos) << line << " not in: " << said;
+}
+
+// The client counts a packet as handed over once its connection has taken it: a
+// stop must not drop what the connection holds. Here the connection's thread is
+// kept from queueing (the lock is held) while the client hands in, so that every
+// packet but the first still lies in the connection when the stop comes.
+TEST_F(HandInTest, AStopDuringAHandInKeepsEveryPacketTheConnectionTook) {
+  StartServer(Config());
+  constexpr int kCount = 40;
+  std::vector<std::string> texts;
+  LoopbackClient client(port);
+  {
+    std::unique_lock held(core->state().QueueLock);
+    for (int i = 0; i < kCount; ++i) {
+      texts.push_back("job message " + std::to_string(i));
+      ASSERT_TRUE(client.Send(MessagePacket("+79161234567", texts.back())));
+    }
+    // Every byte has reached the server's side of the connection.
+    ASSERT_TRUE(WaitUntil([&] {
+      int unacknowledged = -1;
+      return ::ioctl(client.fd(), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
+    }));
+    std::thread closer([&] { core->Close(); });
+    ASSERT_TRUE(WaitUntil([&] { return core->state().StopFlag.load(); }));
+    held.unlock();
+    closer.join();
+  }
+  std::vector<std::string> saved;
+  for (const packet& p : ReadMessageFile(dir.File(kOutgoingQueueFile))) saved.emplace_back(p.text());
+  EXPECT_EQ(saved, texts);
 }
 
 }  // namespace
