@@ -23,13 +23,17 @@ std::mutex& AppendLock() {
 
 MessageFileAppender::~MessageFileAppender() { Flush(); }
 
-void MessageFileAppender::Append(const packet& p) { Append(std::span<const packet>(&p, 1)); }
+void MessageFileAppender::Append(const packet& p) { AppendRecords(std::as_bytes(p.raw()), 1); }
 
 void MessageFileAppender::Append(std::span<const packet> records) {
   if (records.empty()) return;
-  unflushed_ += records.size();
-  const std::string bytes =
+  const std::string image =
       MessageFileImage(records.size(), [&](std::size_t i) -> const packet& { return records[i]; });
+  AppendRecords(std::as_bytes(std::span(image)), records.size());
+}
+
+void MessageFileAppender::AppendRecords(std::span<const std::byte> bytes, std::size_t count) {
+  unflushed_ += count;
   std::lock_guard guard(AppendLock());
   if (!AppendAtEnd(bytes) && error_ == 0) error_ = errno != 0 ? errno : EIO;
 }
@@ -52,7 +56,7 @@ bool MessageFileAppender::Open() {
   return true;
 }
 
-bool MessageFileAppender::AppendAtEnd(std::string_view bytes) {
+bool MessageFileAppender::AppendAtEnd(std::span<const std::byte> bytes) {
   struct stat st {};
   if (!Open() || ::fstat(fd_, &st) != 0) return false;
   const off_t end = st.st_size - st.st_size % static_cast<off_t>(kPacketSize);

@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <span>
 #include <string>
-#include <string_view>
 
 #include "protocol/packet.h"
 
@@ -36,8 +35,9 @@ class MessageFileAppender {
   bool Flush();
 
  private:
+  void AppendRecords(std::span<const std::byte> bytes, std::size_t count);
   bool Open();
-  bool AppendAtEnd(std::string_view bytes);
+  bool AppendAtEnd(std::span<const std::byte> bytes);
 
   std::string path_;
   int fd_ = -1;

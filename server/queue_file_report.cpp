@@ -44,8 +44,8 @@ void ReportUnremovableQueueFile(const std::string& path, int error) {
 }
 
 void ReportIrregularQueueFile(const std::string& path) {
-  ShowStartFault("read " + path, "it is not a regular file", Ansi("Не удалось прочитать файл очереди\n") + Utf8ToAnsi(path),
-                 Ansi("это не обычный файл"));
+  ShowStartFault("read " + path, "it is not a regular file",
+                 Ansi("Не удалось прочитать файл очереди\n") + Utf8ToAnsi(path), Ansi("это не обычный файл"));
 }
 
 void ReportUnwritableSetAsideFile(const std::string& path, const std::string& setAsidePath, int error) {

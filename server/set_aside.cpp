@@ -61,7 +61,8 @@ bool SetAsideRejects(const std::string& queuePath, const QueueFileRejects& rejec
   const std::string path = SetAsideFile(queuePath);
   struct stat st {};
   mark.existed = ::stat(path.c_str(), &st) == 0;
-  mark.size = mark.existed ? static_cast<std::uint64_t>(st.st_size) - static_cast<std::uint64_t>(st.st_size) % kPacketSize : 0;
+  const auto size = mark.existed ? static_cast<std::uint64_t>(st.st_size) : 0;
+  mark.size = size - size % kPacketSize;
   if (rejects.empty()) return true;
   MessageFileAppender out(path);
   const bool copied = CopyRejects(queuePath, rejects, out);

@@ -105,9 +105,11 @@ class ServerCoreTest : public ServerFixture {
   void WriteQueueFiles() {
     std::vector<packet> outgoing = Three();
     outgoing.push_back(ZeroRecord());
+    const std::vector<packet> received = {MessagePacket("+7009", "r"), ZeroRecord()};
+    const std::vector<packet> setAside = {MessagePacket("+7000", "set aside before")};
     ASSERT_TRUE(WriteMessageFile(Path(kOutgoingQueueFile), outgoing));
-    ASSERT_TRUE(WriteMessageFile(Path(kIncomingQueueFile), std::vector<packet>{MessagePacket("+7009", "r"), ZeroRecord()}));
-    ASSERT_TRUE(WriteMessageFile(Path("inbox.db.bad"), std::vector<packet>{MessagePacket("+7000", "set aside before")}));
+    ASSERT_TRUE(WriteMessageFile(Path(kIncomingQueueFile), received));
+    ASSERT_TRUE(WriteMessageFile(Path("inbox.db.bad"), setAside));
   }
 
   static packet ZeroRecord() {
