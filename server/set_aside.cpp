@@ -37,7 +37,7 @@ bool CopyRejects(const std::string& queuePath, const QueueFileRejects& rejects, 
   bool ok = true;
   for (std::size_t i = 0; ok && i < rejects.offsets.size(); ++i) {
     ok = ReadAt(fd, rejects.offsets[i], batch.emplace_back().raw());
-    if (batch.size() == kBatch || i + 1 == rejects.offsets.size()) {
+    if (ok && (batch.size() == kBatch || i + 1 == rejects.offsets.size())) {
       out.Append(batch);
       batch.clear();
     }
