@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -57,30 +56,6 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   ::unlink(aside.c_str());
   errno = error;
   return false;
-}
-
-bool AppendWholeRecords(const std::string& path, std::string_view bytes, std::size_t recordSize) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || recordSize == 0) {
-    ::close(fd);
-    return false;
-  }
-  const off_t whole = st.st_size - st.st_size % static_cast<off_t>(recordSize);
-  bool ok = whole == st.st_size || ::ftruncate(fd, whole) == 0;
-  std::size_t done = 0;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, whole + static_cast<off_t>(done));
-    if (n > 0) done += static_cast<std::size_t>(n);
-    else if (n < 0 && errno == EINTR) continue;
-    else ok = false;
-  }
-  ok = ok && ::fsync(fd) == 0;
-  if (!ok && ::ftruncate(fd, whole) == 0) ::fsync(fd);
-  ok = (::close(fd) == 0) && ok;
-  // A file that was empty may have just been made: its name must last as well.
-  return ok && (st.st_size != 0 || SyncFolderOf(path));
 }
 
 std::string PathJoin(std::string_view dir, std::string_view name) {

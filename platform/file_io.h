@@ -20,14 +20,5 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 // removed there stays so after a power cut. False, with errno set, on failure.
 bool SyncFolderOf(const std::string& path);
 
-// Appends `bytes` in one write after the whole records of `recordSize` bytes
-// already in the file (created when absent), and flushes it to disk. Files of
-// records that only ever grow are appended in place rather than rewritten: the
-// records already there are never touched, a torn tail that an interrupted
-// append left is cut off first, and on failure the file is cut back to its
-// whole records and false is returned. A file that was empty has its folder
-// flushed too, so that its new name lasts.
-bool AppendWholeRecords(const std::string& path, std::string_view bytes, std::size_t recordSize);
-
 // Joins a directory and a file name with one separator.
 std::string PathJoin(std::string_view dir, std::string_view name);

@@ -4,20 +4,6 @@
 
 #include "platform/file_io.h"
 
-namespace {
-
-std::string ToBytes(std::span<const packet> records) {
-  std::string bytes;
-  bytes.reserve(records.size() * kPacketSize);
-  for (const packet& p : records) {
-    const auto raw = p.raw();
-    bytes.append(reinterpret_cast<const char*>(raw.data()), raw.size());
-  }
-  return bytes;
-}
-
-}  // namespace
-
 std::vector<packet> ReadMessageFile(const std::string& path) {
   const auto bytes = ReadWholeFile(path);
   return bytes ? MessageRecords(*bytes) : std::vector<packet>{};
@@ -32,10 +18,18 @@ std::vector<packet> MessageRecords(std::string_view bytes) {
   return out;
 }
 
-bool WriteMessageFile(const std::string& path, std::span<const packet> records) {
-  return WriteFileAtomically(path, ToBytes(records));
+std::string MessageFileImage(std::size_t count, const std::function<const packet&(std::size_t)>& record) {
+  std::string bytes;
+  bytes.reserve(count * kPacketSize);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto raw = record(i).raw();
+    bytes.append(reinterpret_cast<const char*>(raw.data()), raw.size());
+  }
+  return bytes;
 }
 
-bool AppendMessageFile(const std::string& path, std::span<const packet> records) {
-  return AppendWholeRecords(path, ToBytes(records), kPacketSize);
+bool WriteMessageFile(const std::string& path, std::span<const packet> records) {
+  return WriteFileAtomically(path, MessageFileImage(records.size(), [&](std::size_t i) -> const packet& {
+                               return records[i];
+                             }));
 }

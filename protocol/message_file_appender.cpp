@@ -6,10 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/file_io.h"
+#include "protocol/message_file.h"
+
 namespace {
 
-// Two receive threads may overlap for a moment after a reconnect: each append
-// finds the end of the file anew, and they take turns.
+// Appenders of one file may overlap (two receive threads for a moment after a
+// reconnect, client threads setting hand-ins aside): each append finds the end of
+// the file anew, and they take turns.
 std::mutex& AppendLock() {
   static std::mutex lock;
   return lock;
@@ -19,39 +23,71 @@ std::mutex& AppendLock() {
 
 MessageFileAppender::~MessageFileAppender() { Flush(); }
 
-void MessageFileAppender::Append(const packet& p) {
-  ++unflushed_;
-  std::lock_guard guard(AppendLock());
-  if (!AppendAtEnd(p)) failed_ = true;
+void MessageFileAppender::Append(const packet& p) { AppendRecords(std::as_bytes(p.raw()), 1); }
+
+void MessageFileAppender::Append(std::span<const packet> records) {
+  if (records.empty()) return;
+  const std::string image =
+      MessageFileImage(records.size(), [&](std::size_t i) -> const packet& { return records[i]; });
+  AppendRecords(std::as_bytes(std::span(image)), records.size());
 }
 
-bool MessageFileAppender::AppendAtEnd(const packet& p) {
-  if (fd_ < 0) fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+void MessageFileAppender::AppendRecords(std::span<const std::byte> bytes, std::size_t count) {
+  unflushed_ += count;
+  std::lock_guard guard(AppendLock());
+  if (!AppendAtEnd(bytes) && error_ == 0) error_ = errno != 0 ? errno : EIO;
+}
+
+bool MessageFileAppender::Open() {
+  if (fd_ >= 0) return true;
+  // A FIFO in the file's place fails at once instead of waiting for a reader.
+  fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+  if (fd_ < 0) return false;
   struct stat st {};
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const bool stated = ::fstat(fd_, &st) == 0;
+  if (!stated || !S_ISREG(st.st_mode)) {
+    const int error = stated ? EINVAL : errno;
+    ::close(fd_);
+    fd_ = -1;
+    errno = error;
+    return false;
+  }
+  wasEmpty_ = st.st_size == 0;
+  return true;
+}
+
+bool MessageFileAppender::AppendAtEnd(std::span<const std::byte> bytes) {
+  struct stat st {};
+  if (!Open() || ::fstat(fd_, &st) != 0) return false;
   const off_t end = st.st_size - st.st_size % static_cast<off_t>(kPacketSize);
   if (end != st.st_size && ::ftruncate(fd_, end) != 0) return false;
-  const auto bytes = p.raw();
   std::size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t n = ::pwrite(fd_, bytes.data() + written, bytes.size() - written, end + static_cast<off_t>(written));
-    if (n <= 0 && !(n < 0 && errno == EINTR)) {
+    if (n > 0) {
+      written += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      const int error = n < 0 ? errno : EIO;
       (void)!::ftruncate(fd_, end);  // back to the whole records; the failure is what counts
+      errno = error;
       return false;
     }
-    if (n > 0) written += static_cast<std::size_t>(n);
   }
   return true;
 }
 
 bool MessageFileAppender::Flush() {
-  bool ok = !failed_;
+  int error = error_;
   if (fd_ >= 0) {
-    ok = ::fsync(fd_) == 0 && ok;
-    ok = ::close(fd_) == 0 && ok;
+    if (::fsync(fd_) != 0 && error == 0) error = errno;
+    if (::close(fd_) != 0 && error == 0) error = errno;
     fd_ = -1;
+    if (error == 0 && wasEmpty_ && !SyncFolderOf(path_)) error = errno;
   }
   unflushed_ = 0;
-  failed_ = false;
-  return ok;
+  error_ = 0;
+  errno = error;
+  return error == 0;
 }

@@ -5,10 +5,17 @@
 
 #include "protocol/packet_io.h"
 #include "server/check_user.h"
+#include "server/modem_number.h"
+#include "server/queue_file_report.h"
+#include "server/set_aside.h"
 
 ClientService::ClientService(ServerState& state, stream_server& listener, const ServerConfig& config,
-                             std::string registryPath)
-    : state_(state), listener_(listener), config_(config), registryPath_(std::move(registryPath)) {}
+                             std::string registryPath, std::string outgoingQueuePath)
+    : state_(state),
+      listener_(listener),
+      config_(config),
+      registryPath_(std::move(registryPath)),
+      outgoingQueuePath_(std::move(outgoingQueuePath)) {}
 
 ClientService::~ClientService() { Stop(); }
 
@@ -16,8 +23,13 @@ void ClientService::StartAcceptThread() {
   acceptThread_ = std::thread([this] { AcceptThread(); });
 }
 
+void ClientService::BeginStop() {
+  state_.StopFlag.store(true);  // before the wake-up: a woken wait finds it set
+  stopping_.Set();
+}
+
 void ClientService::Stop() {
-  state_.StopFlag.store(true);
+  BeginStop();
   listener_.ListenerClose();
   {
     std::lock_guard guard(restLock_);
@@ -55,12 +67,12 @@ void ClientService::StartClientThread(int socket) {
   clients_.Start(socket, [this](int s) { ClientThread(s); });
 }
 
-bool ClientService::Login(int socket) {
+bool ClientService::Login(int socket, ClientConnection& connection) {
   packet login;
   PacketInit(login);
   login.set_type(kPacketLogin);
   SendPacket(socket, login);
-  if (!stream_server::ReceivePacket(socket, login) || login.type() != kPacketLogin) return false;
+  if (!connection.ReceivePacket(login) || login.type() != kPacketLogin) return false;
   const bool accepted = CheckUser(login, registryPath_);
   // The answer carries no text; the password the client sent does not go back.
   PacketClear(login);
@@ -70,29 +82,44 @@ bool ClientService::Login(int socket) {
   return accepted;
 }
 
+// Serves until the connection ends or fails, a packet fails its check, or the
+// server stops; a stop still takes in the packets the connection holds, which
+// the client counts as handed over.
 void ClientService::ClientThread(int socket) {
-  if (config_.NeedReg && !Login(socket)) return;
-  bool received;
-  do {
+  ClientConnection connection(socket, state_.StopFlag, stopping_.Descriptor());
+  if (config_.NeedReg && !Login(socket, connection)) return;
+  for (;;) {
     PacketPtr p = PacketNew();
-    received = stream_server::ReceivePacket(socket, *p);
-    if (received) HandleRequest(socket, p);
-  } while (received && !state_.StopFlag.load());
+    if (!connection.ReceivePacket(*p)) return;
+    HandleRequest(socket, p);
+  }
 }
 
 void ClientService::HandleRequest(int socket, PacketPtr& p) {
   switch (p->type()) {
-    case kPacketMessage: {
-      std::lock_guard guard(state_.QueueLock);
-      state_.OutgoingQueue.push_back(std::move(p));
+    case kPacketMessage:
+      HandIn(p);
       break;
-    }
     case kPacketFetch:
       SendIncoming(socket);
       break;
     default:
       break;
   }
+}
+
+// A number the modem can never take would be refused at every try for as long as
+// the server runs: such a message is set aside, never queued.
+void ClientService::HandIn(PacketPtr& p) {
+  const auto number = ModemNumber(p->number());
+  if (!number) {
+    const bool kept = SetAsidePacket(outgoingQueuePath_, *p);
+    LogSetAsideHandIn(p->number(), SetAsideFile(outgoingQueuePath_), kept, errno);
+    return;
+  }
+  PacketSetNumber(*p, *number);
+  std::lock_guard guard(state_.QueueLock);
+  state_.OutgoingQueue.push_back(std::move(p));
 }
 
 // Hands every waiting received message to this client, oldest first. The lock is

@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/event.h"
+#include "server/client_connection.h"
 #include "server/client_threads.h"
 #include "server/server_config.h"
 #include "server/server_state.h"
@@ -21,23 +23,29 @@ std::chrono::milliseconds AcceptRest(std::int32_t timeoutMs, unsigned failuresIn
 class ClientService {
  public:
   // The state, the listener and the settings must outlive the service.
+  // outgoingQueuePath: the outgoing queue's file, beside which a message to a
+  // number the modem cannot take is set aside.
   ClientService(ServerState& state, stream_server& listener, const ServerConfig& config,
-                std::string registryPath);
+                std::string registryPath, std::string outgoingQueuePath);
   ~ClientService();  // Stop
   ClientService(const ClientService&) = delete;
   ClientService& operator=(const ClientService&) = delete;
 
   void StartAcceptThread();
 
-  // Sets StopFlag and closes the listener (when not done yet), ends the accept
-  // thread, wakes every connection still open and joins all their threads.
+  // Sets StopFlag and tells every connection: each reads the packets it already
+  // holds, acts on them and ends.
+  void BeginStop();
+  // BeginStop when not done yet, closes the listener, ends the accept thread, wakes
+  // every connection still open and joins all their threads.
   void Stop();
 
   // Connections being served right now.
   std::size_t Connections() { return clients_.Running(); }
 
-  // Acts on one received request. A type-1 packet is moved into OutgoingQueue;
-  // anything else stays with the caller.
+  // Acts on one received request. A type-1 packet is moved into OutgoingQueue with
+  // its number as the modem takes it, or, when the modem cannot take its number,
+  // set aside with a line on standard error; anything else stays with the caller.
   void HandleRequest(int socket, PacketPtr& p);
 
  private:
@@ -45,13 +53,16 @@ class ClientService {
   void StartClientThread(int socket);
   void ClientThread(int socket);
   // The handshake when logins are required; false ends the connection.
-  bool Login(int socket);
+  bool Login(int socket, ClientConnection& connection);
+  void HandIn(PacketPtr& p);
   void SendIncoming(int socket);
 
   ServerState& state_;
   stream_server& listener_;
   const ServerConfig& config_;
   const std::string registryPath_;
+  const std::string outgoingQueuePath_;
+  TEvent stopping_{true};  // set by BeginStop: wakes the connections' waits
 
   std::thread acceptThread_;
   std::mutex restLock_;                // lets Stop cut the rest after a failed accept short

@@ -1,39 +1,104 @@
 #include "server/queue_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/file_io.h"
 #include "protocol/message_file.h"
+#include "server/modem_number.h"
 
-bool LoadQueueFile(const std::string& path, PacketQueue& queue, std::vector<packet>& failed) {
-  const auto bytes = ReadWholeFile(path);
-  if (!bytes) return errno == ENOENT;
-  for (const packet& record : MessageRecords(*bytes)) {
-    if (!PacketVerify(record)) {
-      failed.push_back(record);
-      continue;
-    }
-    PacketPtr p = PacketNew();
-    *p = record;
-    queue.push_back(std::move(p));
+namespace {
+
+// Records read at a time.
+constexpr std::size_t kBatch = 256;
+
+std::optional<RecordFault> Fault(packet& p, bool toSend) {
+  if (!PacketVerify(p)) return RecordFault::Check;
+  if (p.type() != kPacketMessage) return RecordFault::NotAMessage;
+  if (toSend) {
+    const auto number = ModemNumber(p.number());
+    if (!number) return RecordFault::Number;
+    PacketSetNumber(p, *number);
   }
-  return true;
+  return std::nullopt;
 }
 
-std::string SetAsideFile(const std::string& path) { return path + ".bad"; }
+// Fills `buffer` from the file; fewer bytes only at its end. -1 on failure.
+ssize_t ReadFull(int fd, std::span<std::uint8_t> buffer) {
+  std::size_t got = 0;
+  while (got < buffer.size()) {
+    const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+    if (n > 0) got += static_cast<std::size_t>(n);
+    else if (n == 0) break;
+    else if (errno != EINTR) return -1;
+  }
+  return static_cast<ssize_t>(got);
+}
 
-bool SetAsideRecords(const std::string& path, std::span<const packet> records) {
-  return records.empty() || AppendMessageFile(SetAsideFile(path), records);
+QueueFileLoad Unreadable(int fd) {
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return QueueFileLoad::Unreadable;
+}
+
+}  // namespace
+
+QueueFileLoad LoadQueueFile(const std::string& path, bool toSend, PacketQueue& queue, QueueFileRejects& rejects) {
+  // Looked at before it is opened: opening a FIFO would wait for a writer for good.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? QueueFileLoad::Missing : QueueFileLoad::Unreadable;
+  if (!S_ISREG(st.st_mode)) return QueueFileLoad::NotAFile;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return QueueFileLoad::Unreadable;
+  if (::fstat(fd, &st) != 0) return Unreadable(fd);
+  if (!S_ISREG(st.st_mode)) {  // put in its place meanwhile
+    ::close(fd);
+    return QueueFileLoad::NotAFile;
+  }
+
+  std::vector<PacketPtr> sound;
+  QueueFileRejects found;
+  std::vector<std::uint8_t> batch(kBatch * kPacketSize);
+  for (std::uint64_t offset = 0;;) {
+    const ssize_t n = ReadFull(fd, batch);
+    if (n < 0) return Unreadable(fd);
+    const std::size_t bytes = static_cast<std::size_t>(n);
+    const std::size_t whole = bytes / kPacketSize;
+    for (std::size_t i = 0; i < whole; ++i) {
+      PacketPtr p = PacketNew();
+      std::copy_n(batch.begin() + static_cast<std::ptrdiff_t>(i * kPacketSize), kPacketSize, p->raw().begin());
+      if (const auto fault = Fault(*p, toSend)) {
+        found.offsets.push_back(offset + i * kPacketSize);
+        ++found.counts[static_cast<std::size_t>(*fault)];
+      } else {
+        sound.push_back(std::move(p));
+      }
+    }
+    if (bytes < batch.size()) {
+      if (bytes % kPacketSize != 0) {
+        found.tailOffset = offset + whole * kPacketSize;
+        found.tailBytes = bytes % kPacketSize;
+        ++found.counts[static_cast<std::size_t>(RecordFault::CutShort)];
+      }
+      break;
+    }
+    offset += bytes;
+  }
+  ::close(fd);
+  for (PacketPtr& p : sound) queue.push_back(std::move(p));
+  rejects = std::move(found);
+  return QueueFileLoad::Loaded;
 }
 
 bool SaveQueueFile(const std::string& path, PacketQueue& queue) {
   if (queue.empty()) return true;
-  std::string image;
-  image.reserve(queue.size() * kPacketSize);
-  for (const PacketPtr& p : queue) {
-    const auto raw = p->raw();
-    image.append(reinterpret_cast<const char*>(raw.data()), raw.size());
-  }
+  const std::string image =
+      MessageFileImage(queue.size(), [&](std::size_t i) -> const packet& { return *queue[i]; });
   if (!WriteFileAtomically(path, image)) return false;
   queue.clear();
   return true;

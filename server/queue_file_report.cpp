@@ -11,14 +11,25 @@ namespace {
 // The system texts are Windows-1251; standard error is read as UTF-8.
 std::string Utf8Reason(int error) { return AnsiToUtf8(SysErrorMessage(error)); }
 
-// what: the action and its file for standard error; whatText: the same for the
-// operator, in Windows-1251, ending with the file.
-void ReportStartFault(const std::string& what, const std::string& whatText, int error) {
-  std::fprintf(stderr, "trelmsrv: cannot %s: %s; the server does not start\n", what.c_str(),
-               Utf8Reason(error).c_str());
-  const std::string text =
-      whatText + ":\n" + SysErrorMessage(error) + Ansi("\n\nСервер не запущен, файл оставлен как есть.");
+// what and why for standard error; whatText and whyText, the same for the
+// operator in Windows-1251, the first ending with the file.
+void ShowStartFault(const std::string& what, const std::string& why, const std::string& whatText,
+                    const std::string& whyText) {
+  std::fprintf(stderr, "trelmsrv: cannot %s: %s; the server does not start\n", what.c_str(), why.c_str());
+  const std::string text = whatText + ":\n" + whyText + Ansi("\n\nСервер не запущен, файл оставлен как есть.");
   MessageBox(text, Ansi("Ошибка"), MbButtons::Ok, MbIcon::Error);
+}
+
+void ReportStartFault(const std::string& what, const std::string& whatText, int error) {
+  ShowStartFault(what, Utf8Reason(error), whatText, SysErrorMessage(error));
+}
+
+// A number from a client, shown on standard error: its control bytes would reach
+// whatever reads the log.
+std::string Printable(std::string_view ansi) {
+  std::string out;
+  for (const char c : ansi) out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+  return AnsiToUtf8(out);
 }
 
 }  // namespace
@@ -32,6 +43,11 @@ void ReportUnremovableQueueFile(const std::string& path, int error) {
                    error);
 }
 
+void ReportIrregularQueueFile(const std::string& path) {
+  ShowStartFault("read " + path, "it is not a regular file",
+                 Ansi("Не удалось прочитать файл очереди\n") + Utf8ToAnsi(path), Ansi("это не обычный файл"));
+}
+
 void ReportUnwritableSetAsideFile(const std::string& path, const std::string& setAsidePath, int error) {
   ReportStartFault("set aside the damaged records of " + path + " in " + setAsidePath,
                    Ansi("Не удалось отложить повреждённые записи файла очереди\n") + Utf8ToAnsi(path) +
@@ -39,9 +55,32 @@ void ReportUnwritableSetAsideFile(const std::string& path, const std::string& se
                    error);
 }
 
-void LogSetAsideRecords(const std::string& path, const std::string& setAsidePath, std::size_t records) {
-  std::fprintf(stderr, "trelmsrv: %zu damaged records of %s (bad checksum or length) are not queued; set aside in %s\n",
-               records, path.c_str(), setAsidePath.c_str());
+void LogSetAsideRecords(const std::string& path, const std::string& setAsidePath, const QueueFileRejects& rejects) {
+  static constexpr const char* kWhy[kRecordFaults] = {"with a bad checksum or length", "not a message",
+                                                      "to a number the modem cannot take", "cut short at the end"};
+  std::string why;
+  for (std::size_t i = 0; i < kRecordFaults; ++i) {
+    if (rejects.counts[i] == 0) continue;
+    why += (why.empty() ? "" : ", ") + std::to_string(rejects.counts[i]) + " " + kWhy[i];
+  }
+  std::fprintf(stderr, "trelmsrv: %zu damaged records of %s (%s) are not queued; set aside in %s\n", rejects.Count(),
+               path.c_str(), why.c_str(), setAsidePath.c_str());
+}
+
+void LogSetAsideHandIn(std::string_view number, const std::string& setAsidePath, bool kept, int error) {
+  const std::string shown = Printable(number);
+  if (kept)
+    std::fprintf(stderr, "trelmsrv: a message handed in to \"%s\" is not queued, as the modem cannot take that number; "
+                 "set aside in %s\n", shown.c_str(), setAsidePath.c_str());
+  else
+    std::fprintf(stderr, "trelmsrv: a message handed in to \"%s\" is not queued, as the modem cannot take that number, "
+                 "and cannot be set aside in %s: %s; it is lost\n", shown.c_str(), setAsidePath.c_str(),
+                 Utf8Reason(error).c_str());
+}
+
+void LogUnrestoredQueueFile(const std::string& path, const std::string& movedPath, int error) {
+  std::fprintf(stderr, "trelmsrv: cannot rename %s back to %s: %s; the queue file is left under the first name\n",
+               movedPath.c_str(), path.c_str(), Utf8Reason(error).c_str());
 }
 
 void LogListenFailure(int port, int error) {

@@ -3,7 +3,10 @@
 // error for a service manager's log, and in words for the operator.
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "server/queue_file.h"
 
 // A queue file the server could not write at close.
 struct QueueFileFault {
@@ -17,13 +20,25 @@ struct QueueFileFault {
 // Shown in a message box captioned "Ошибка" and written to standard error.
 void ReportUnreadableQueueFile(const std::string& path, int error);
 void ReportUnremovableQueueFile(const std::string& path, int error);
+// The same for a queue file that is no regular file (a FIFO would hold the start
+// for good).
+void ReportIrregularQueueFile(const std::string& path);
 // The same when the records of a queue file that failed their check cannot be
 // kept in its set-aside file (the queue file would take them with it).
 void ReportUnwritableSetAsideFile(const std::string& path, const std::string& setAsidePath, int error);
 
-// One line on standard error: how many records of a queue file failed their check
-// and where they were put.
-void LogSetAsideRecords(const std::string& path, const std::string& setAsidePath, std::size_t records);
+// One line on standard error: how many records of a queue file were not queued,
+// why, and where they were put.
+void LogSetAsideRecords(const std::string& path, const std::string& setAsidePath, const QueueFileRejects& rejects);
+
+// One line on standard error: a message a client handed in is not queued, as the
+// modem cannot take its number; it was set aside in `setAsidePath`, or could not
+// be (`error` then says why, and the message is lost).
+void LogSetAsideHandIn(std::string_view number, const std::string& setAsidePath, bool kept, int error);
+
+// One line on standard error: a refused start could not give a queue file it had
+// moved aside its name back (it is left under the other name, for a person).
+void LogUnrestoredQueueFile(const std::string& path, const std::string& movedPath, int error);
 
 // One line on standard error: the server cannot listen and does not start.
 void LogListenFailure(int port, int error);

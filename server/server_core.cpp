@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <unistd.h>
 
@@ -9,7 +10,7 @@
 #include "platform/message_window.h"
 #include "serial/port/com_port.h"
 #include "server/modem_worker.h"
-#include "server/queue_file.h"
+#include "server/set_aside.h"
 
 ServerCore::ServerCore(std::string appDir) : appDir_(std::move(appDir)) {}
 
@@ -20,8 +21,8 @@ ServerCore::~ServerCore() {
 std::string ServerCore::FilePath(const char* name) const { return PathJoin(appDir_, name); }
 
 std::array<ServerCore::QueueFile, 2> ServerCore::QueueFiles() {
-  return {{{kOutgoingQueueFile, &state_.OutgoingQueue, &failed_[0]},
-           {kIncomingQueueFile, &state_.IncomingQueue, &failed_[1]}}};
+  return {{{kOutgoingQueueFile, &state_.OutgoingQueue, true, &loaded_[0]},
+           {kIncomingQueueFile, &state_.IncomingQueue, false, &loaded_[1]}}};
 }
 
 bool ServerCore::Start(const ServerConfig& config) {
@@ -29,55 +30,93 @@ bool ServerCore::Start(const ServerConfig& config) {
   listener_ = std::make_unique<stream_server>(config_.UCNT);
   listener_->set_port(config_.EthernetPort);
 
-  for (const QueueFile& f : QueueFiles()) {
-    const std::string path = FilePath(f.name);
-    if (!LoadQueueFile(path, *f.queue, *f.failed)) {
-      ReportUnreadableQueueFile(path, errno);
-      return AbandonStart();
-    }
-  }
+  if (!LoadQueueFiles()) return AbandonStart();
   NetStartup();
-  // The files still hold what was loaded until the server listens; a start that
-  // ends before leaves them to the next one.
+  // Nothing on disk changes until the server listens; a start that ends before
+  // leaves every file to the next one.
   if (!listener_->ListenerListen()) {
     LogListenFailure(config_.EthernetPort, errno);
     return AbandonStart();
   }
-  if (!RemoveQueueFiles()) return AbandonStart();
+  if (!CommitQueueFiles()) return AbandonStart();
 
-  service_ = std::make_unique<ClientService>(state_, *listener_, config_, FilePath(kRegistryFile));
+  service_ = std::make_unique<ClientService>(state_, *listener_, config_, FilePath(kRegistryFile),
+                                             FilePath(kOutgoingQueueFile));
   service_->StartAcceptThread();
   running_ = true;
   return true;
 }
 
-bool ServerCore::RemoveQueueFiles() {
+bool ServerCore::LoadQueueFiles() {
+  for (const QueueFile& f : QueueFiles()) {
+    const std::string path = FilePath(f.name);
+    switch (LoadQueueFile(path, f.toSend, *f.queue, f.loaded->rejects)) {
+      case QueueFileLoad::Loaded:
+        f.loaded->present = true;
+        break;
+      case QueueFileLoad::Missing:
+        break;
+      case QueueFileLoad::Unreadable:
+        ReportUnreadableQueueFile(path, errno);
+        return false;
+      case QueueFileLoad::NotAFile:
+        ReportIrregularQueueFile(path);
+        return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+// Where a loaded queue file goes on its way out.
+std::string Removing(const std::string& path) { return path + ".removing"; }
+
+}  // namespace
+
+// A loaded file is renamed out of the way before it is removed: what keeps a file
+// from being removed (a read-only folder, a file mounted over it) keeps it from
+// being renamed too, and one renamed already goes back by a rename, which needs no
+// room, where a removed one would have to be written anew, and could fail to be.
+bool ServerCore::CommitQueueFiles() {
   const auto files = QueueFiles();
+  std::array<SetAsideMark, 2> marks;
+  std::size_t setAside = 0;
+  const auto undoSetAside = [&] {
+    for (std::size_t j = 0; j < setAside; ++j)
+      if (!files[j].loaded->rejects.empty()) UndoSetAside(FilePath(files[j].name), marks[j]);
+  };
+  for (; setAside < files.size(); ++setAside) {
+    const std::string path = FilePath(files[setAside].name);
+    if (SetAsideRejects(path, files[setAside].loaded->rejects, marks[setAside])) continue;
+    const int error = errno;
+    undoSetAside();
+    ReportUnwritableSetAsideFile(path, SetAsideFile(path), error);
+    return false;
+  }
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string path = FilePath(files[i].name);
-    const bool setAside = SetAside(files[i]);
-    if (setAside && (::unlink(path.c_str()) == 0 || errno == ENOENT)) continue;
+    if (!files[i].loaded->present || std::rename(path.c_str(), Removing(path).c_str()) == 0) continue;
     const int error = errno;
-    // Put back those already removed, so that every file stays as it was (less
-    // the records now set aside).
-    for (std::size_t j = 0; j < i; ++j) SaveQueue(files[j]);
-    if (setAside) ReportUnremovableQueueFile(path, error);
-    else ReportUnwritableSetAsideFile(path, SetAsideFile(path), error);
+    for (std::size_t j = 0; j < i; ++j) {
+      const std::string moved = FilePath(files[j].name);
+      if (files[j].loaded->present && std::rename(Removing(moved).c_str(), moved.c_str()) != 0)
+        LogUnrestoredQueueFile(moved, Removing(moved), errno);
+    }
+    undoSetAside();
+    ReportUnremovableQueueFile(path, error);
     return false;
+  }
+  for (const QueueFile& f : files) {
+    const std::string path = FilePath(f.name);
+    if (f.loaded->present) ::unlink(Removing(path).c_str());
+    if (!f.loaded->rejects.empty()) LogSetAsideRecords(path, SetAsideFile(path), f.loaded->rejects);
+    *f.loaded = {};
   }
   // The removals made durable: files a power cut brought back would have their
   // messages, already queued, sent again at the next start. A failed flush
   // changes nothing of this start.
-  if (!files.empty()) SyncFolderOf(FilePath(files.front().name));
-  return true;
-}
-
-bool ServerCore::SetAside(const QueueFile& file) {
-  if (file.failed->empty()) return true;
-  const std::string path = FilePath(file.name);
-  if (!SetAsideRecords(path, *file.failed)) return false;
-  LogSetAsideRecords(path, SetAsideFile(path), file.failed->size());
-  file.failed->clear();
+  SyncFolderOf(FilePath(files.front().name));
   return true;
 }
 
@@ -87,7 +126,7 @@ bool ServerCore::AbandonStart() {
   NetCleanup();
   state_.OutgoingQueue.clear();
   state_.IncomingQueue.clear();
-  for (auto& failed : failed_) failed.clear();
+  loaded_ = {};
   return false;
 }
 
@@ -121,7 +160,8 @@ bool ServerCore::Close() {
   const SynchronizeRefusal refusal;
   const bool wasRunning = std::exchange(running_, false);
   if (wasRunning) {
-    state_.StopFlag.store(true);
+    // The connections take in what they hold while the others end.
+    service_->BeginStop();
     // Before either queue is saved: a packet the worker puts back is saved with it.
     StopModemWorkers();
     if (closeWaitMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(closeWaitMs_));

@@ -9,6 +9,7 @@
 
 #include "server/client_service.h"
 #include "server/modem_limits.h"
+#include "server/queue_file.h"
 #include "server/queue_file_report.h"
 #include "server/server_config.h"
 #include "server/server_state.h"
@@ -25,12 +26,13 @@ class ServerCore {
   ServerCore(const ServerCore&) = delete;
   ServerCore& operator=(const ServerCore&) = delete;
 
-  // Loads both queues from their files, listens, sets aside the records that
-  // failed their check (each file's beside it, said on standard error), removes
-  // the files and starts the accept thread. False when the server must end: a
-  // queue file could not be read, listening failed, or a loaded file could not be
-  // set aside or removed (each reported). The queue files are then left as they
-  // were, so nothing in them is lost or sent twice.
+  // Loads both queues from their files, listens, sets aside the records that are
+  // no sound message (each file's beside it, said on standard error), removes the
+  // files and starts the accept thread. False when the server must end: a queue
+  // file could not be read or is no regular file, listening failed, or a loaded
+  // file could not be set aside or removed (each reported). The queue files and
+  // their set-aside files are then left exactly as they were, so nothing in them
+  // is lost, sent twice or set aside twice.
   bool Start(const ServerConfig& config);
 
   // Sets StopFlag, stops the modem workers, gives the other threads `closeWaitMs`
@@ -66,15 +68,23 @@ class ServerCore {
   std::string FilePath(const char* name) const;
 
  private:
+  // What the start found in a queue file.
+  struct Loaded {
+    bool present = false;
+    QueueFileRejects rejects;  // what was not queued from it, until set aside
+  };
   struct QueueFile {
     const char* name;
     PacketQueue* queue;
-    std::vector<packet>* failed;  // its records that failed the check, until set aside
+    bool toSend;  // its numbers must be ones the modem can take
+    Loaded* loaded;
   };
   // In the order they are written at close: the outgoing queue first.
   std::array<QueueFile, 2> QueueFiles();
-  bool RemoveQueueFiles();
-  bool SetAside(const QueueFile& file);
+  bool LoadQueueFiles();
+  // The last step of the start: the rejects set aside and the loaded files removed,
+  // all or nothing.
+  bool CommitQueueFiles();
   bool AbandonStart();  // false
   void SaveQueue(const QueueFile& file);
   void StopModemWorkers();
@@ -92,7 +102,7 @@ class ServerCore {
   std::unique_ptr<ClientService> service_;
   std::vector<ModemPort> modems_;  // after state_, which the workers use
   std::vector<QueueFileFault> saveFaults_;
-  std::array<std::vector<packet>, 2> failed_;  // QueueFiles' order
+  std::array<Loaded, 2> loaded_;  // QueueFiles' order
   int closeWaitMs_ = 2000;
   ModemLimits modemLimits_;
   bool running_ = false;

@@ -7,7 +7,6 @@
 #include "platform/codepage.h"
 #include "platform/error_text.h"
 #include "platform/message_box.h"
-#include "protocol/packet_io.h"
 
 namespace {
 std::atomic<bool> netStarted{false};
@@ -88,8 +87,4 @@ bool stream_server::AcceptClient(sockaddr_in& peer, int& client) {
   if (c < 0) return false;
   client = c;
   return true;
-}
-
-bool stream_server::ReceivePacket(int client, packet& p) {
-  return RecvPacket(client, p) && PacketVerify(p);
 }

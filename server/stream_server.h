@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <netinet/in.h>
 
-#include "protocol/packet.h"
-
 // The socket layer needs no start-up here; these keep the pairing the server's
 // start and close expect, and are idempotent.
 void NetStartup();
@@ -26,9 +24,6 @@ class stream_server {
   void ListenerClose();
   // One blocking accept. False when no socket came (including after ListenerClose).
   bool AcceptClient(sockaddr_in& peer, int& client);
-  // Reads one whole record, deciphers it and checks its checksum. False when the
-  // connection ended or failed first, or the checksum does not match.
-  static bool ReceivePacket(int client, packet& p);
 
   void set_port(std::int32_t p) { port = p; }
   std::int32_t get_port() const { return port; }

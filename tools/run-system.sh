@@ -4,12 +4,13 @@
 # message waiting on its SIM when run/ is laid out afresh), the server with the
 # simulator as its modem, and, once the server listens, the client. Closing the
 # client (or Ctrl-C) stops what this started; the server saves its queues as it
-# ends. Without a display it runs on Qt's offscreen platform.
+# ends. Without a display it runs on Qt's offscreen platform. It builds build/ as
+# the test command does, so running both builds nothing twice.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELM_WERROR=ON >/dev/null
 cmake --build build -j "$(nproc)" --target trelmsrv trelmcli trelm-modem-sim
 
 RUN=run
@@ -19,6 +20,38 @@ sim_messages=()
 if [ ! -e "$RUN/server" ] && [ ! -e "$RUN/client" ]; then
   sim_messages=(--message "+79161234567;;Привет! Это сообщение ждало на SIM-карте.")
 fi
+
+# The port the server will listen on, from its Config.ini, or the one the lay-out
+# gives it (decimal or 0x hexadecimal; anything else gives the default), of which
+# the server uses the low 16 bits.
+config=$RUN/server/Config.ini
+[ -f "$config" ] || config=tools/demo/server/Config.ini
+port=$(sed -n 's/^[[:space:]]*EthernetPort[[:space:]]*=[[:space:]]*\([^[:space:];]*\).*/\1/Ip' "$config" | head -n 1)
+if [[ "$port" =~ ^0[xX][0-9a-fA-F]{1,8}$ ]]; then port=$((port));
+elif [[ "$port" =~ ^[0-9]{1,10}$ ]]; then port=$((10#$port)); else port=8099; fi
+[ "$port" -le 2147483647 ] || port=8099
+port=$((port & 0xFFFF))
+# The inodes of the sockets listening on TCP port $1.
+listeners() {
+  local hex
+  hex=$(printf '%04X' "$1")
+  awk -v p="$hex" 'FNR > 1 { n = split($2, a, ":"); if (a[n] == p && $4 == "0A") print $10 }' \
+    /proc/net/tcp /proc/net/tcp6 2>/dev/null
+}
+# A program that already listens there would get the demo's client, and the
+# server could not start: say so before anything is laid out or started.
+if [ "$port" -ne 0 ] && [ -n "$(listeners "$port")" ]; then
+  echo "TCP port $port is taken: another program listens on it (a server left running?),"
+  echo "and the demo's client would talk to it. Nothing was started."
+  if [ -f "$RUN/server/Config.ini" ]; then
+    echo "Stop that program, or give the demo another port: EthernetPort in $RUN/server/Config.ini"
+    echo "and Port in $RUN/client/Config.ini."
+  else
+    echo "Stop that program and run this again."
+  fi
+  exit 1
+fi
+
 mkdir -p "$RUN"
 bash tools/demo/lay-out.sh build/bin "$RUN"
 
@@ -52,18 +85,20 @@ server=$!
 started+=($server)
 echo "trelmsrv started in $RUN/server/ (pid $server)"
 
-# The port it listens on, from its Config.ini (decimal or 0x hexadecimal).
-port=$(sed -n 's/^[[:space:]]*EthernetPort[[:space:]]*=[[:space:]]*\([0-9xXa-fA-F]*\).*/\1/p' "$RUN/server/Config.ini" | head -n 1)
-port=$((${port:-8099}))
-listening() {
-  local hex
-  hex=$(printf '%04X' "$port")
-  awk -v p="$hex" 'FNR > 1 { split($2, a, ":"); if (a[length(a)] == p && $4 == "0A") found = 1 } END { exit !found }' \
-    /proc/net/tcp /proc/net/tcp6 2>/dev/null
+# True once the server itself listens on the port: one of its descriptors is a
+# socket listening there.
+server_listens() {
+  local inode fd
+  for inode in $(listeners "$port"); do
+    for fd in /proc/"$server"/fd/*; do
+      [ "$(readlink "$fd" 2>/dev/null)" = "socket:[$inode]" ] && return 0
+    done
+  done
+  return 1
 }
-until listening; do
+until server_listens; do
   if ! kill -0 "$server" 2>/dev/null; then
-    echo "trelmsrv ended before it listened on port $port (is another server running?)."
+    echo "trelmsrv ended before it listened on port $port; what it said is above."
     exit 1
   fi
   sleep 0.2
@@ -73,6 +108,12 @@ done
 client=$!
 started+=($client)
 echo "trelmcli started in $RUN/client/ (pid $client); the server listens on port $port."
-echo "Send a message from the client to see it decoded in the modem's log; \"Считать сообщения\""
-echo "fetches the message that waited on the SIM. Close the client (or press Ctrl-C) to stop."
+echo "Send a message from the client to see it decoded in the modem's log."
+if [ ${#sim_messages[@]} -gt 0 ]; then
+  echo "\"Считать сообщения\" fetches the message that waited on the SIM."
+else
+  echo "\"Считать сообщения\" fetches what the server has received; the SIM starts empty this time"
+  echo "(its message was taken on the first run)."
+fi
+echo "Close the client (or press Ctrl-C) to stop."
 wait "$client" || true

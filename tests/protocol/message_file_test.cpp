@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "platform/file_io.h"
 #include "protocol/message_file.h"
+#include "protocol/message_file_appender.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -34,42 +37,68 @@ TEST(MessageFile, RoundTripsInOrderAndIgnoresTrailingPartialRecord) {
   EXPECT_EQ(ReadMessageFile(path), three);
 }
 
-TEST(MessageFile, AppendKeepsRecordsAlignedAfterAPartialTail) {
+// A torn record that an interrupted append left is cut off before the next one is
+// written, so the records after it stay aligned.
+TEST(MessageFileAppender, CutsATornTailBeforeItAppends) {
   TempDir dir;
   const std::string path = dir.File("outbox.db");
-  std::vector<packet> first = {Numbered(1)};
-  ASSERT_TRUE(WriteMessageFile(path, first));
+  ASSERT_TRUE(WriteMessageFile(path, std::vector<packet>{Numbered(1)}));
   ASSERT_TRUE(WriteFileAtomically(path, *ReadWholeFile(path) + "partial"));
 
-  std::vector<packet> more = {Numbered(2), Numbered(3)};
-  ASSERT_TRUE(AppendMessageFile(path, more));
-  const auto all = ReadMessageFile(path);
-  ASSERT_EQ(all.size(), 3u);
-  EXPECT_EQ(all[0].number(), "1");
-  EXPECT_EQ(all[2].number(), "3");
-  EXPECT_EQ(std::filesystem::file_size(path), 3u * 1076);
-  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+  MessageFileAppender file(path);
+  file.Append(Numbered(2));
+  file.Append(std::vector<packet>{Numbered(3), Numbered(4)});
+  EXPECT_EQ(file.Unflushed(), 3u);
+  ASSERT_TRUE(file.Flush());
+  EXPECT_EQ(std::filesystem::file_size(path), 4u * kPacketSize);
+  EXPECT_EQ(ReadMessageFile(path), (std::vector<packet>{Numbered(1), Numbered(2), Numbered(3), Numbered(4)}));
 }
 
-TEST(MessageFile, AnAppendCutShortLeavesOnlyTheRecordsThatWereThere) {
+// An append that runs out of room (here a file size limit) leaves no torn record
+// behind, Flush reports it, and the appender goes on once there is room again.
+TEST(MessageFileAppender, AnAppendCutShortLeavesOnlyTheWholeRecords) {
   TempDir dir;
   const std::string path = dir.File("inbox.db");
-  std::vector<packet> two = {Numbered(1), Numbered(2)};
+  const std::vector<packet> two = {Numbered(1), Numbered(2)};
   ASSERT_TRUE(WriteMessageFile(path, two));
-  // The file may not grow by more than half a record: the append runs out of room.
+  MessageFileAppender file(path);
+
   const sighandler_t before = std::signal(SIGXFSZ, SIG_IGN);
   rlimit limit{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
   rlimit small = limit;
-  small.rlim_cur = 2 * kPacketSize + kPacketSize / 2;
+  small.rlim_cur = 3 * kPacketSize + kPacketSize / 2;  // room for one record and a half
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::vector<packet> more = {Numbered(3), Numbered(4)};
-  const bool appended = AppendMessageFile(path, more);
+  file.Append(std::vector<packet>{Numbered(3), Numbered(4)});
+  const std::size_t sizeAfterFailure = std::filesystem::file_size(path);
+  file.Append(Numbered(5));
+  const bool flushed = file.Flush();
+  const int error = errno;
   ::setrlimit(RLIMIT_FSIZE, &limit);
   std::signal(SIGXFSZ, before);
-  EXPECT_FALSE(appended);
-  EXPECT_EQ(std::filesystem::file_size(path), 2 * kPacketSize) << "no torn record is left";
-  EXPECT_EQ(ReadMessageFile(path), two);
+
+  EXPECT_FALSE(flushed);
+  EXPECT_EQ(error, EFBIG);
+  EXPECT_EQ(sizeAfterFailure, 2 * kPacketSize) << "no torn record is left";
+  EXPECT_EQ(ReadMessageFile(path), (std::vector<packet>{Numbered(1), Numbered(2), Numbered(5)}));
+
+  file.Append(Numbered(6));
+  EXPECT_TRUE(file.Flush());
+  EXPECT_EQ(ReadMessageFile(path).back(), Numbered(6));
+}
+
+// A name that is no regular file fails at once: a FIFO does not wait for a reader.
+TEST(MessageFileAppender, ANameThatIsNoRegularFileFails) {
+  TempDir dir;
+  const std::string fifo = dir.File("fifo.db");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const std::string folder = dir.File("folder.db");
+  std::filesystem::create_directory(folder);
+  for (const std::string& path : {fifo, folder}) {
+    MessageFileAppender file(path);
+    file.Append(Numbered(1));
+    EXPECT_FALSE(file.Flush()) << path;
+  }
 }
 
 TEST(MessageFile, FailedWriteLeavesTheOldFile) {

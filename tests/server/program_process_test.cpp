@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -76,18 +77,23 @@ TEST(ServerProcess, AClosedStandardErrorDoesNotEndIt) {
 // A start that ends without serving tells a service manager it failed, and
 // standard error says why.
 TEST(ServerProcess, ARefusedStartEndsWithStatusOneAndSaysWhy) {
+  enum class QueueFile { Sound, Folder, Fifo };
   struct Case {
     const char* what;
     long port;
-    bool queueFileUnreadable;
+    QueueFile queueFile;
     std::string said;
   };
-  for (const Case& c : {Case{"no port", 0, false, "EthernetPort is 0"},
-                        Case{"an unreadable queue file", kAnyPort, true, "cannot read "}}) {
+  for (const Case& c : {Case{"no port", 0, QueueFile::Sound, "EthernetPort is 0"},
+                        Case{"a folder as a queue file", kAnyPort, QueueFile::Folder, "is not a regular file"},
+                        Case{"a FIFO as a queue file", kAnyPort, QueueFile::Fifo, "is not a regular file"}}) {
     TempDir dir;
     fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
     ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"), "[CONNECTION]\nEthernetPort=" + std::to_string(c.port) + "\n"));
-    if (c.queueFileUnreadable) fs::create_directory(dir.File(kIncomingQueueFile));
+    if (c.queueFile == QueueFile::Folder) fs::create_directory(dir.File(kIncomingQueueFile));
+    if (c.queueFile == QueueFile::Fifo) {
+      ASSERT_EQ(::mkfifo(dir.File(kOutgoingQueueFile).c_str(), 0644), 0);
+    }
     const int said = ::open(dir.File("stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(said, 0);
     const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), said);

@@ -2,12 +2,16 @@
 // connections still open at close.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <thread>
+#include <utility>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/codepage.h"
@@ -73,26 +77,45 @@ class ServerCoreTest : public ServerFixture {
     EXPECT_EQ(saved, texts);
   }
 
-  // Both queue files are there and something keeps the server from starting: it
-  // reports the file named, never serves, and leaves both files as they were.
+  // Both queue files are there, each with a record to set aside, and something
+  // keeps the server from starting: it reports the file named, never serves, and
+  // leaves the queue files and their set-aside files as they were, however often
+  // it is tried.
   void ExpectStartRefused(const char* named) {
-    const auto outgoing = ReadWholeFile(Path(kOutgoingQueueFile));
-    const auto incoming = ReadWholeFile(Path(kIncomingQueueFile));
-    ServerCore server(dir.path());
-    EXPECT_FALSE(server.Start(Config()));
-    EXPECT_TRUE(server.state().StopFlag.load());
-    ASSERT_EQ(boxes.Asked().size(), 1u);
-    EXPECT_EQ(boxes.Asked()[0].caption, Ansi("Ошибка"));
-    EXPECT_NE(boxes.Asked()[0].text.find(Path(named)), std::string::npos);
-    EXPECT_EQ(ReadWholeFile(Path(kOutgoingQueueFile)), outgoing);
-    EXPECT_EQ(ReadWholeFile(Path(kIncomingQueueFile)), incoming);
-    LoopbackClient client(port);
-    EXPECT_FALSE(client.connected());
+    const char* files[] = {kOutgoingQueueFile, kIncomingQueueFile, "inbox.db.bad", "outbox.db.bad"};
+    std::vector<std::optional<std::string>> before;
+    for (const char* f : files) before.push_back(ReadWholeFile(Path(f)));
+    for (std::size_t attempt = 1; attempt <= 3; ++attempt) {
+      ServerCore server(dir.path());
+      EXPECT_FALSE(server.Start(Config()));
+      EXPECT_TRUE(server.state().StopFlag.load());
+      ASSERT_EQ(boxes.Asked().size(), attempt);
+      EXPECT_EQ(boxes.Asked().back().caption, Ansi("Ошибка"));
+      EXPECT_NE(boxes.Asked().back().text.find(Path(named)), std::string::npos) << boxes.Asked().back().text;
+      for (std::size_t i = 0; i < std::size(files); ++i)
+        EXPECT_EQ(ReadWholeFile(Path(files[i])), before[i]) << files[i] << ", attempt " << attempt;
+      EXPECT_FALSE(Exists("inbox.db.removing"));
+      LoopbackClient client(port);
+      EXPECT_FALSE(client.connected());
+    }
   }
 
+  // Three messages to send and one received, each file with a record that is no
+  // message behind them, and a record set aside by an earlier start.
   void WriteQueueFiles() {
-    ASSERT_TRUE(WriteMessageFile(Path(kOutgoingQueueFile), Three()));
-    ASSERT_TRUE(WriteMessageFile(Path(kIncomingQueueFile), std::vector<packet>{MessagePacket("+7009", "r")}));
+    std::vector<packet> outgoing = Three();
+    outgoing.push_back(ZeroRecord());
+    const std::vector<packet> received = {MessagePacket("+7009", "r"), ZeroRecord()};
+    const std::vector<packet> setAside = {MessagePacket("+7000", "set aside before")};
+    ASSERT_TRUE(WriteMessageFile(Path(kOutgoingQueueFile), outgoing));
+    ASSERT_TRUE(WriteMessageFile(Path(kIncomingQueueFile), received));
+    ASSERT_TRUE(WriteMessageFile(Path("inbox.db.bad"), setAside));
+  }
+
+  static packet ZeroRecord() {
+    packet p;
+    PacketInit(p);
+    return p;
   }
 
   static std::vector<packet> Three() {
@@ -119,71 +142,125 @@ TEST_F(ServerCoreTest, QueuesSurviveARestartInOrder) {
   EXPECT_EQ(Incoming(), 1u);
 }
 
-TEST_F(ServerCoreTest, APartialTrailingRecordIsDropped) {
-  std::string bytes(2000, '\0');
-  const packet p = MessagePacket("+7001", "whole");
-  std::copy(p.raw().begin(), p.raw().end(), bytes.begin());
-  ASSERT_TRUE(WriteFileAtomically(Path(kOutgoingQueueFile), bytes));
-  StartServer(Config());
-  EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"whole"}));
-  EXPECT_FALSE(Exists(kOutgoingQueueFile));
+// What a queue file may hold besides sound messages, and what becomes of it in
+// the outgoing file (inbox.db) and in the incoming one (outbox.db): it is set
+// aside, or queued with the text its length counts and, to be sent, its number as
+// the modem takes it (a received message's sender may be a name).
+struct StoredRecord {
+  std::string what;
+  packet record;
+  bool setAsideToSend;
+  bool setAsideReceived;
+  std::string numberToSend;  // when queued from inbox.db
+  std::string text;          // when queued
+};
+
+std::vector<StoredRecord> StoredRecords() {
+  std::vector<StoredRecord> out;
+  for (const BrokenPacket& b : BrokenPackets()) out.push_back({b.what, b.record, true, true, "", ""});
+  packet zero;
+  PacketInit(zero);
+  std::ranges::fill(zero.text_field(), std::uint8_t{0});
+  out.push_back({"a zero record", zero, true, true, "", ""});
+  packet login = MessagePacket("user", "password");
+  login.set_type(kPacketLogin);
+  out.push_back({"a login answer", login, true, true, "", ""});
+  packet seven = MessagePacket("+7001", "type 7");
+  seven.set_type(7);
+  out.push_back({"type 7", seven, true, true, "", ""});
+  out.push_back({"a name for a number", MessagePacket("Bank", "from a name"), true, false, "", "from a name"});
+  out.push_back({"an empty number", MessagePacket("", "to nobody"), true, false, "", "to nobody"});
+  out.push_back({"a number with separators", MessagePacket("8 (916) 123-45-67", "dialled"), false, false,
+                 "89161234567", "dialled"});
+  packet padded = MessagePacket("+7002", "meet at 5");
+  padded.text_field()[9] = '0';  // past the length: not covered by the checksum
+  out.push_back({"a byte after the length", padded, false, false, "+7002", "meet at 5"});
+  packet hidden = MessagePacket("+7003", "");
+  const std::string_view behind = "hidden behind length 0";
+  std::ranges::copy(behind, hidden.text_field().begin());
+  out.push_back({"a text behind length 0", hidden, false, false, "+7003", ""});
+  return out;
 }
 
-// A record that fails its check would end the connection of the client it went
-// to, and every message after it would be lost: it stays out of the queue, kept
-// beside its file, and the sound records load as before.
-TEST_F(ServerCoreTest, BrokenRecordsAreSetAsideAndTheSoundOnesQueuedInOrder) {
-  const std::vector<BrokenPacket> broken = BrokenPackets();
-  std::vector<packet> outgoing, failed;
-  for (std::size_t i = 0; i < broken.size(); ++i) {
-    ASSERT_FALSE(PacketVerify(broken[i].record)) << broken[i].what;
-    outgoing.push_back(MessagePacket("+7001", "sound " + std::to_string(i)));
-    outgoing.push_back(broken[i].record);
-    failed.push_back(broken[i].record);
-  }
-  outgoing.push_back(MessagePacket("+7001", "last"));
+// Each record lies between two sound ones in both files, which end with a record
+// cut short: what is set aside goes to the file's .bad, after what an earlier start
+// put there, and everything else is queued in file order.
+TEST_F(ServerCoreTest, WhatIsNoSoundMessageIsSetAsideAndTheRestQueuedInOrder) {
+  const std::vector<StoredRecord> rows = StoredRecords();
+  const packet cut = MessagePacket("+7009", "cut short by a crash");
+  const std::string tail(reinterpret_cast<const char*>(cut.raw().data()), 500);
+  packet padded;  // the cut record as it is set aside
+  std::ranges::fill(padded.raw(), std::uint8_t{0});
+  std::ranges::copy(cut.raw().first(500), padded.raw().begin());
   const packet earlier = MessagePacket("+7000", "set aside by an earlier start");
-  ASSERT_TRUE(WriteMessageFile(Path(kOutgoingQueueFile), outgoing));
-  ASSERT_TRUE(WriteMessageFile(Path(kIncomingQueueFile), std::vector<packet>{broken[0].record, MessagePacket("+7009", "r")}));
-  ASSERT_TRUE(WriteMessageFile(Path("inbox.db.bad"), std::vector<packet>{earlier}));
 
-  // A start that does not serve sets nothing aside yet: the files stay as they were.
-  ServerCore refused(dir.path());
-  ServerConfig noPort = Config();
-  noPort.EthernetPort = 0;
-  ASSERT_FALSE(refused.Start(noPort));
-  EXPECT_EQ(ReadMessageFile(Path(kOutgoingQueueFile)), outgoing);
-  EXPECT_EQ(ReadMessageFile(Path("inbox.db.bad")), std::vector<packet>{earlier});
-  EXPECT_FALSE(Exists("outbox.db.bad"));
+  struct Expected {
+    std::vector<std::pair<std::string, std::string>> queued;  // number, text
+    std::vector<packet> setAside;
+  } toSend, received;
+  for (Expected* e : {&toSend, &received}) {
+    std::vector<packet> file;
+    const bool sending = e == &toSend;
+    if (sending) e->setAside.push_back(earlier);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const StoredRecord& row = rows[i];
+      const packet before = MessagePacket("+7001", "before " + std::to_string(i));
+      file.push_back(before);
+      file.push_back(row.record);
+      e->queued.emplace_back(before.number(), before.text());
+      if (sending ? row.setAsideToSend : row.setAsideReceived)
+        e->setAside.push_back(row.record);
+      else
+        e->queued.emplace_back(sending ? row.numberToSend : std::string(row.record.number()), row.text);
+    }
+    file.push_back(MessagePacket("+7001", "last"));
+    e->queued.emplace_back("+7001", "last");
+    e->setAside.push_back(padded);
+    const std::string bytes =
+        MessageFileImage(file.size(), [&](std::size_t i) -> const packet& { return file[i]; }) + tail;
+    ASSERT_TRUE(WriteFileAtomically(Path(sending ? kOutgoingQueueFile : kIncomingQueueFile), bytes));
+  }
+  ASSERT_TRUE(WriteMessageFile(Path("inbox.db.bad"), std::vector<packet>{earlier}));
 
   testing::internal::CaptureStderr();
   StartServer(Config());
   const std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"sound 0", "sound 1", "sound 2", "sound 3", "last"}));
-  EXPECT_EQ(Incoming(), 1u);
+  const auto queued = [&](const PacketQueue& queue) {
+    std::lock_guard guard(core->state().QueueLock);
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const PacketPtr& p : queue) out.emplace_back(p->number(), p->text());
+    return out;
+  };
+  EXPECT_EQ(queued(core->state().OutgoingQueue), toSend.queued);
+  EXPECT_EQ(queued(core->state().IncomingQueue), received.queued);
   EXPECT_FALSE(Exists(kOutgoingQueueFile));
   EXPECT_FALSE(Exists(kIncomingQueueFile));
-  failed.insert(failed.begin(), earlier);  // appended after what was there
-  EXPECT_EQ(ReadMessageFile(Path("inbox.db.bad")), failed);
-  EXPECT_EQ(ReadMessageFile(Path("outbox.db.bad")), std::vector<packet>{broken[0].record});
-  for (const std::string& line : {"4 damaged records of " + Path(kOutgoingQueueFile),
-                                  "set aside in " + Path("inbox.db.bad"),
-                                  "1 damaged records of " + Path(kIncomingQueueFile),
-                                  "set aside in " + Path("outbox.db.bad")})
-    EXPECT_NE(said.find(line), std::string::npos) << line << " not in: " << said;
+  const auto setAside = [&](const char* name) {
+    const auto records = ReadMessageFile(Path(name));
+    EXPECT_EQ(Size(name), records.size() * kPacketSize) << name << " holds whole records only";
+    return records;
+  };
+  EXPECT_EQ(setAside("inbox.db.bad"), toSend.setAside);
+  EXPECT_EQ(setAside("outbox.db.bad"), received.setAside);
+  const std::string lines[] = {
+      std::to_string(toSend.setAside.size() - 1) + " damaged records of " + Path(kOutgoingQueueFile),
+      "2 to a number the modem cannot take, 1 cut short at the end) are not queued; set aside in " +
+          Path("inbox.db.bad"),
+      std::to_string(received.setAside.size()) + " damaged records of " + Path(kIncomingQueueFile),
+      "1 cut short at the end) are not queued; set aside in " + Path("outbox.db.bad")};
+  for (const std::string& line : lines) EXPECT_NE(said.find(line), std::string::npos) << line << " not in: " << said;
   EXPECT_TRUE(boxes.Asked().empty());
 
-  // Only the sound ones come back from a restart.
+  // Only what was queued comes back from a restart, and nothing is set aside again.
   Restart();
-  EXPECT_EQ(Outgoing(), 5u);
-  EXPECT_EQ(ReadMessageFile(Path("inbox.db.bad")).size(), failed.size());
+  EXPECT_EQ(queued(core->state().OutgoingQueue), toSend.queued);
+  EXPECT_EQ(setAside("inbox.db.bad"), toSend.setAside);
 }
 
 // Records that cannot be set aside would go with the queue file: the start is
-// refused and both files are left as they were.
-TEST_F(ServerCoreTest, BrokenRecordsThatCannotBeSetAsideStopTheStart) {
+// refused, and what it set aside from the other file is taken back.
+TEST_F(ServerCoreTest, RecordsThatCannotBeSetAsideStopTheStart) {
   WriteQueueFiles();
-  ASSERT_TRUE(AppendMessageFile(Path(kIncomingQueueFile), std::vector<packet>{BrokenPackets()[0].record}));
   fs::create_directory(Path("outbox.db.bad"));
   ExpectStartRefused("outbox.db.bad");
 }
@@ -292,28 +369,45 @@ TEST_F(ServerCoreTest, AReadOnlyFolderStopsTheStartAndKeepsTheFiles) {
   if (!disk) fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::add);
 }
 
-// inbox.db goes first; when outbox.db then cannot go, inbox.db is put back.
+// inbox.db goes first; when outbox.db then cannot go, inbox.db is put back, and
+// what both had set aside is taken back.
 TEST_F(ServerCoreTest, AFileThatCannotBeRemovedAfterAnotherPutsTheOtherBack) {
   WriteQueueFiles();
   // A file mounted over outbox.db: the server reads what it shows, and cannot remove it.
-  ASSERT_TRUE(WriteMessageFile(Path("shown"), std::vector<packet>{MessagePacket("+7009", "r")}));
+  ASSERT_TRUE(WriteMessageFile(Path("shown"), std::vector<packet>{MessagePacket("+7009", "r"), ZeroRecord()}));
   const auto pinned = TestMount::Bind(Path("shown"), Path(kIncomingQueueFile));
   if (!pinned) GTEST_SKIP() << "this test may not mount a file system";
   ExpectStartRefused(kIncomingQueueFile);
 }
 
-TEST_F(ServerCoreTest, AQueueFileThatCannotBeReadStopsTheStartAndStays) {
-  WriteQueueFiles();
-  fs::remove(Path(kIncomingQueueFile));
-  fs::create_directory(Path(kIncomingQueueFile));
-  ServerCore server(dir.path());
-  EXPECT_FALSE(server.Start(Config()));
-  ASSERT_EQ(boxes.Asked().size(), 1u);
-  EXPECT_NE(boxes.Asked()[0].text.find(Path(kIncomingQueueFile)), std::string::npos);
-  EXPECT_EQ(ReadMessageFile(Path(kOutgoingQueueFile)).size(), 3u);
-  EXPECT_TRUE(fs::is_directory(Path(kIncomingQueueFile)));
-  LoopbackClient client(port);
-  EXPECT_FALSE(client.connected());
+// A FIFO would hold the start for good (nothing ends a wait for its writer), and
+// what is not a regular file holds no records: the start is refused and says so.
+TEST_F(ServerCoreTest, AQueueFileThatIsNoRegularFileStopsTheStart) {
+  for (const char* name : {kOutgoingQueueFile, kIncomingQueueFile}) {
+    for (const bool fifo : {true, false}) {
+      SCOPED_TRACE(std::string(name) + (fifo ? " as a FIFO" : " as a folder"));
+      WriteQueueFiles();
+      fs::remove(Path(name));
+      if (fifo) {
+        ASSERT_EQ(::mkfifo(Path(name).c_str(), 0644), 0);
+      } else {
+        fs::create_directory(Path(name));
+      }
+      const char* other = name == kOutgoingQueueFile ? kIncomingQueueFile : kOutgoingQueueFile;
+      const auto kept = ReadWholeFile(Path(other));
+      const std::size_t shown = boxes.Asked().size();
+      ServerCore server(dir.path());
+      EXPECT_FALSE(server.Start(Config()));
+      ASSERT_EQ(boxes.Asked().size(), shown + 1);
+      EXPECT_NE(boxes.Asked().back().text.find(Path(name)), std::string::npos);
+      EXPECT_NE(boxes.Asked().back().text.find(Ansi("это не обычный файл")), std::string::npos);
+      EXPECT_EQ(fs::status(Path(name)).type(), fifo ? fs::file_type::fifo : fs::file_type::directory);
+      EXPECT_EQ(ReadWholeFile(Path(other)), kept);
+      LoopbackClient client(port);
+      EXPECT_FALSE(client.connected());
+      fs::remove(Path(name));
+    }
+  }
 }
 
 }  // namespace

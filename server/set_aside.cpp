@@ -1,0 +1,88 @@
+#include "server/set_aside.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <span>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "protocol/message_file_appender.h"
+
+namespace {
+
+// Records copied at a time.
+constexpr std::size_t kBatch = 256;
+
+bool ReadAt(int fd, std::uint64_t offset, std::span<std::uint8_t> out) {
+  std::size_t got = 0;
+  while (got < out.size()) {
+    const ssize_t n = ::pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(offset + got));
+    if (n > 0) got += static_cast<std::size_t>(n);
+    else if (n < 0 && errno == EINTR) continue;
+    else {
+      if (n == 0) errno = EIO;  // shorter than when it was loaded
+      return false;
+    }
+  }
+  return true;
+}
+
+// The rejected records, read back from the queue file, into the appender.
+bool CopyRejects(const std::string& queuePath, const QueueFileRejects& rejects, MessageFileAppender& out) {
+  const int fd = ::open(queuePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return false;
+  std::vector<packet> batch;
+  batch.reserve(kBatch);
+  bool ok = true;
+  for (std::size_t i = 0; ok && i < rejects.offsets.size(); ++i) {
+    ok = ReadAt(fd, rejects.offsets[i], batch.emplace_back().raw());
+    if (ok && (batch.size() == kBatch || i + 1 == rejects.offsets.size())) {
+      out.Append(batch);
+      batch.clear();
+    }
+  }
+  if (ok && rejects.tailBytes != 0) {
+    packet tail;  // zero bytes after the fragment
+    ok = ReadAt(fd, rejects.tailOffset, tail.raw().first(rejects.tailBytes));
+    if (ok) out.Append(tail);
+  }
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return ok;
+}
+
+}  // namespace
+
+std::string SetAsideFile(const std::string& queuePath) { return queuePath + ".bad"; }
+
+bool SetAsideRejects(const std::string& queuePath, const QueueFileRejects& rejects, SetAsideMark& mark) {
+  const std::string path = SetAsideFile(queuePath);
+  struct stat st {};
+  mark.existed = ::stat(path.c_str(), &st) == 0;
+  const auto size = mark.existed ? static_cast<std::uint64_t>(st.st_size) : 0;
+  mark.size = size - size % kPacketSize;
+  if (rejects.empty()) return true;
+  MessageFileAppender out(path);
+  const bool copied = CopyRejects(queuePath, rejects, out);
+  int error = errno;
+  const bool flushed = out.Flush();
+  if (copied && flushed) return true;
+  if (copied) error = errno;
+  UndoSetAside(queuePath, mark);
+  errno = error;
+  return false;
+}
+
+void UndoSetAside(const std::string& queuePath, const SetAsideMark& mark) {
+  const std::string path = SetAsideFile(queuePath);
+  if (mark.existed) (void)!::truncate(path.c_str(), static_cast<off_t>(mark.size));
+  else ::unlink(path.c_str());
+}
+
+bool SetAsidePacket(const std::string& queuePath, const packet& p) {
+  MessageFileAppender out(SetAsideFile(queuePath));
+  out.Append(p);
+  return out.Flush();
+}

@@ -1,0 +1,25 @@
+// What the modem is given for a handed-in message: the number as the modem takes
+// it, and the text its length counts.
+#include <gtest/gtest.h>
+
+#include "tests/server/modem_fixture.h"
+
+namespace {
+
+class HandInModemTest : public ModemFixture {};
+
+TEST_F(HandInModemTest, TheModemGetsTheNumberWithoutSeparatorsAndTheCountedText) {
+  packet padded = MessagePacket("+7 916 123-45-67", "meet at 5");
+  padded.text_field()[9] = '0';  // past the length, where the checksum does not look
+  StartServer(false);
+  HandIn({MessagePacket("8 (916) 123-45-67", "dialled as written"), padded});
+  FindModem();
+  const std::vector<SimSend> sends = Sends(2);
+  ASSERT_EQ(sends.size(), 2u);
+  EXPECT_EQ(sends[0].decoded.number, "89161234567");
+  EXPECT_EQ(sends[0].decoded.text, "dialled as written");
+  EXPECT_EQ(sends[1].decoded.number, "+79161234567");
+  EXPECT_EQ(sends[1].decoded.text, "meet at 5");
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+// What a client hands in: the number rule, messages the modem could never send,
+// and a stop that comes while a client is handing in.
+#include <gtest/gtest.h>
+
+#include <linux/sockios.h>
+#include <optional>
+#include <string>
+#include <sys/ioctl.h>
+#include <thread>
+#include <vector>
+
+#include "platform/file_io.h"
+#include "protocol/message_file.h"
+#include "server/modem_number.h"
+#include "server/queue_file.h"
+#include "tests/server/server_fixture.h"
+
+namespace {
+
+TEST(ModemNumber, DropsSeparatorsAndTakesOnlyDigitsAfterAPlus) {
+  const std::string twenty(20, '9');
+  const struct {
+    std::string given;
+    std::optional<std::string> taken;
+  } cases[] = {
+      {"+79161234567", "+79161234567"},
+      {"8 (916) 123-45-67", "89161234567"},
+      {"+7 916.123.45.67 ", "+79161234567"},
+      {"(+7) [916] 1234567", "+79161234567"},
+      {"112", "112"},
+      {twenty, twenty},
+      {"+" + twenty, "+" + twenty},
+      {twenty + "9", std::nullopt},  // 21 digits
+      {"", std::nullopt},
+      {"+", std::nullopt},
+      {" - () ", std::nullopt},
+      {"++79161234567", std::nullopt},
+      {"7+9161234567", std::nullopt},
+      {"8916123456x", std::nullopt},
+      {"8\t916", std::nullopt},
+      {"REQUEST", std::nullopt},
+      {"\xC8\xE2\xE0\xED", std::nullopt},  // a name, in Windows-1251
+  };
+  for (const auto& c : cases) EXPECT_EQ(ModemNumber(c.given), c.taken) << '"' << c.given << '"';
+}
+
+class HandInTest : public ServerFixture {
+ protected:
+  std::vector<std::string> OutgoingNumbers() {
+    std::lock_guard guard(core->state().QueueLock);
+    std::vector<std::string> out;
+    for (const PacketPtr& p : core->state().OutgoingQueue) out.emplace_back(p->number());
+    return out;
+  }
+};
+
+// A number the modem cannot take would be refused at every try: such a message is
+// kept beside the queue's file, said on standard error, and never queued; the
+// others are queued with their numbers as the modem takes them.
+TEST_F(HandInTest, NumbersAreQueuedAsTheModemTakesThemAndTheOthersSetAside) {
+  StartServer(Config());
+  const std::vector<packet> handedIn = {
+      MessagePacket("8 (916) 123-45-67", "one"), MessagePacket("Ivan", "two"), MessagePacket("", "three"),
+      MessagePacket("+7 916 000", "four"), MessagePacket(std::string(21, '1'), "five")};
+  testing::internal::CaptureStderr();
+  {
+    LoopbackClient client(port);
+    for (const packet& p : handedIn) ASSERT_TRUE(client.Send(p));
+    client.ShutdownWrite();
+    ASSERT_TRUE(client.BytesUntilClosed());  // served to the end
+  }
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"one", "four"}));
+  EXPECT_EQ(OutgoingNumbers(), (std::vector<std::string>{"89161234567", "+7916000"}));
+  const std::string setAside = dir.File("inbox.db.bad");
+  EXPECT_EQ(ReadMessageFile(setAside), (std::vector<packet>{handedIn[1], handedIn[2], handedIn[4]}));
+  const std::string lines[] = {"handed in to \"Ivan\" is not queued", "handed in to \"\" is not queued",
+                               "set aside in " + setAside};
+  for (const std::string& line : lines) EXPECT_NE(said.find(line), std::string::npos) << line << " not in: " << said;
+}
+
+// The client counts a packet as handed over once its connection has taken it: a
+// stop must not drop what the connection holds. Here the connection's thread is
+// kept from queueing (the lock is held) while the client hands in, so that every
+// packet but the first still lies in the connection when the stop comes.
+TEST_F(HandInTest, AStopDuringAHandInKeepsEveryPacketTheConnectionTook) {
+  StartServer(Config());
+  constexpr int kCount = 40;
+  std::vector<std::string> texts;
+  LoopbackClient client(port);
+  {
+    std::unique_lock held(core->state().QueueLock);
+    for (int i = 0; i < kCount; ++i) {
+      texts.push_back("job message " + std::to_string(i));
+      ASSERT_TRUE(client.Send(MessagePacket("+79161234567", texts.back())));
+    }
+    // Every byte has reached the server's side of the connection.
+    ASSERT_TRUE(WaitUntil([&] {
+      int unacknowledged = -1;
+      return ::ioctl(client.fd(), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
+    }));
+    std::thread closer([&] { core->Close(); });
+    ASSERT_TRUE(WaitUntil([&] { return core->state().StopFlag.load(); }));
+    held.unlock();
+    closer.join();
+  }
+  std::vector<std::string> saved;
+  for (const packet& p : ReadMessageFile(dir.File(kOutgoingQueueFile))) saved.emplace_back(p.text());
+  EXPECT_EQ(saved, texts);
+}
+
+}  // namespace
