@@ -79,9 +79,9 @@ class MainFormTest : public ::testing::Test {
 // depends on what listens at 8099 on this machine.
 class RecordingClient : public stream_client {
  public:
-  bool Connect(std::string_view address) override {
+  std::unique_ptr<PendingConnect> BeginConnect(std::string_view address) override {
     attempts.emplace_back(std::string(address), port);
-    return false;
+    return nullptr;
   }
   std::vector<std::pair<std::string, std::int32_t>> attempts;
 };
