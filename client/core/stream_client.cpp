@@ -6,12 +6,12 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
 
+#include "platform/poll_wait.h"
 #include "protocol/packet_io.h"
 
 namespace {
@@ -33,16 +33,13 @@ bool ResolveIPv4(const std::string& address, in_addr& out) {
   return true;
 }
 
-// Waits until the socket is ready for `events` or the deadline passes; true when ready.
+// Waits until the socket is ready for `events` or the deadline passes (at
+// once, when it has passed); true when ready.
 bool PollUntil(int fd, short events, SteadyTime deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  const auto ms = std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, kInfinite - 1);
   pollfd p{fd, events, 0};
-  for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    const int rc = ::poll(&p, 1, static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0)));
-    if (rc > 0) return true;
-    if (rc == 0 || errno != EINTR) return false;
-  }
+  return PollFor(&p, 1, static_cast<std::uint32_t>(ms)) > 0;
 }
 
 // Back to blocking for the receive thread; sends do not block (they wait
@@ -54,15 +51,24 @@ bool MakeBlocking(int fd) {
 
 }  // namespace
 
+bool WaitWritableUntil(int socket, SteadyTime deadline) { return PollUntil(socket, POLLOUT, deadline); }
+
 Connection::~Connection() { ::close(socket_); }
 
 // The limit holds for the whole record: a server that takes a little at a time
 // cannot stretch it, as a time-out per send call would let it.
 bool Connection::Send(packet& p, const SendWaitUntil& wait) {
+  // A send from inside another's wait (the event loop it turns) would put its
+  // bytes in the middle of that packet, and would wait for that lock for ever.
+  if (sender_.load() == std::this_thread::get_id()) return false;
   std::lock_guard guard(sendLock_);
   if (!open()) return false;
+  sender_ = std::this_thread::get_id();
   const SteadyTime deadline = std::chrono::steady_clock::now() + sendLimit_;
-  return SendPacket(socket_, p, [&](int fd) { return wait ? wait(fd, deadline) : PollUntil(fd, POLLOUT, deadline); });
+  const bool sent =
+      SendPacket(socket_, p, [&](int fd) { return wait ? wait(fd, deadline) : WaitWritableUntil(fd, deadline); });
+  sender_ = std::thread::id();
+  return sent;
 }
 
 bool Connection::Receive(packet& p) { return open() && RecvPacket(socket_, p); }

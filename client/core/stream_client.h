@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "protocol/packet.h"
 
@@ -28,6 +29,8 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 // Waits until `socket` can take more of a packet, or `deadline` passes; true
 // when it can. False also ends the wait early (the program is closing).
 using SendWaitUntil = std::function<bool(int socket, SteadyTime deadline)>;
+// The wait a send has when given none: blocks in poll.
+bool WaitWritableUntil(int socket, SteadyTime deadline);
 
 class Connection {
  public:
@@ -55,6 +58,7 @@ class Connection {
   const std::chrono::milliseconds sendLimit_;
   std::atomic<bool> open_{true};
   std::mutex sendLock_;
+  std::atomic<std::thread::id> sender_;  // the thread inside Send, if any
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;

@@ -2,6 +2,7 @@
 // (connected, with a few sent messages), the settings dialog and the login
 // dialog. Usage: client_screenshots <output directory>
 #include <QApplication>
+#include <QEventLoop>
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
 
   stream_client client;
   TMainForm form(client, dir);
+  while (form.ConnectPending()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   form.show();
   Save(&form, out + "/main-contacts.png");
   form.actSearch->trigger();

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <string>
@@ -59,6 +60,7 @@ class MainFormTest : public ::testing::Test {
     form = std::make_unique<TMainForm>(client, dir.path());
     peer = server.Accept();
     ASSERT_TRUE(peer.valid());
+    ASSERT_TRUE(WaitUntil([&] { return client.connected(); }));
   }
   void TearDown() override { form.reset(); }
 
@@ -92,6 +94,7 @@ TEST(MainFormStart, WithoutConfigConnectsTo127001Port8099) {
   MessageBoxAnswers boxes;
   RecordingClient client;
   TMainForm form(client, dir.path());
+  ASSERT_FALSE(form.ConnectPending());
   EXPECT_EQ(client.attempts, (std::vector<std::pair<std::string, std::int32_t>>{{"127.0.0.1", 8099}}));
   EXPECT_EQ(form.GetServerIP(), "127.0.0.1");
   EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
@@ -106,27 +109,67 @@ TEST(MainFormStart, ServerDownShowsOnlyTheStatusLine) {
   ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", refusing.port()}));
   stream_client client;
   TMainForm form(client, dir.path());
+  ASSERT_TRUE(WaitUntil([&] { return !form.ConnectPending(); }));
   EXPECT_FALSE(client.connected());
   EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
   EXPECT_TRUE(boxes.Asked().empty());
 }
 
-TEST(MainFormStart, AServerThatNeverAnswersIsGivenUpAfterTheTimeOut) {
+// The server's answer is awaited in the event loop: the window shows and takes
+// input meanwhile, and the connect ends as it did, once the limit is up.
+TEST(MainFormStart, AServerThatNeverAnswersHoldsNothingAndIsGivenUpAfterTheLimit) {
   TempDir dir;
   MessageBoxAnswers boxes;
   SilentListener silent;
   ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", silent.port()}));
   stream_client client;
-  client.connectTimeout = std::chrono::milliseconds(200);
+  client.connectTimeout = std::chrono::seconds(1);
   TMainForm form(client, dir.path());
+  form.show();
+  EXPECT_TRUE(form.ConnectPending()) << "the window is there before the server answers";
+  int ticks = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    if (form.ConnectPending()) ++ticks;
+  });
+  tick.start(1);
+  ASSERT_TRUE(WaitUntil([&] { return ticks > 0; }));
+  ClickAsUser(form.qmOutBox);
+  EXPECT_TRUE(form.PanelMessageBox->isVisible()) << "the window takes input while the connect waits";
+
+  // The connect command joins the connect under way, whose failure it tells.
+  form.actConnect->trigger();
+  EXPECT_TRUE(form.ConnectPending());
+  ASSERT_TRUE(WaitUntil([&] { return !form.ConnectPending(); }));
   EXPECT_FALSE(client.connected());
   EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
   EXPECT_TRUE(Paints(form.StatusPanel, QColor(255, 0, 0)));
-  EXPECT_TRUE(boxes.Asked().empty());
-
-  form.actConnect->trigger();  // the same wait, then the usual warning
   EXPECT_EQ(boxes.TextsUtf8(), std::vector<std::string>{"Сервер не отвечает"});
+
+  client.connectTimeout = std::chrono::milliseconds(200);
+  form.actConnect->trigger();  // a connect of its own, with the same wait and warning
+  EXPECT_TRUE(form.ConnectPending()) << "the command returns at once";
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Asked().size() == 2; }));
+  EXPECT_EQ(boxes.TextsUtf8()[1], "Сервер не отвечает");
   EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
+}
+
+TEST(MainFormStart, AServerThatNeverAnswersIsNoReasonToStayOpen) {
+  TempDir dir;
+  MessageBoxAnswers boxes;
+  SilentListener silent;
+  ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", silent.port()}));
+  stream_client client;
+  client.connectTimeout = std::chrono::minutes(10);
+  TMainForm form(client, dir.path());
+  bool closed = false;
+  QObject::connect(&form, &TMainForm::Closed, [&] { closed = true; });
+  form.show();
+  EXPECT_TRUE(form.close());
+  EXPECT_TRUE(closed);
+  EXPECT_FALSE(form.ConnectPending()) << "the connect was given up";
+  QApplication::processEvents();
+  EXPECT_TRUE(boxes.Asked().empty());
 }
 
 TEST(StatusLine, TextsAndColoursOfBothStates) {
@@ -242,6 +285,7 @@ TEST_F(MainFormTest, ConnectCommandDoesNothingWhileConnectedAndReconnectsAfterwa
   form->actConnect->trigger();
   LoopbackPeer again = server.Accept();
   ASSERT_TRUE(again.valid());
+  ASSERT_TRUE(WaitUntil([&] { return client.connected(); }));
   EXPECT_EQ(form->CurrentStatusLine().text, "Подключен к 127.0.0.1");
   // The new connection has its receive thread.
   ASSERT_TRUE(again.Send(MakePacket(kPacketMessage, "+7", "after reconnect")));
@@ -254,6 +298,7 @@ TEST_F(MainFormTest, ConnectCommandWithTheServerDownSaysSo) {
   RefusingPort refusing;
   client.port = refusing.port();
   form->actConnect->trigger();
+  ASSERT_TRUE(WaitForBoxes(2));
   ASSERT_EQ(boxes.Asked().size(), 2u);
   EXPECT_EQ(boxes.TextsUtf8()[1], "Сервер не отвечает");
   EXPECT_EQ(boxes.Asked()[1].caption, "127.0.0.1");
@@ -368,6 +413,7 @@ TEST(MainFormClose, ABoxOrDialogOfACommandNeverKeepsTheMainWindowOpen) {
     ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", refusing.port()}));
     stream_client client;
     TMainForm form(client, dir.path());
+    ASSERT_TRUE(WaitUntil([&] { return !form.ConnectPending(); }));
     InstallClientMessageBoxes(form, /*dialogsWhenOffscreen=*/true);
     form.show();
     bool closed = false;
@@ -383,9 +429,9 @@ TEST(MainFormClose, ABoxOrDialogOfACommandNeverKeepsTheMainWindowOpen) {
       EXPECT_FALSE(form.PanelMessageBox->isVisible()) << "the main window takes no input meanwhile";
       EXPECT_TRUE(form.close());
     });
-    (form.*c.command)->trigger();  // returns once the close has ended it
+    (form.*c.command)->trigger();  // returns once the close has ended it, or at once for a connect
+    EXPECT_TRUE(WaitUntil([&] { return closed; }));
     EXPECT_TRUE(shown);
-    EXPECT_TRUE(closed);
     EXPECT_EQ(FindTopLevel<QDialog>(), nullptr) << "nothing is left up";
   }
   SetMessageBoxHandler(answered);
