@@ -30,6 +30,7 @@ class QStatusBar;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class QTreeView;
 class ConnectAttempt;
 class TReportList;
 
@@ -87,7 +88,7 @@ class TMainForm : public QMainWindow {
 
   QFrame* PanelMessageBox = nullptr;
   QLabel* PanelMBCaption = nullptr;
-  TReportList* MessageTable = nullptr;
+  QTreeView* MessageTable = nullptr;
 
   QStatusBar* StatusBar = nullptr;
   QWidget* StatusPanel = nullptr;

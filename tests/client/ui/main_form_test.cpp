@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -44,6 +45,18 @@ bool Paints(QWidget* widget, const QColor& colour) {
     for (int x = 0; x < image.width(); ++x)
       if (image.pixelColor(x, y).rgb() == colour.rgb()) return true;
   return false;
+}
+
+// Each row of a list as "number|date|text".
+std::vector<std::string> Rows(const QTreeView* list) {
+  std::vector<std::string> rows;
+  const QAbstractItemModel* model = list->model();
+  for (int r = 0; r < model->rowCount(); ++r) {
+    QStringList texts;
+    for (int c = 0; c < model->columnCount(); ++c) texts << model->index(r, c).data().toString();
+    rows.push_back(texts.join('|').toStdString());
+  }
+  return rows;
 }
 
 QStringList MenuTexts(const QMenu* menu) {
@@ -201,11 +214,8 @@ TEST_F(MainFormTest, ReceivedMessagesAreStoredInOrderAndListed) {
 
   form->mmInBox->trigger();
   EXPECT_EQ(form->PanelMBCaption->text(), " Принятые");
-  ASSERT_EQ(form->MessageTable->RowCount(), 2);
-  EXPECT_EQ(form->MessageTable->Row(0)->text(0), "+79001112233");
-  EXPECT_EQ(form->MessageTable->Row(0)->text(1), "09.12.2026 10:00:00");
-  EXPECT_EQ(form->MessageTable->Row(0)->text(2), "первое");
-  EXPECT_EQ(form->MessageTable->Row(1)->text(2), "second");
+  EXPECT_EQ(Rows(form->MessageTable),
+            (std::vector<std::string>{"+79001112233|09.12.2026 10:00:00|первое", "+79004445566|09.12.2026 10:05:00|second"}));
 }
 
 TEST_F(MainFormTest, LoginDialogSendsTheTypedNameCutTo24AndThePassword) {
@@ -459,26 +469,41 @@ TEST(QtTexts, ButtonsAndEditMenusAreInRussian) {
   EXPECT_TRUE(texts.contains("Вставить")) << texts.join(", ").toStdString();
 }
 
-TEST(LoadMailbox, ListsEverySoundWholeRecordAndIgnoresTheDamagedAndThePartialTail) {
+// The list's model shows the rows the file holds, in its order, leaving out the
+// damaged records and the torn tail; its columns keep their headings and widths
+// from one list to the next.
+TEST(LoadMailbox, ShowsEverySoundWholeRecordAndLeavesOutTheDamagedAndThePartialTail) {
   TempDir dir;
-  TReportList list({"a", "b", "c"}, false);
+  MessageBoxAnswers boxes;
+  RefusingPort refusing;
+  ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", refusing.port()}));
   packet damaged = MakePacket(kPacketMessage, "+9", "damaged", "d9");
   damaged.set_checksum(damaged.checksum() + 1);
-  const std::vector<packet> records = {MakePacket(kPacketMessage, "+1", "one", "d1"), damaged,
-                                       MakePacket(kPacketMessage, "+2", "two", "d2")};
+  const std::vector<packet> records = {MakePacket(kPacketMessage, "+1", Ansi("первое"), "d1"), damaged,
+                                       MakePacket(kPacketMessage, "+2", "two", "d2"), damaged};
   std::string bytes;
   for (const packet& p : records) bytes.append(reinterpret_cast<const char*>(p.raw().data()), kPacketSize);
   bytes.append(100, 'x');
   ASSERT_TRUE(WriteFileAtomically(dir.File("outbox.db"), bytes));
+  const packet received = MakePacket(kPacketMessage, "+3", "three", "d3");
+  ASSERT_TRUE(WriteMessageFile(dir.File("inbox.db"), std::span(&received, 1)));
 
-  LoadMailbox(dir.File("outbox.db"), &list);
-  ASSERT_EQ(list.RowCount(), 2);
-  EXPECT_EQ(list.Row(1)->text(0), "+2");
-  EXPECT_EQ(list.Row(1)->text(1), "d2");
-  EXPECT_EQ(list.Row(1)->text(2), "two");
+  stream_client client;
+  TMainForm form(client, dir.path());
+  form.qmOutBoxClick();
+  EXPECT_EQ(Rows(form.MessageTable), (std::vector<std::string>{"+1|d1|первое", "+2|d2|two"}));
+  const QAbstractItemModel* model = form.MessageTable->model();
+  EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), "номер абонента");
+  EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "дата и время");
+  EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), "текст сообщения");
 
-  LoadMailbox(dir.File("missing.db"), &list);
-  EXPECT_EQ(list.RowCount(), 0);
+  form.qmInBoxClick();
+  EXPECT_EQ(Rows(form.MessageTable), std::vector<std::string>{"+3|d3|three"});
+  EXPECT_EQ(form.MessageTable->columnWidth(0), 120);
+  EXPECT_EQ(form.MessageTable->columnWidth(1), 130);
+
+  LoadMailbox(dir.File("missing.db"), form.MessageTable);
+  EXPECT_TRUE(Rows(form.MessageTable).empty());
 }
 
 }  // namespace
