@@ -238,7 +238,7 @@ void TMainForm::BuildMenus() {
   mmFile = MainMenu->addMenu(QStringLiteral("Файл"));
   mmFile->setObjectName(QStringLiteral("mmFile"));
   mmInBox = mmFile->addAction(QStringLiteral("Принятые"), this, &TMainForm::qmInBoxClick);
-  mmOutBox = mmFile->addAction(QStringLiteral("Отпрвавленные"), this, &TMainForm::qmOutBoxClick);
+  mmOutBox = mmFile->addAction(QStringLiteral("Отправленные"), this, &TMainForm::qmOutBoxClick);
   mmContacts = mmFile->addAction(QStringLiteral("Контакты"), this, &TMainForm::qmContactsClick);
   mmClose = mmFile->addAction(QStringLiteral("Выход"), this, &TMainForm::mmCloseClick);
 

@@ -347,7 +347,7 @@ TEST_F(MainFormTest, MenuAndQuickMenuChooseTheSameViewAndHighlight) {
 }
 
 TEST_F(MainFormTest, MenusAreBuiltWithTheirSeparatorsAndContactCommands) {
-  EXPECT_EQ(MenuTexts(form->mmFile), (QStringList{"Принятые", "Отпрвавленные", "Контакты", "-", "Выход"}));
+  EXPECT_EQ(MenuTexts(form->mmFile), (QStringList{"Принятые", "Отправленные", "Контакты", "-", "Выход"}));
   EXPECT_EQ(MenuTexts(form->mmServices), (QStringList{"Подключиться к серверу", "Считать сообщения",
                                                       "Написать сообщение", "-", "Список контактов", "-",
                                                       "Настройки"}));
