@@ -2,8 +2,8 @@
 // (connected, with a few sent messages), the settings dialog and the login
 // dialog. Usage: client_screenshots <output directory>
 #include <QApplication>
-#include <QEventLoop>
 #include <QDir>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>

@@ -128,14 +128,20 @@ TEST(MainFormStart, ServerDownShowsOnlyTheStatusLine) {
   EXPECT_TRUE(boxes.Asked().empty());
 }
 
-// The server's answer is awaited in the event loop: the window shows and takes
-// input meanwhile, and the connect ends as it did, once the limit is up.
-TEST(MainFormStart, AServerThatNeverAnswersHoldsNothingAndIsGivenUpAfterTheLimit) {
+// A main window's server whose queue is full: a connect to it gets no answer.
+class MainFormBesideASilentServer : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", silent.port()})); }
+
   TempDir dir;
   MessageBoxAnswers boxes;
   SilentListener silent;
-  ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", silent.port()}));
   stream_client client;
+};
+
+// The server's answer is awaited in the event loop: the window shows and takes
+// input meanwhile, and the connect ends as it did, once the limit is up.
+TEST_F(MainFormBesideASilentServer, TheConnectHoldsNothingAndIsGivenUpAfterTheLimit) {
   client.connectTimeout = std::chrono::seconds(1);
   TMainForm form(client, dir.path());
   form.show();
@@ -167,12 +173,7 @@ TEST(MainFormStart, AServerThatNeverAnswersHoldsNothingAndIsGivenUpAfterTheLimit
   EXPECT_EQ(form.CurrentStatusLine().text, "Не подключен");
 }
 
-TEST(MainFormStart, AServerThatNeverAnswersIsNoReasonToStayOpen) {
-  TempDir dir;
-  MessageBoxAnswers boxes;
-  SilentListener silent;
-  ASSERT_TRUE(WriteClientConfig(dir.path(), ClientConfig{"127.0.0.1", silent.port()}));
-  stream_client client;
+TEST_F(MainFormBesideASilentServer, AConnectThatWaitsIsNoReasonToStayOpen) {
   client.connectTimeout = std::chrono::minutes(10);
   TMainForm form(client, dir.path());
   bool closed = false;
