@@ -240,7 +240,8 @@ void TMainForm::StartConnect(bool warnIfItFails) {
   warnIfConnectFails_ = warnIfItFails;
   std::unique_ptr<PendingConnect> pending = client_.BeginConnect(ServerIP);
   if (!pending) return ConnectFinished(false);
-  connecting_ = std::make_unique<ConnectAttempt>(client_, std::move(pending));
+  // The window's child too, so that one left to be deleted later goes with the window at the latest.
+  connecting_ = std::make_unique<ConnectAttempt>(client_, std::move(pending), this);
   connect(connecting_.get(), &ConnectAttempt::Finished, this, &TMainForm::ConnectFinished);
 }
 
