@@ -1,16 +1,17 @@
 #include "client/core/stream_client.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
-#include "protocol/cipher.h"
+#include "platform/poll_wait.h"
 #include "protocol/packet_io.h"
 
 namespace {
@@ -32,64 +33,42 @@ bool ResolveIPv4(const std::string& address, in_addr& out) {
   return true;
 }
 
-// Waits until the socket is ready for `events` or the deadline passes; true when ready.
-bool PollUntil(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+// Waits until the socket is ready for `events` or the deadline passes (at
+// once, when it has passed); true when ready.
+bool PollUntil(int fd, short events, SteadyTime deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  const auto ms = std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, kInfinite - 1);
   pollfd p{fd, events, 0};
-  for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    const int rc = ::poll(&p, 1, static_cast<int>(left.count()));
-    if (rc > 0) return true;
-    if (rc == 0 || errno != EINTR) return false;
-  }
+  return PollFor(&p, 1, static_cast<std::uint32_t>(ms)) > 0;
 }
 
-// Connects a non-blocking socket, waiting at most `timeout` for the server.
-bool ConnectWithin(int fd, const sockaddr_in& target, std::chrono::milliseconds timeout) {
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) return true;
-  if (errno != EINPROGRESS && errno != EINTR) return false;
-  if (!PollUntil(fd, POLLOUT, std::chrono::steady_clock::now() + timeout)) return false;
-  int error = 0;
-  socklen_t size = sizeof error;
-  return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
-}
-
-// Back to blocking for the receive thread; sends do not block (SendWithin waits).
+// Back to blocking for the receive thread; sends do not block (they wait
+// through their SendWaitUntil).
 bool MakeBlocking(int fd) {
   const int flags = ::fcntl(fd, F_GETFL);
   return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
-// Hands the enciphered record to the socket by the deadline of the whole record:
-// a server that takes a little at a time cannot stretch the limit, as a time-out
-// per send call would let it. The caller's packet stays plain.
-bool SendWithin(int fd, const packet& p, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  packet wire = p;
-  const auto bytes = wire.raw();
-  EncodeBuffer(bytes);
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n > 0) {
-      sent += static_cast<std::size_t>(n);
-    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!PollUntil(fd, POLLOUT, deadline)) return false;
-    } else if (n == 0 || errno != EINTR) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
+
+bool WaitWritableUntil(int socket, SteadyTime deadline) { return PollUntil(socket, POLLOUT, deadline); }
 
 Connection::~Connection() { ::close(socket_); }
 
-bool Connection::Send(packet& p) {
+// The limit holds for the whole record: a server that takes a little at a time
+// cannot stretch it, as a time-out per send call would let it.
+bool Connection::Send(packet& p, const SendWaitUntil& wait) {
+  // A send from inside another's wait (the event loop it turns) would put its
+  // bytes in the middle of that packet, and would wait for that lock for ever.
+  if (sender_.load() == std::this_thread::get_id()) return false;
   std::lock_guard guard(sendLock_);
-  return open() && SendWithin(socket_, p, sendLimit_);
+  if (!open()) return false;
+  sender_ = std::this_thread::get_id();
+  const SteadyTime deadline = std::chrono::steady_clock::now() + sendLimit_;
+  const bool sent =
+      SendPacket(socket_, p, [&](int fd) { return wait ? wait(fd, deadline) : WaitWritableUntil(fd, deadline); });
+  sender_ = std::thread::id();
+  return sent;
 }
 
 bool Connection::Receive(packet& p) { return open() && RecvPacket(socket_, p); }
@@ -125,29 +104,54 @@ ConnectionPtr stream_client::Current() const {
   return current_;
 }
 
-bool stream_client::Connect(std::string_view address) {
+PendingConnect::~PendingConnect() {
+  if (socket_ >= 0) ::close(socket_);
+}
+
+std::unique_ptr<PendingConnect> stream_client::BeginConnect(std::string_view address) {
   Close();
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return false;
+  if (fd < 0) return nullptr;
+  auto pending = std::make_unique<PendingConnect>(fd, std::chrono::steady_clock::now() + connectTimeout);
   sockaddr_in target{};
   target.sin_family = AF_INET;
   target.sin_port = htons(static_cast<std::uint16_t>(port & 0xFFFF));
-  if (!ResolveIPv4(std::string(address), target.sin_addr) || !ConnectWithin(fd, target, connectTimeout) ||
-      !MakeBlocking(fd)) {
-    ::close(fd);
-    return false;
-  }
+  if (!ResolveIPv4(std::string(address), target.sin_addr)) return nullptr;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0 && errno != EINPROGRESS &&
+      errno != EINTR)
+    return nullptr;
+  return pending;
+}
+
+bool stream_client::FinishConnect(PendingConnect& pending) {
+  const int fd = pending.socket_;
+  if (fd < 0 || !PollUntil(fd, POLLOUT, {})) return false;
+  int error = 0;
+  socklen_t size = sizeof error;
+  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0 || !MakeBlocking(fd)) return false;
+  pending.socket_ = -1;
   auto connection = std::make_shared<Connection>(fd, sendTimeout);
-  std::lock_guard guard(lock_);
-  current_ = std::move(connection);
+  ConnectionPtr old;
+  {
+    std::lock_guard guard(lock_);
+    old = std::exchange(current_, std::move(connection));
+  }
+  if (old) old->Shutdown();
   return true;
+}
+
+bool stream_client::Connect(std::string_view address) {
+  const std::unique_ptr<PendingConnect> pending = BeginConnect(address);
+  if (!pending) return false;
+  PollUntil(pending->socket(), POLLOUT, pending->deadline());
+  return FinishConnect(*pending);
 }
 
 bool stream_client::Send(packet& p) { return Send(Current(), p); }
 
 bool stream_client::Send(const ConnectionPtr& connection, packet& p) {
   if (!connection) return false;
-  if (connection->Send(p)) return true;
+  if (connection->Send(p, sendWait)) return true;
   Close(connection);
   return false;
 }

@@ -8,14 +8,29 @@
 // socket itself is closed when the last holder lets go, so its number cannot be
 // reused under a thread still blocked on it. Sends on one connection take its
 // send lock, so two packets never interleave their bytes.
+//
+// Neither a connect nor a send need hold the thread that makes it: a connect
+// can be begun and finished once its socket is ready, and a send waits for a
+// full socket through a wait the caller chooses (the window's turns its event
+// loop).
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "protocol/packet.h"
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+// Waits until `socket` can take more of a packet, or `deadline` passes; true
+// when it can. False also ends the wait early (the program is closing).
+using SendWaitUntil = std::function<bool(int socket, SteadyTime deadline)>;
+// The wait a send has when given none: blocks in poll.
+bool WaitWritableUntil(int socket, SteadyTime deadline);
 
 class Connection {
  public:
@@ -28,8 +43,9 @@ class Connection {
   int socket() const { return socket_; }
   bool open() const { return open_.load(); }
   // Whole packet, serialised with every other send on this connection; false
-  // when it was not all handed over within the send limit.
-  bool Send(packet& p);
+  // when it was not all handed over within the send limit. A full socket is
+  // waited for with `wait`, or in poll when it is empty.
+  bool Send(packet& p, const SendWaitUntil& wait = {});
   // Reads one whole packet; false when the peer closed or the socket failed.
   bool Receive(packet& p);
   // Waits at most `timeout` for something to read (or the end); true when it came.
@@ -42,9 +58,29 @@ class Connection {
   const std::chrono::milliseconds sendLimit_;
   std::atomic<bool> open_{true};
   std::mutex sendLock_;
+  std::atomic<std::thread::id> sender_;  // the thread inside Send, if any
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;
+
+// A connect under way: its socket has asked the server and awaits the answer
+// until the deadline. Whoever holds it waits for the socket to be ready (for
+// writing) or the deadline to pass, then finishes it; letting it go gives up.
+class PendingConnect {
+ public:
+  PendingConnect(int socket, SteadyTime deadline) : socket_(socket), deadline_(deadline) {}
+  ~PendingConnect();
+  PendingConnect(const PendingConnect&) = delete;
+  PendingConnect& operator=(const PendingConnect&) = delete;
+
+  int socket() const { return socket_; }
+  SteadyTime deadline() const { return deadline_; }
+
+ private:
+  friend class stream_client;
+  int socket_;  // -1 once the connection took it
+  const SteadyTime deadline_;
+};
 
 class stream_client {
  public:
@@ -61,17 +97,26 @@ class stream_client {
   // Server TCP port; its low 16 bits are used. Set by the user-interface thread
   // before it connects.
   std::int32_t port = 0;
-  // The user-interface thread connects and sends, so neither may wait for ever
-  // on a server that does not answer or stops reading: a connect gives up after
-  // connectTimeout, and a packet that cannot be handed over within sendTimeout,
-  // counted from its first byte, fails (and closes the connection). Both are
-  // read by Connect.
+  // Neither may wait for ever on a server that does not answer or stops
+  // reading: a connect gives up after connectTimeout, and a packet that cannot
+  // be handed over within sendTimeout, counted from its first byte, fails (and
+  // closes the connection). Both are read by BeginConnect.
   std::chrono::milliseconds connectTimeout{5000};
   std::chrono::milliseconds sendTimeout{5000};
+  // How sends wait for a full socket; empty, they block in poll. Set by the
+  // thread that sends, before it does.
+  SendWaitUntil sendWait;
 
-  // Host name or dotted IPv4 address. Closes any open connection first.
-  // Virtual so that a test sees where a window connects without reaching the network.
-  virtual bool Connect(std::string_view address);
+  // Host name or dotted IPv4 address. Closes any open connection first, then
+  // starts a connect without waiting for the server: nothing when it failed at
+  // once (no socket, an unknown address, a refusal already known). Virtual so
+  // that a test sees where a window connects without reaching the network.
+  virtual std::unique_ptr<PendingConnect> BeginConnect(std::string_view address);
+  // Once the socket is ready or the deadline has passed: true when the server
+  // took the connection, which is then the open one.
+  bool FinishConnect(PendingConnect& pending);
+  // Begins, waits for the server in poll and finishes.
+  bool Connect(std::string_view address);
   // Sends on the open connection; a failure closes it. True when the whole
   // packet was handed to the connection.
   bool Send(packet& p);

@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QEvent>
 #include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -45,6 +47,16 @@ CommandWindows::CommandWindows(QWidget& owner) : owner_(owner) {}
 
 CommandWindows::~CommandWindows() { qApp->removeEventFilter(this); }
 
+void CommandWindows::FilterInput() {
+  const bool on = !shown_.empty() || socketWaits_ > 0;
+  if (on == filtering_) return;
+  filtering_ = on;
+  if (on)
+    qApp->installEventFilter(this);
+  else
+    qApp->removeEventFilter(this);
+}
+
 int CommandWindows::Run(QDialog& dialog) {
   if (ownerClosed_) return QDialog::Rejected;
   dialog.setWindowModality(Qt::NonModal);
@@ -65,8 +77,8 @@ CommandWindows::Hold::Hold(CommandWindows& windows, QWidget& window) : windows_(
 CommandWindows::Hold::~Hold() { windows_.Pop(); }
 
 void CommandWindows::Push(QWidget& window) {
-  if (shown_.empty()) qApp->installEventFilter(this);
   shown_.emplace_back(&window);
+  FilterInput();
   window.show();
   window.raise();
   window.activateWindow();
@@ -74,7 +86,31 @@ void CommandWindows::Push(QWidget& window) {
 
 void CommandWindows::Pop() {
   shown_.pop_back();
-  if (shown_.empty()) qApp->removeEventFilter(this);
+  FilterInput();
+}
+
+bool CommandWindows::WaitWritable(int socket, std::chrono::steady_clock::time_point deadline) {
+  if (ownerClosed_) return false;
+  QEventLoop loop;
+  bool writable = false;
+  QSocketNotifier notifier(static_cast<qintptr>(socket), QSocketNotifier::Write);
+  connect(&notifier, &QSocketNotifier::activated, &loop, [&] {
+    writable = true;
+    loop.quit();
+  });
+  QTimer limit;
+  limit.setSingleShot(true);
+  limit.setTimerType(Qt::PreciseTimer);
+  connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  limit.start(std::max(left, std::chrono::milliseconds::zero()));
+  connect(this, &CommandWindows::Closing, &loop, &QEventLoop::quit);
+  ++socketWaits_;
+  FilterInput();
+  loop.exec();
+  --socketWaits_;
+  FilterInput();
+  return writable && !ownerClosed_;
 }
 
 void CommandWindows::OwnerClosed() {
@@ -85,8 +121,10 @@ void CommandWindows::OwnerClosed() {
 QWidget* CommandWindows::Current() const { return shown_.empty() ? nullptr : shown_.back().data(); }
 
 // Input meant for the owner, or for a window a later one waits over, is dropped;
-// every other window (those the receive thread shows) goes on as it was.
+// every other window (those the receive thread shows) goes on as it was, except
+// while a socket is waited for.
 bool CommandWindows::Blocked(const QWidget& target) const {
+  if (socketWaits_ > 0) return true;
   const QWidget* window = OwningWindow(target);
   if (window == Current()) return false;
   if (window == &owner_) return true;

@@ -5,8 +5,14 @@
 // window. Unlike under a modal window, the main window can still be closed (a
 // modal window has the close dropped), and closing it, which ends the program,
 // ends every such wait at once.
+//
+// A command may also wait for the connection to take a packet. Such a wait
+// turns the event loop, so every window paints, but no window takes input
+// meanwhile: a command started from inside it would send on the connection
+// while the packet is half handed over.
 #include <QObject>
 #include <QPointer>
+#include <chrono>
 #include <vector>
 
 class QDialog;
@@ -36,6 +42,10 @@ class CommandWindows : public QObject {
     CommandWindows& windows_;
   };
 
+  // Turns the event loop until `socket` can take more, `deadline` passes or the
+  // owner closes; true in the first case only. No window takes input meanwhile.
+  bool WaitWritable(int socket, std::chrono::steady_clock::time_point deadline);
+
   // The owner is closing: every wait ends, and nothing more is shown.
   void OwnerClosed();
   bool IsOwnerClosed() const { return ownerClosed_; }
@@ -51,9 +61,13 @@ class CommandWindows : public QObject {
  private:
   void Push(QWidget& window);
   void Pop();
+  // Input is filtered while a window is held or a socket is waited for.
+  void FilterInput();
   bool Blocked(const QWidget& target) const;
 
   QWidget& owner_;
   std::vector<QPointer<QWidget>> shown_;  // the innermost last
+  int socketWaits_ = 0;
+  bool filtering_ = false;
   bool ownerClosed_ = false;
 };

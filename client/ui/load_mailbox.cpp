@@ -1,15 +1,15 @@
 #include "client/ui/load_mailbox.h"
 
-#include "client/book/qt/report_list.h"
-#include "platform/qt/qt_text.h"
-#include "protocol/message_file.h"
+#include <QTreeView>
 
-void LoadMailbox(const std::string& fileName, TReportList* list) {
-  list->clear();
-  for (const packet& record : ReadMessageFile(fileName)) {
-    // A damaged record (a disk fault, a file written by something else) would
-    // show as a row of garbage: it stays in the file, unlisted.
-    if (!PacketVerify(record)) continue;
-    list->AddRow({FromAnsi(record.number()), FromAnsi(record.date()), FromAnsi(record.text())});
+#include "client/ui/mailbox_model.h"
+
+void LoadMailbox(const std::string& fileName, QTreeView* list) {
+  // One model for the list's life, so its columns keep their widths.
+  auto* model = qobject_cast<MailboxModel*>(list->model());
+  if (!model) {
+    model = new MailboxModel(list);
+    list->setModel(model);
   }
+  model->Open(fileName);
 }

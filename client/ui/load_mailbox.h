@@ -1,8 +1,9 @@
 #pragma once
 #include <string>
 
-class TReportList;
+class QTreeView;
 
-// Fills a message list from one message file: number, date and text of each
-// whole record, oldest first. A missing file leaves the list empty.
-void LoadMailbox(const std::string& fileName, TReportList* list);
+// Shows one message file in a message list: number, date and text of each
+// sound whole record, oldest first. A missing file leaves the list empty. The
+// list's rows come from a MailboxModel, which reads only the rows shown.
+void LoadMailbox(const std::string& fileName, QTreeView* list);

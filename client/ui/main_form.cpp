@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 
@@ -18,6 +19,7 @@
 #include "client/core/mail_check.h"
 #include "client/ui/access_form.h"
 #include "client/ui/config_form.h"
+#include "client/ui/connect_attempt.h"
 #include "client/ui/ip_address_edit.h"
 #include "client/ui/load_mailbox.h"
 #include "client/ui/pictures.h"
@@ -119,10 +121,19 @@ TMainForm::TMainForm(stream_client& client, std::string appDir, QWidget* parent)
   MailCheckTimer->setInterval(60000);  // kept for a periodic mail check; nothing is bound to it
 
   ServeMessagesInQtEventLoop();  // the receive thread's calls are served from the event loop
+  // A packet the connection cannot take at once is waited for in the event
+  // loop, so the windows paint and the program can be closed meanwhile.
+  client_.sendWait = [this](int socket, SteadyTime deadline) {
+    if (QThread::currentThread() != thread()) return WaitWritableUntil(socket, deadline);
+    return windows_.WaitWritable(socket, deadline);
+  };
   FormCreate();
 }
 
-TMainForm::~TMainForm() { StopReceiving(); }
+TMainForm::~TMainForm() {
+  StopReceiving();
+  client_.sendWait = {};
+}
 
 void TMainForm::FormCreate() {
   MailList.clear();
@@ -142,9 +153,9 @@ void TMainForm::FormCreate() {
   ServerIP = config.serverIP;
 
   hooks_ = std::make_unique<Hooks>(*this);
-  // At start a failure shows only in the status line.
-  if (client_.Connect(ServerIP)) StartReceiveThread();
-  RepaintStatusBar();
+  // At start a failure shows only in the status line. The window shows and
+  // takes input while the server is awaited.
+  StartConnect(false);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -163,7 +174,7 @@ void TMainForm::FormClose() {
 
 void TMainForm::StopReceiving() {
   SynchronizeRefusal closing;  // a receive thread waiting for this window is let go
-  client_.Close();
+  Disconnect();
   receiveThreads_.JoinAll();
 }
 
@@ -219,17 +230,38 @@ void TMainForm::StatusBarDrawPanel(QPainter& canvas, const QRect& rect, int pane
   canvas.drawText(rect.adjusted(5, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, line.text);
 }
 
-void TMainForm::ConnectOrWarn() {
-  if (client_.Connect(ServerIP))
+void TMainForm::Disconnect() {
+  connecting_.reset();
+  client_.Close();
+}
+
+void TMainForm::StartConnect(bool warnIfItFails) {
+  connecting_.reset();
+  warnIfConnectFails_ = warnIfItFails;
+  std::unique_ptr<PendingConnect> pending = client_.BeginConnect(ServerIP);
+  if (!pending) return ConnectFinished(false);
+  // The window's child too, so that one left to be deleted later goes with the window at the latest.
+  connecting_ = std::make_unique<ConnectAttempt>(client_, std::move(pending), this);
+  connect(connecting_.get(), &ConnectAttempt::Finished, this, &TMainForm::ConnectFinished);
+}
+
+void TMainForm::ConnectFinished(bool connected) {
+  if (connecting_) connecting_.release()->deleteLater();  // it is still telling its outcome
+  if (connected)
     StartReceiveThread();
-  else
+  else if (warnIfConnectFails_)
     MessageBox(Ansi("Сервер не отвечает"), ServerIP, MbButtons::Ok);
+  RepaintStatusBar();
 }
 
 void TMainForm::actConnectExecute() {
   if (client_.connected()) return;
-  ConnectOrWarn();
-  RepaintStatusBar();
+  // A connect under way (the one at start) is the one asked for: its failure is told.
+  if (connecting_) {
+    warnIfConnectFails_ = true;
+    return;
+  }
+  StartConnect(true);
 }
 
 void TMainForm::actOptionsExecute() {
@@ -253,13 +285,12 @@ void TMainForm::actOptionsExecute() {
                    Ansi("Trelm SMS Клиент"), MbButtons::Ok, MbIcon::Error);
       } else {
         ServerIP = DottedAddress(dialog->IPAddressHandle->GetAddress());
-        client_.Close();
+        Disconnect();
         client_.port = *port;
         if (!WriteClientConfig(AppDir, ClientConfig{ServerIP, client_.port}))
           MessageBox(Ansi("Не удалось записать файл ") + ClientConfigPath(AppDir), Ansi("Предупреждение"),
                      MbButtons::Ok, MbIcon::Warning);
-        ConnectOrWarn();
-        RepaintStatusBar();
+        StartConnect(true);
       }
     }
   }

@@ -30,6 +30,8 @@ class QStatusBar;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class QTreeView;
+class ConnectAttempt;
 class TReportList;
 
 // What the status line shows for a connection state.
@@ -54,6 +56,8 @@ class TMainForm : public QMainWindow {
   StatusLine CurrentStatusLine() const;
   // Asks the status line to draw the current connection state.
   void RepaintStatusBar();
+  // True while a connect waits for the server's answer.
+  bool ConnectPending() const { return connecting_ != nullptr; }
   // Starts the receive thread for the connection just made.
   void StartReceiveThread();
   // The dialogs, boxes and progress window the commands wait on.
@@ -84,7 +88,7 @@ class TMainForm : public QMainWindow {
 
   QFrame* PanelMessageBox = nullptr;
   QLabel* PanelMBCaption = nullptr;
-  TReportList* MessageTable = nullptr;
+  QTreeView* MessageTable = nullptr;
 
   QStatusBar* StatusBar = nullptr;
   QWidget* StatusPanel = nullptr;
@@ -162,8 +166,13 @@ class TMainForm : public QMainWindow {
   void FormClose();
   void Highlight(QToolButton* button);
   static void SetTextColour(QToolButton* button, const QColor& colour);
-  // Connects to ServerIP; a receive thread on success, else "Сервер не отвечает".
-  void ConnectOrWarn();
+  // Connects to ServerIP without holding the window, giving up a connect under
+  // way; a receive thread on success, else, with `warnIfItFails`, "Сервер не
+  // отвечает". The status line shows the outcome.
+  void StartConnect(bool warnIfItFails);
+  void ConnectFinished(bool connected);
+  // Closes the connection, or gives up the connect under way.
+  void Disconnect();
   // Ends the receive threads: nothing may wait on this window after it is gone.
   void StopReceiving();
 
@@ -174,5 +183,7 @@ class TMainForm : public QMainWindow {
   CommandWindows windows_{*this};
   std::unique_ptr<Hooks> hooks_;
   ReceiveThreads receiveThreads_;
+  std::unique_ptr<ConnectAttempt> connecting_;
+  bool warnIfConnectFails_ = false;
   bool closed_ = false;
 };

@@ -11,10 +11,12 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "client/book/qt/report_list.h"
+#include "client/ui/mailbox_model.h"
 #include "client/ui/main_form.h"
 #include "client/ui/pictures.h"
 
@@ -220,10 +222,10 @@ void TMainForm::BuildMessageView() {
   PanelMBCaption = Heading(QString(), PanelMessageBox);
   PanelMBCaption->setObjectName(QStringLiteral("PanelMBCaption"));
   column->addWidget(PanelMBCaption);
-  MessageTable = new TReportList(
-      {QStringLiteral("номер абонента"), QStringLiteral("дата и время"), QStringLiteral("текст сообщения")}, false,
-      PanelMessageBox);
+  MessageTable = new QTreeView(PanelMessageBox);
   MessageTable->setObjectName(QStringLiteral("MessageTable"));
+  SetReportStyle(*MessageTable, false);
+  MessageTable->setModel(new MailboxModel(MessageTable));
   MessageTable->setColumnWidth(0, 120);
   MessageTable->setColumnWidth(1, 130);
   column->addWidget(MessageTable, 1);
@@ -236,7 +238,7 @@ void TMainForm::BuildMenus() {
   mmFile = MainMenu->addMenu(QStringLiteral("Файл"));
   mmFile->setObjectName(QStringLiteral("mmFile"));
   mmInBox = mmFile->addAction(QStringLiteral("Принятые"), this, &TMainForm::qmInBoxClick);
-  mmOutBox = mmFile->addAction(QStringLiteral("Отпрвавленные"), this, &TMainForm::qmOutBoxClick);
+  mmOutBox = mmFile->addAction(QStringLiteral("Отправленные"), this, &TMainForm::qmOutBoxClick);
   mmContacts = mmFile->addAction(QStringLiteral("Контакты"), this, &TMainForm::qmContactsClick);
   mmClose = mmFile->addAction(QStringLiteral("Выход"), this, &TMainForm::mmCloseClick);
 

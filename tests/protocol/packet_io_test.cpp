@@ -107,4 +107,40 @@ TEST(SendPacket, LargeBurstsArriveWhole) {
   reader.join();
 }
 
+// With a wait, a full socket is handed to it rather than blocked on: going on
+// completes the record once the reader has made room, giving up fails it, and
+// either way the caller's packet is plain again.
+TEST(SendPacket, AFullSocketGoesToTheWaitWhichGoesOnOrGivesUp) {
+  SocketPair s;
+  int small = 4096;
+  ::setsockopt(s.a, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+  ::setsockopt(s.b, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  int waits = 0;
+  std::size_t drained = 0;
+  const SendWait drainOnce = [&](int socket) {
+    EXPECT_EQ(socket, s.a);
+    if (++waits > 1) return false;
+    std::uint8_t room[64 * kPacketSize];
+    const ssize_t n = ::recv(s.b, room, sizeof room, 0);
+    drained += n > 0 ? static_cast<std::size_t>(n) : 0;
+    return n > 0;
+  };
+  std::size_t sent = 0;
+  bool failed = false;
+  for (int i = 0; i < 1000 && !failed; ++i) {
+    packet p = Sample();
+    const packet before = p;
+    if (SendPacket(s.a, p, drainOnce)) {
+      ++sent;
+    } else {
+      failed = true;
+    }
+    EXPECT_EQ(p, before);
+  }
+  EXPECT_TRUE(failed) << "the second wait gave up";
+  EXPECT_EQ(waits, 2);
+  EXPECT_GT(drained, 0u);
+  EXPECT_GT(sent, 0u);
+}
+
 }  // namespace

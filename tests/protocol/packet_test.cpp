@@ -215,6 +215,12 @@ TEST(PacketChecksum, SignExtendsAndKeepsGrowingPosition) {
       {"Cyrillic text", Hex("cff0e8e2e5f2"), 0xFFFFFDAA},
       // The position term goes on growing past 255 (400 at the last byte).
       {"201 zero bytes", std::vector<std::uint8_t>(201, 0), 0x0000DCB4},
+      // Past the 1024 bytes of a text field as well.
+      {"1100 bytes, every third 0xC1, else 'A'", [] {
+         std::vector<std::uint8_t> text(1100, 0x41);
+         for (std::size_t i = 0; i < text.size(); i += 3) text[i] = 0xC1;
+         return text;
+       }(), 0x00069824},
   };
   for (const auto& c : cases) EXPECT_EQ(PacketChecksum(c.text), c.sum) << c.name;
 }

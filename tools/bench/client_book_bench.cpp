@@ -3,6 +3,7 @@
 // to 1,000 recipients over a loopback TCP connection, every packet recorded in
 // outbox.db. Prints milliseconds (medians of several runs). Not a test.
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QTextEdit>
 #include <QTimer>
@@ -111,6 +112,7 @@ double ComposeOnce(const std::string& dir, const QString& recipients, std::size_
   ::unlink(PathJoin(dir, "outbox.db").c_str());
   stream_client client;
   auto form = std::make_unique<TMainForm>(client, dir);
+  while (form->ConnectPending()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   if (!client.connected()) std::abort();
   QTimer::singleShot(0, [&] {
     // The dialog is shown without modality, so it is found among the windows.

@@ -3,6 +3,7 @@
 // dialog. Usage: client_screenshots <output directory>
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
 
   stream_client client;
   TMainForm form(client, dir);
+  while (form.ConnectPending()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   form.show();
   Save(&form, out + "/main-contacts.png");
   form.actSearch->trigger();

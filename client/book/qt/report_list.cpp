@@ -23,19 +23,23 @@ class GridDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
+void SetReportStyle(QTreeView& view, bool gridLines) {
+  view.setRootIsDecorated(false);
+  view.setItemsExpandable(false);
+  view.setUniformRowHeights(true);
+  view.setSelectionMode(QAbstractItemView::SingleSelection);
+  view.setSelectionBehavior(QAbstractItemView::SelectRows);
+  view.setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view.setAllColumnsShowFocus(true);
+  view.header()->setStretchLastSection(true);
+  view.header()->setSectionsMovable(false);
+  if (gridLines) view.setItemDelegate(new GridDelegate(&view));
+}
+
 TReportList::TReportList(const QStringList& headings, bool gridLines, QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(static_cast<int>(headings.size()));
   setHeaderLabels(headings);
-  setRootIsDecorated(false);
-  setItemsExpandable(false);
-  setUniformRowHeights(true);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setSelectionBehavior(QAbstractItemView::SelectRows);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setAllColumnsShowFocus(true);
-  header()->setStretchLastSection(true);
-  header()->setSectionsMovable(false);
-  if (gridLines) setItemDelegate(new GridDelegate(this));
+  SetReportStyle(*this, gridLines);
 }
 
 QTreeWidgetItem* TReportList::AddRow(const QStringList& columns) {

@@ -5,6 +5,13 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+class QTreeView;
+
+// The report style on any list view: whole-row selection of one row, no
+// editing, no tree decoration, rows of one height, the last column stretched,
+// and grid lines when asked.
+void SetReportStyle(QTreeView& view, bool gridLines);
+
 class TReportList : public QTreeWidget {
   Q_OBJECT
  public:

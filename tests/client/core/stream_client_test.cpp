@@ -226,34 +226,92 @@ TEST(StreamClient, FailedSendClosesTheConnectionQuietly) {
   EXPECT_FALSE(client.connected());
 }
 
-// The limit holds for the whole packet: a server that stops reading while one is
-// half handed over fails that packet once the limit is up, not twice the limit
-// later after a second wait for the rest.
-TEST(StreamClient, APacketTheServerStopsTakingFailsAfterTheSendLimit) {
-  LoopbackServer server;
-  stream_client client;
-  client.port = server.port();
-  ASSERT_EQ(client.sendTimeout, std::chrono::seconds(5));
-  ASSERT_TRUE(client.Connect("127.0.0.1"));
-  const LoopbackPeer peer = server.Accept();  // never reads
-  ASSERT_TRUE(peer.valid());
-  // Small buffers, so that the connection is full after a few packets.
-  const int small = 4096;
-  ASSERT_EQ(::setsockopt(client.socket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
-  ASSERT_EQ(::setsockopt(peer.socket(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+// A connection whose server takes it and then never reads: after a few packets
+// its small buffers are full and every send has to wait.
+struct StalledServer {
+  StalledServer(stream_client& client) {
+    client.port = server.port();
+    connected = client.Connect("127.0.0.1");
+    peer = server.Accept();
+    const int small = 4096;
+    buffersSet = peer.valid() &&
+                 ::setsockopt(client.socket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small) == 0 &&
+                 ::setsockopt(peer.socket(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small) == 0;
+  }
+  bool ready() const { return connected && buffersSet; }
 
-  std::chrono::steady_clock::duration failedAfter{};
+  LoopbackServer server;
+  LoopbackPeer peer;  // never reads
+  bool connected = false;
+  bool buffersSet = false;
+};
+
+// Sends until one fails; false when none did.
+bool SendUntilOneFails(stream_client& client) {
   for (int i = 0; i < 1000; ++i) {
     packet p = MakePacket(kPacketMessage, "+7", std::string(1000, 'x'));
-    const auto start = std::chrono::steady_clock::now();
-    if (!client.Send(p)) {
-      failedAfter = std::chrono::steady_clock::now() - start;
-      break;
-    }
+    if (!client.Send(p)) return true;
   }
+  return false;
+}
+
+TEST(StreamClient, APacketTheServerStopsTakingFailsOnceTheSendLimitIsUp) {
+  stream_client client;
+  EXPECT_EQ(client.sendTimeout, std::chrono::seconds(5)) << "the program's limit";
+  client.sendTimeout = std::chrono::milliseconds(200);
+  StalledServer stalled(client);
+  ASSERT_TRUE(stalled.ready());
+  EXPECT_TRUE(SendUntilOneFails(client));
   EXPECT_FALSE(client.connected());
-  EXPECT_GE(failedAfter, std::chrono::milliseconds(4500));
-  EXPECT_LT(failedAfter, std::chrono::milliseconds(9000)) << "the limit was not restarted for the rest";
+}
+
+// A send waits for a full socket through the wait it is given, with one
+// deadline for the whole packet: a server that takes a little at a time cannot
+// stretch the limit, as a time-out per wait would let it. A wait that gives up
+// (the program closing) fails the packet at once.
+TEST(StreamClient, AFullSocketIsWaitedForThroughTheGivenWaitWithThePacketsOneDeadline) {
+  stream_client client;
+  client.sendTimeout = std::chrono::seconds(60);
+  StalledServer stalled(client);
+  ASSERT_TRUE(stalled.ready());
+  std::vector<SteadyTime> deadlines;
+  int socket = -1;
+  client.sendWait = [&](int fd, SteadyTime deadline) {
+    socket = fd;
+    deadlines.push_back(deadline);
+    return deadlines.size() < 3;  // nothing is read meanwhile: the same packet waits again
+  };
+  const int expected = client.socket();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(SendUntilOneFails(client));
+  EXPECT_FALSE(client.connected());
+  EXPECT_EQ(socket, expected);
+  ASSERT_EQ(deadlines.size(), 3u);
+  EXPECT_EQ(deadlines[1], deadlines[0]);
+  EXPECT_EQ(deadlines[2], deadlines[0]);
+  EXPECT_GE(deadlines[0], start + std::chrono::seconds(60));
+}
+
+TEST(StreamClient, APendingConnectIsFinishedOnlyOnceTheServerAnswers) {
+  SilentListener silent;
+  stream_client client;
+  client.port = silent.port();
+  client.connectTimeout = std::chrono::seconds(30);
+  const auto start = std::chrono::steady_clock::now();
+  const std::unique_ptr<PendingConnect> pending = client.BeginConnect("127.0.0.1");
+  ASSERT_TRUE(pending);
+  EXPECT_GE(pending->deadline(), start + std::chrono::seconds(30));
+  EXPECT_FALSE(client.FinishConnect(*pending)) << "no answer yet: given up, without waiting for it";
+  EXPECT_FALSE(client.connected());
+
+  LoopbackServer server;
+  client.port = server.port();
+  const std::unique_ptr<PendingConnect> answered = client.BeginConnect("127.0.0.1");
+  ASSERT_TRUE(answered);
+  EXPECT_TRUE(server.Accept().valid());
+  EXPECT_TRUE(client.FinishConnect(*answered));
+  EXPECT_TRUE(client.connected());
+  EXPECT_EQ(answered->socket(), -1) << "the connection took the socket";
 }
 
 }  // namespace

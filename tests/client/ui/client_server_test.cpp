@@ -46,7 +46,10 @@ class ClientServerTest : public ::testing::Test {
     if (core) core->Close();
   }
 
-  void StartClient() { form = std::make_unique<TMainForm>(client, clientDir.path()); }
+  void StartClient() {
+    form = std::make_unique<TMainForm>(client, clientDir.path());
+    ASSERT_TRUE(WaitUntil([&] { return !form->ConnectPending(); }));
+  }
 
   void LogIn(const QString& user, const QString& password) {
     TAccessForm* dialog = nullptr;

@@ -22,6 +22,7 @@
 #include "client/book/qt/edit_form.h"
 #include "client/book/qt/progress_form.h"
 #include "client/book/qt/report_list.h"
+#include "client/ui/access_form.h"
 #include "client/ui/main_form.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
@@ -303,7 +304,7 @@ class Compose : public ::testing::Test {
     form = std::make_unique<TMainForm>(client, dir.path());
     peer = server.Accept();
     ASSERT_TRUE(peer.valid());
-    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(WaitUntil([&] { return client.connected(); }));
   }
   void TearDown() override { form.reset(); }
 
@@ -428,31 +429,102 @@ TEST_F(Compose, ClosingTheMainWindowDuringAJobStopsItAfterThePacketInHand) {
   EXPECT_TRUE(answers.Asked().empty()) << "the program ends without a word";
 }
 
-// The server takes the connection, then stops reading.
+// The server takes the connection, then stops reading: once the connection's
+// small buffers are full, each packet waits for it.
 class ComposeToAStalledServer : public Compose {
  protected:
-  ComposeToAStalledServer() { client.sendTimeout = std::chrono::milliseconds(200); }
+  explicit ComposeToAStalledServer(std::chrono::milliseconds sendLimit = std::chrono::milliseconds(200)) {
+    client.sendTimeout = sendLimit;
+  }
+  void SetUp() override {
+    Compose::SetUp();
+    const int small = 4096;
+    ASSERT_EQ(::setsockopt(client.socket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
+    ASSERT_EQ(::setsockopt(peer.socket(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+    // Tells when a packet waits for the connection, through the window's own wait.
+    client.sendWait = [this, windowsWait = client.sendWait](int socket, SteadyTime deadline) {
+      waiting = true;
+      const bool writable = windowsWait(socket, deadline);
+      waiting = false;
+      return writable;
+    };
+  }
+  static QString Numbers(int count) {
+    QStringList numbers;
+    for (int i = 0; i < count; ++i) numbers << QString::number(79000000000LL + i);
+    return numbers.join(',');
+  }
+  std::vector<packet> Arrived() {
+    std::vector<packet> arrived;
+    while (const auto p = peer.Receive()) arrived.push_back(*p);
+    return arrived;
+  }
+
+  bool waiting = false;
 };
 
-TEST_F(ComposeToAStalledServer, OnlyWhatWasSentIsRecordedAndTheUserIsTold) {
-  // Small buffers, so that the connection is full after a few packets.
-  const int small = 4096;
-  ASSERT_EQ(::setsockopt(client.socket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
-  ASSERT_EQ(::setsockopt(peer.socket(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+// While a packet waits, the event loop turns (the windows paint, a timer fires),
+// but no window takes input: the login dialog's answer would go out in the
+// middle of the packet. The job ends as it did: the packet fails once the limit
+// is up, and so do the rest.
+TEST_F(ComposeToAStalledServer, APacketWaitsInTheEventLoopAndOnlyWhatWasSentIsRecorded) {
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLogin)));
+  TAccessForm* login = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (login = FindTopLevel<TAccessForm>()) != nullptr; }));
+  int ticksWhileWaiting = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    if (!waiting) return;
+    if (ticksWhileWaiting++ == 0) ClickAsUser(login->OKButton);
+  });
+  tick.start(1);
   constexpr int kRecipients = 300;
-  QStringList numbers;
-  for (int i = 0; i < kRecipients; ++i) numbers << QString::number(79000000000LL + i);
-  ASSERT_TRUE(Run(numbers.join(','), "abc"));
+  // The compose dialog is filled once it shows, whichever window is active.
+  QTimer fill;
+  QObject::connect(&fill, &QTimer::timeout, [&] {
+    auto* compose = FindTopLevel<TComposeForm>();
+    if (!compose) return;
+    fill.stop();
+    compose->RecepientsEdit->setText(Numbers(kRecipients));
+    compose->MessageText->setPlainText("abc");
+    compose->accept();
+  });
+  fill.start(5);
+  form->actComposeExecute();
+  EXPECT_FALSE(fill.isActive());
+  EXPECT_GT(ticksWhileWaiting, 0);
+  EXPECT_TRUE(login->isVisible()) << "the click while the packet waited did nothing";
   EXPECT_FALSE(client.connected());
 
   // The server reads again: what reaches it is exactly what the sent list holds.
-  std::vector<packet> arrived;
-  while (const auto p = peer.Receive()) arrived.push_back(*p);
+  const auto arrived = Arrived();
   const auto recorded = Outbox();
   EXPECT_EQ(recorded, arrived);
   ASSERT_LT(recorded.size(), static_cast<std::size_t>(kRecipients));
   const std::string told = "Не отправлено сообщений: " + std::to_string(kRecipients - recorded.size()) + " из 300";
   EXPECT_THAT(answers.TextsUtf8(), ::testing::Contains(told));
+}
+
+// A limit the test would never wait out.
+class ComposeToAServerThatNeverReads : public ComposeToAStalledServer {
+ protected:
+  ComposeToAServerThatNeverReads() : ComposeToAStalledServer(std::chrono::minutes(10)) {}
+};
+
+TEST_F(ComposeToAServerThatNeverReads, ClosingWhileAPacketWaitsEndsTheJobAtOnce) {
+  form->show();
+  bool closed = false;
+  QObject::connect(form.get(), &TMainForm::Closed, [&] { closed = true; });
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    if (waiting && !closed) form->close();
+  });
+  tick.start(1);
+  ASSERT_TRUE(Run(Numbers(300), "abc"));
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(Outbox(), Arrived()) << "the packet in hand was not handed over, nor recorded";
+  EXPECT_FALSE(Outbox().empty());
+  EXPECT_TRUE(answers.Asked().empty()) << "the program ends without a word";
 }
 
 }  // namespace
