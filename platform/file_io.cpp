@@ -58,6 +58,17 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   return false;
 }
 
+ssize_t ReadAt(int fd, std::span<std::uint8_t> out, std::uint64_t offset) {
+  std::size_t got = 0;
+  while (got < out.size()) {
+    const ssize_t n = ::pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(offset + got));
+    if (n > 0) got += static_cast<std::size_t>(n);
+    else if (n == 0) break;
+    else if (errno != EINTR) return -1;
+  }
+  return static_cast<ssize_t>(got);
+}
+
 std::string PathJoin(std::string_view dir, std::string_view name) {
   std::string out(dir);
   if (!out.empty() && out.back() != '/') out += '/';

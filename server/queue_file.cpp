@@ -27,18 +27,6 @@ std::optional<RecordFault> Fault(packet& p, bool toSend) {
   return std::nullopt;
 }
 
-// Fills `buffer` from the file; fewer bytes only at its end. -1 on failure.
-ssize_t ReadFull(int fd, std::span<std::uint8_t> buffer) {
-  std::size_t got = 0;
-  while (got < buffer.size()) {
-    const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
-    if (n > 0) got += static_cast<std::size_t>(n);
-    else if (n == 0) break;
-    else if (errno != EINTR) return -1;
-  }
-  return static_cast<ssize_t>(got);
-}
-
 QueueFileLoad Unreadable(int fd) {
   const int error = errno;
   ::close(fd);
@@ -65,7 +53,7 @@ QueueFileLoad LoadQueueFile(const std::string& path, bool toSend, PacketQueue& q
   QueueFileRejects found;
   std::vector<std::uint8_t> batch(kBatch * kPacketSize);
   for (std::uint64_t offset = 0;;) {
-    const ssize_t n = ReadFull(fd, batch);
+    const ssize_t n = ReadAt(fd, batch, offset);
     if (n < 0) return Unreadable(fd);
     const std::size_t bytes = static_cast<std::size_t>(n);
     const std::size_t whole = bytes / kPacketSize;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/file_io.h"
 #include "protocol/message_file_appender.h"
 
 namespace {
@@ -14,18 +15,12 @@ namespace {
 // Records copied at a time.
 constexpr std::size_t kBatch = 256;
 
-bool ReadAt(int fd, std::uint64_t offset, std::span<std::uint8_t> out) {
-  std::size_t got = 0;
-  while (got < out.size()) {
-    const ssize_t n = ::pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(offset + got));
-    if (n > 0) got += static_cast<std::size_t>(n);
-    else if (n < 0 && errno == EINTR) continue;
-    else {
-      if (n == 0) errno = EIO;  // shorter than when it was loaded
-      return false;
-    }
-  }
-  return true;
+// The bytes at `offset` of the queue file, which is shorter only when something
+// else cut it since it was loaded.
+bool ReadBack(int fd, std::uint64_t offset, std::span<std::uint8_t> out) {
+  const ssize_t n = ReadAt(fd, out, offset);
+  if (n >= 0 && static_cast<std::size_t>(n) != out.size()) errno = EIO;
+  return n >= 0 && static_cast<std::size_t>(n) == out.size();
 }
 
 // The rejected records, read back from the queue file, into the appender.
@@ -36,7 +31,7 @@ bool CopyRejects(const std::string& queuePath, const QueueFileRejects& rejects, 
   batch.reserve(kBatch);
   bool ok = true;
   for (std::size_t i = 0; ok && i < rejects.offsets.size(); ++i) {
-    ok = ReadAt(fd, rejects.offsets[i], batch.emplace_back().raw());
+    ok = ReadBack(fd, rejects.offsets[i], batch.emplace_back().raw());
     if (ok && (batch.size() == kBatch || i + 1 == rejects.offsets.size())) {
       out.Append(batch);
       batch.clear();
@@ -44,7 +39,7 @@ bool CopyRejects(const std::string& queuePath, const QueueFileRejects& rejects, 
   }
   if (ok && rejects.tailBytes != 0) {
     packet tail;  // zero bytes after the fragment
-    ok = ReadAt(fd, rejects.tailOffset, tail.raw().first(rejects.tailBytes));
+    ok = ReadBack(fd, rejects.tailOffset, tail.raw().first(rejects.tailBytes));
     if (ok) out.Append(tail);
   }
   const int error = errno;

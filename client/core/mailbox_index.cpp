@@ -1,29 +1,16 @@
 #include "client/core/mailbox_index.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 #include <utility>
+
+#include "platform/file_io.h"
 
 namespace {
 
 // Records read at a time while the file is indexed.
 constexpr std::size_t kChunkRecords = 256;
-
-// Reads up to `size` bytes at `offset`, across short reads; the count read, or
-// -1 on failure.
-ssize_t ReadAt(int fd, std::uint8_t* into, std::size_t size, off_t offset) {
-  std::size_t got = 0;
-  while (got < size) {
-    const ssize_t n = ::pread(fd, into + got, size - got, offset + static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  return static_cast<ssize_t>(got);
-}
 
 }  // namespace
 
@@ -33,7 +20,7 @@ MailboxIndex::MailboxIndex(const std::string& path) : file_(::open(path.c_str(),
   packet record;
   std::uint32_t at = 0;
   for (;;) {
-    const ssize_t n = ReadAt(file_, chunk.data(), chunk.size(), static_cast<off_t>(at) * kPacketSize);
+    const ssize_t n = ReadAt(file_, chunk, std::uint64_t{at} * kPacketSize);
     if (n <= 0) break;
     const std::size_t whole = static_cast<std::size_t>(n) / kPacketSize;
     for (std::size_t i = 0; i < whole; ++i, ++at) {
@@ -64,8 +51,8 @@ std::optional<packet> MailboxIndex::Record(std::size_t n) const {
   if (n >= records_.size()) return std::nullopt;
   packet record;
   const auto raw = record.raw();
-  const off_t offset = static_cast<off_t>(records_[n]) * kPacketSize;
-  if (ReadAt(file_, raw.data(), raw.size(), offset) != static_cast<ssize_t>(raw.size()) || !PacketVerify(record))
+  if (ReadAt(file_, raw, std::uint64_t{records_[n]} * kPacketSize) != static_cast<ssize_t>(raw.size()) ||
+      !PacketVerify(record))
     return std::nullopt;
   return record;
 }
