@@ -9,8 +9,8 @@
 #include "platform/file_io.h"
 #include "platform/message_window.h"
 #include "serial/port/com_port.h"
-#include "server/modem_worker.h"
-#include "server/set_aside.h"
+#include "server/modem/modem_worker.h"
+#include "server/store/set_aside.h"
 
 ServerCore::ServerCore(std::string appDir) : appDir_(std::move(appDir)) {}
 

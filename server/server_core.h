@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "server/client_service.h"
-#include "server/modem_limits.h"
-#include "server/queue_file.h"
-#include "server/queue_file_report.h"
-#include "server/server_config.h"
-#include "server/server_state.h"
-#include "server/stream_server.h"
+#include "server/clients/client_service.h"
+#include "server/modem/modem_limits.h"
+#include "server/store/queue_file.h"
+#include "server/store/queue_file_report.h"
+#include "server/clients/server_config.h"
+#include "server/store/server_state.h"
+#include "server/clients/stream_server.h"
 
 class ModemWorker;
 class TDevaCustomComPort;

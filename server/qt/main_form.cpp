@@ -18,7 +18,7 @@
 #include "server/find_modem_port.h"
 #include "server/open_modem_port.h"
 #include "server/qt/splash_art.h"
-#include "server/server_config.h"
+#include "server/clients/server_config.h"
 
 namespace {
 constexpr int kWidth = 400;

@@ -11,8 +11,8 @@
 
 #include "platform/file_io.h"
 #include "protocol/message_file.h"
-#include "server/modem_number.h"
-#include "server/queue_file.h"
+#include "server/store/modem_number.h"
+#include "server/store/queue_file.h"
 #include "tests/server/server_fixture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "platform/file_io.h"
 #include "platform/registry.h"
 #include "protocol/cipher.h"
-#include "server/check_user.h"
+#include "server/clients/check_user.h"
 #include "tests/server/server_fixture.h"
 
 namespace {

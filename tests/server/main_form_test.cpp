@@ -15,7 +15,7 @@
 #include "protocol/message_file.h"
 #include "server/qt/main_form.h"
 #include "server/qt/server_program.h"
-#include "server/queue_file.h"
+#include "server/store/queue_file.h"
 #include "tests/server/loopback_client.h"
 #include "tests/server/modem_fixture.h"
 #include "tests/support/message_box_answers.h"

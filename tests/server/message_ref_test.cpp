@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/registry.h"
-#include "server/message_ref.h"
+#include "server/modem/message_ref.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

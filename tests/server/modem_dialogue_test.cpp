@@ -10,9 +10,9 @@
 
 #include "platform/com_port_names.h"
 #include "serial/port/com_port.h"
-#include "server/modem_dialogue.h"
-#include "server/modem_worker.h"
-#include "server/send_message.h"
+#include "server/modem/modem_dialogue.h"
+#include "server/modem/modem_worker.h"
+#include "server/modem/send_message.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"

@@ -17,9 +17,9 @@
 #include "serial/base/deva_exceptions.h"
 #include "serial/base/time_base.h"
 #include "serial/port/com_port.h"
-#include "server/modem_worker.h"
-#include "server/queue_file.h"
-#include "server/send_message.h"
+#include "server/modem/modem_worker.h"
+#include "server/store/queue_file.h"
+#include "server/modem/send_message.h"
 #include "sms/tsms.h"
 #include "tests/server/modem_fixture.h"
 

@@ -16,7 +16,7 @@
 #include "platform/file_io.h"
 #include "platform/single_instance.h"
 #include "protocol/message_file.h"
-#include "server/queue_file.h"
+#include "server/store/queue_file.h"
 #include "tests/server/loopback_client.h"
 #include "tests/support/temp_dir.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "protocol/packet.h"
-#include "server/send_message.h"
+#include "server/modem/send_message.h"
 #include "sms/hex_text.h"
 #include "sms/tsms.h"
 

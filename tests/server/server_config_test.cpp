@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_io.h"
-#include "server/server_config.h"
+#include "server/clients/server_config.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "platform/file_io.h"
 #include "protocol/cipher.h"
 #include "protocol/message_file.h"
-#include "server/queue_file.h"
+#include "server/store/queue_file.h"
 #include "tests/server/server_fixture.h"
 #include "tests/server/test_mount.h"
 

@@ -12,7 +12,7 @@
 
 #include "platform/codepage.h"
 #include "protocol/packet.h"
-#include "server/send_message.h"
+#include "server/modem/send_message.h"
 #include "sms/hex_text.h"
 #include "sms/tsms.h"
 #include "tools/modem_sim/modem_sim.h"

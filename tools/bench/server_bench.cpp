@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "protocol/packet_io.h"
-#include "server/queue_file.h"
+#include "server/store/queue_file.h"
 #include "server/server_core.h"
 
 namespace {

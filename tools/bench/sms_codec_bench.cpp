@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "protocol/packet.h"
-#include "server/send_message.h"
+#include "server/modem/send_message.h"
 #include "sms/tsms.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "platform/registry.h"
 #include "protocol/cipher.h"
 #include "protocol/message_file.h"
-#include "server/check_user.h"
+#include "server/clients/check_user.h"
 #include "server/server_core.h"
 #include "tests/client/core/loopback_server.h"
 #include "tests/server/loopback_client.h"

@@ -1,4 +1,4 @@
-#include "server/set_aside.h"
+#include "server/store/set_aside.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "server/server_state.h"
+#include "server/store/server_state.h"
 
 inline constexpr const char* kOutgoingQueueFile = "inbox.db";
 inline constexpr const char* kIncomingQueueFile = "outbox.db";

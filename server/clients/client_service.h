@@ -9,11 +9,11 @@
 #include <thread>
 
 #include "platform/event.h"
-#include "server/client_connection.h"
-#include "server/client_threads.h"
-#include "server/server_config.h"
-#include "server/server_state.h"
-#include "server/stream_server.h"
+#include "server/clients/client_connection.h"
+#include "server/clients/client_threads.h"
+#include "server/clients/server_config.h"
+#include "server/store/server_state.h"
+#include "server/clients/stream_server.h"
 
 // The accept thread's rest after its n-th failed accept in a row: Timeout, but at
 // least a back-off that doubles from 1 ms to 500 ms, so that an accept that fails

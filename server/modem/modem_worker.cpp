@@ -1,11 +1,11 @@
-#include "server/modem_worker.h"
+#include "server/modem/modem_worker.h"
 
 #include <stdexcept>
 
 #include "platform/application.h"
 #include "serial/port/com_port.h"
-#include "server/message_ref.h"
-#include "server/send_message.h"
+#include "server/modem/message_ref.h"
+#include "server/modem/send_message.h"
 
 namespace {
 

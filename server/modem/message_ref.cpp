@@ -1,4 +1,4 @@
-#include "server/message_ref.h"
+#include "server/modem/message_ref.h"
 
 #include <ctime>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "server/client_connection.h"
+#include "server/clients/client_connection.h"
 
 #include <cerrno>
 #include <poll.h>

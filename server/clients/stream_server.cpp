@@ -1,4 +1,4 @@
-#include "server/stream_server.h"
+#include "server/clients/stream_server.h"
 
 #include <cerrno>
 #include <sys/socket.h>

@@ -1,4 +1,4 @@
-#include "server/modem_number.h"
+#include "server/store/modem_number.h"
 
 namespace {
 

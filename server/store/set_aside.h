@@ -7,7 +7,7 @@
 #include <string>
 
 #include "protocol/packet.h"
-#include "server/queue_file.h"
+#include "server/store/queue_file.h"
 
 // inbox.db.bad beside inbox.db.
 std::string SetAsideFile(const std::string& queuePath);

@@ -1,4 +1,4 @@
-#include "server/queue_file.h"
+#include "server/store/queue_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,7 +9,7 @@
 
 #include "platform/file_io.h"
 #include "protocol/message_file.h"
-#include "server/modem_number.h"
+#include "server/store/modem_number.h"
 
 namespace {
 

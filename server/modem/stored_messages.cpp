@@ -1,4 +1,4 @@
-#include "server/stored_messages.h"
+#include "server/modem/stored_messages.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "server/queue_file_report.h"
+#include "server/store/queue_file_report.h"
 
 #include <cstdio>
 

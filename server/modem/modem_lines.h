@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "server/modem_limits.h"
+#include "server/modem/modem_limits.h"
 
 class TDevaCustomComPort;
 

@@ -1,9 +1,9 @@
-#include "server/modem_dialogue.h"
+#include "server/modem/modem_dialogue.h"
 
 #include <cstdio>
 
 #include "serial/port/com_port.h"
-#include "server/stored_messages.h"
+#include "server/modem/stored_messages.h"
 #include "sms/tsms.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "server/queue_file.h"
+#include "server/store/queue_file.h"
 
 // A queue file the server could not write at close.
 struct QueueFileFault {

@@ -1,4 +1,4 @@
-#include "server/client_threads.h"
+#include "server/clients/client_threads.h"
 
 #include <sys/socket.h>
 #include <system_error>

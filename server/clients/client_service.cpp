@@ -1,13 +1,13 @@
-#include "server/client_service.h"
+#include "server/clients/client_service.h"
 
 #include <algorithm>
 #include <chrono>
 
 #include "protocol/packet_io.h"
-#include "server/check_user.h"
-#include "server/modem_number.h"
-#include "server/queue_file_report.h"
-#include "server/set_aside.h"
+#include "server/clients/check_user.h"
+#include "server/store/modem_number.h"
+#include "server/store/queue_file_report.h"
+#include "server/store/set_aside.h"
 
 ClientService::ClientService(ServerState& state, stream_server& listener, const ServerConfig& config,
                              std::string registryPath, std::string outgoingQueuePath)

@@ -24,8 +24,8 @@
 #include <string>
 #include <thread>
 
-#include "server/modem_dialogue.h"
-#include "server/server_state.h"
+#include "server/modem/modem_dialogue.h"
+#include "server/store/server_state.h"
 
 class TDevaCustomComPort;
 

@@ -1,4 +1,4 @@
-#include "server/server_state.h"
+#include "server/store/server_state.h"
 
 void PacketQueue::push_back(PacketPtr p) {
   items_.push_back(std::move(p));

@@ -1,4 +1,4 @@
-#include "server/server_config.h"
+#include "server/clients/server_config.h"
 
 #include "platform/ini_file.h"
 

@@ -1,4 +1,4 @@
-#include "server/modem_lines.h"
+#include "server/modem/modem_lines.h"
 
 #include <algorithm>
 

@@ -14,9 +14,9 @@
 #include <string>
 #include <string_view>
 
-#include "server/modem_limits.h"
-#include "server/modem_lines.h"
-#include "server/server_state.h"
+#include "server/modem/modem_limits.h"
+#include "server/modem/modem_lines.h"
+#include "server/store/server_state.h"
 
 class TDevaCustomComPort;
 

@@ -1,4 +1,4 @@
-#include "server/check_user.h"
+#include "server/clients/check_user.h"
 
 #include <algorithm>
 #include <mutex>

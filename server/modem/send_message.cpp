@@ -1,4 +1,4 @@
-#include "server/send_message.h"
+#include "server/modem/send_message.h"
 
 #include "protocol/packet.h"
 #include "protocol/sms_coding.h"
