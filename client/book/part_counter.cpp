@@ -1,7 +1,7 @@
 #include "client/book/part_counter.h"
 
 #include "platform/codepage.h"
-#include "protocol/sms_coding.h"
+#include "sms/sms_coding.h"
 
 std::string PartCounterText(std::string_view ansiText) {
   const std::size_t parts = SmsPartCount(ansiText.size(), ChooseSmsCoding(ansiText));

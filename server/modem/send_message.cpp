@@ -1,7 +1,7 @@
 #include "server/modem/send_message.h"
 
 #include "protocol/packet.h"
-#include "protocol/sms_coding.h"
+#include "sms/sms_coding.h"
 #include "sms/hex_text.h"
 #include "sms/tsms.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "protocol/sms_coding.h"
+#include "sms/sms_coding.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "protocol/sms_coding.h"
+#include "sms/sms_coding.h"
 
 #include <algorithm>
 
