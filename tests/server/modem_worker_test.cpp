@@ -102,7 +102,7 @@ TEST_F(ModemWorkerTest, CheckMailReadsTheSimIntoTheIncomingQueueDeletesWhatItToo
   ASSERT_TRUE(WaitUntil([&] { return Incoming() == 3; }));
   EXPECT_EQ(sim.Stored().at(0).index, 3);  // no PDU came for it: it stays
 
-  // Each message deleted once its PDU line was read, one after the other.
+  // Each message deleted once its PDU line was read, highest index first.
   std::vector<std::string> commands;
   for (const std::string& line : sim.Log())
     if (line.starts_with("< AT+C")) commands.push_back(line.substr(2));
@@ -110,7 +110,7 @@ TEST_F(ModemWorkerTest, CheckMailReadsTheSimIntoTheIncomingQueueDeletesWhatItToo
   ASSERT_NE(listed, commands.end());
   EXPECT_NE(std::find(commands.begin(), listed, "AT+CPMS=\"SM\""), listed);
   EXPECT_EQ(std::vector<std::string>(listed + 1, commands.end()),
-            (std::vector<std::string>{"AT+CMGD=1", "AT+CMGD=2", "AT+CMGD=4"}));
+            (std::vector<std::string>{"AT+CMGD=4", "AT+CMGD=2", "AT+CMGD=1"}));
 
   LoopbackClient client(port);
   packet fetch = TypedPacket(kPacketFetch);
@@ -131,6 +131,24 @@ TEST_F(ModemWorkerTest, CheckMailReadsTheSimIntoTheIncomingQueueDeletesWhatItToo
         << AnsiToUtf8(w.text);
   }
   EXPECT_EQ(Incoming(), 0u);
+}
+
+// Each answer 3 s after the one before, within the 5.5 s a reply may take: the
+// message goes and the SIM is read as with a fast modem, only slower.
+TEST_F(ModemWorkerTest, AModemThatAnswersThreeSecondsLateSendsAndReads) {
+  sim.SetAnswerDelay(std::chrono::seconds(3));
+  ASSERT_EQ(sim.Store({kNumber, "See you at 10", {2026, 3, 12, 14, 5, 23, 12}}), 1);
+  StartServer(true);
+  HandIn({MessagePacket(kNumber, "Slow but sure")});
+  FindModem();
+  ASSERT_TRUE(WaitUntil([&] { return Incoming() == 1; }, 180s));
+  ASSERT_TRUE(sim.WaitFor([](const ModemSimView& v) { return v.sim.Used() == 0; }));
+  const std::vector<SimSend> sends = sim.Sends();
+  ASSERT_EQ(sends.size(), 1u);
+  EXPECT_EQ(sends[0].decoded.text, "Slow but sure");
+  EXPECT_EQ(Outgoing(), 0u);
+  std::lock_guard guard(core->state().QueueLock);
+  EXPECT_EQ(core->state().IncomingQueue.front()->text(), "See you at 10");
 }
 
 TEST_F(ModemWorkerTest, AnIdleWorkerWithoutCheckMailSaysNothingToTheModem) {
