@@ -46,6 +46,8 @@ class ServerCore {
 
   // The modem ports the server drives (OpenModemPort keeps it to one).
   std::size_t ModemPortCount() const { return modems_.size(); }
+  // The worker of the modem the server drives; null while it has none.
+  ModemWorker* Modem() const { return modems_.empty() ? nullptr : modems_.front().worker.get(); }
   // Takes an open modem port and starts the modem worker on it; the port is freed
   // by Close, after the worker has ended.
   void AddModemPort(std::unique_ptr<TDevaCustomComPort> port);

@@ -20,6 +20,7 @@
 #include "server/modem/modem_worker.h"
 #include "server/store/queue_file.h"
 #include "server/modem/send_message.h"
+#include "server/modem_search.h"
 #include "sms/tsms.h"
 #include "tests/server/modem_fixture.h"
 
@@ -240,6 +241,59 @@ TEST_F(ModemWorkerTest, AnUnpluggedModemIsShownOnceAndWhatWaitsGoesOnceItIsBack)
   EXPECT_EQ(sends[0].decoded.text, "while unplugged");
   EXPECT_EQ(sends[1].decoded.text, "after the box");
   EXPECT_EQ(boxes.Asked().size(), 1u);  // not again at every attempt
+}
+
+// No modem at the first look: it is looked for again, and used once its
+// device appears; the port it is on is said once.
+TEST_F(ModemWorkerTest, AModemPluggedInAfterTheStartIsFoundAndUsed) {
+  StartServer(false);
+  HandIn({MessagePacket(kNumber, "waiting")});
+  ModemSearch search(*core);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(search.Look());
+  EXPECT_EQ(core->ModemPortCount(), 0u);
+  DeclareModem(sim.DevicePath());
+  EXPECT_FALSE(search.Look());
+  EXPECT_FALSE(search.Look());
+  const std::string said = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(core->ModemPortCount(), 1u);
+  EXPECT_EQ(Sends(1).at(0).decoded.text, "waiting");
+  const std::string line = "trelmsrv: the modem is on COM5 (" + sim.DevicePath() + ")\n";
+  EXPECT_NE(said.find(line), std::string::npos) << said;
+  EXPECT_EQ(said.find(line), said.rfind(line)) << said;
+}
+
+// A modem unplugged and plugged in again as another device under another port
+// name that Config.ini allows: once its old port has failed to open for a
+// while, it is found by its ids and the worker uses its new port. A port that
+// cannot be opened is shown once, however often it is tried.
+TEST_F(ModemWorkerTest, AModemBackUnderAnotherNameIsUsedThere) {
+  auto unplugged = std::make_unique<ModemSim>();
+  unplugged->Start();
+  StartServer(false);
+  FindModem(*unplugged);
+  ModemSearch search(*core, 0ms);
+  testing::internal::CaptureStderr();
+  search.Look();
+  ModemWorker& worker = *core->Modem();
+
+  DeclareModem(sim.DevicePath(), "COM6");  // COM5 is no more ...
+  unplugged.reset();                       // ... and its line hangs up
+  HandIn({MessagePacket(kNumber, "while unplugged")});
+  ASSERT_TRUE(WaitUntil([&] { return worker.PortFailingSince().has_value(); }));
+  EXPECT_FALSE(search.Look());
+  EXPECT_EQ(worker.PortNumber(), 6);
+  EXPECT_EQ(Sends(1).at(0).decoded.text, "while unplugged");
+  EXPECT_FALSE(worker.PortFailingSince());
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("trelmsrv: the modem is on COM6 (" + sim.DevicePath() + ")\n"), std::string::npos) << said;
+
+  // Allowed but no port to open: the same failure is given once.
+  ASSERT_TRUE(WriteFileAtomically(dir.File(kRegistryFile), ModemRegistry(dir.File("gone"), "COM6")));
+  ServerCore bare(dir.path());
+  ModemSearch without(bare);
+  EXPECT_TRUE(without.Look());
+  EXPECT_FALSE(without.Look());
 }
 
 TEST_F(ModemWorkerTest, TheCloseLetsGoAWorkerWhoseBoxWaitsForTheMainThread) {
