@@ -177,7 +177,7 @@ class TDevaBaseDispatcher {
   std::unique_ptr<TEvent> OutFlushEvent;
   std::array<TEvent*, 2> OutputHandles{};     // OutputEvent, OutFlushEvent
   std::array<TEvent*, 2> WriteDoneHandles{};  // WriteDoneEvent, OutFlushEvent
-  std::uint32_t CycleEventMask = 0;
+  std::atomic<std::uint32_t> CycleEventMask{0};
   std::atomic<bool> RingPending{false};
   TIOQueue InputQueue;
   std::unique_ptr<std::uint8_t[]> OutRing;  // OutQueueSize bytes; absent when released
