@@ -77,22 +77,33 @@ TEST(ServerProcess, AClosedStandardErrorDoesNotEndIt) {
 // A start that ends without serving tells a service manager it failed, and
 // standard error says why.
 TEST(ServerProcess, ARefusedStartEndsWithStatusOneAndSaysWhy) {
-  enum class QueueFile { Sound, Folder, Fifo };
+  enum class Odd { Nothing, Folder, Fifo };
   struct Case {
     const char* what;
     long port;
-    QueueFile queueFile;
+    const char* file;  // that is odd
+    Odd odd;
     std::string said;
   };
-  for (const Case& c : {Case{"no port", 0, QueueFile::Sound, "EthernetPort is 0"},
-                        Case{"a folder as a queue file", kAnyPort, QueueFile::Folder, "is not a regular file"},
-                        Case{"a FIFO as a queue file", kAnyPort, QueueFile::Fifo, "is not a regular file"}}) {
+  for (const Case& c : {Case{"no port", 0, "", Odd::Nothing, "EthernetPort is 0"},
+                        Case{"a folder as a queue file", kAnyPort, kIncomingQueueFile, Odd::Folder,
+                             "outbox.db: it is not a regular file"},
+                        Case{"a FIFO as a queue file", kAnyPort, kOutgoingQueueFile, Odd::Fifo,
+                             "inbox.db: it is not a regular file"},
+                        // A settings file is never opened in a way that can block.
+                        Case{"a FIFO as Config.ini", kAnyPort, "Config.ini", Odd::Fifo,
+                             "Config.ini: it is not a regular file"},
+                        Case{"a FIFO as the registry file", kAnyPort, "registry.reg", Odd::Fifo,
+                             "registry.reg: it is not a regular file"},
+                        Case{"a folder as the registry file", kAnyPort, "registry.reg", Odd::Folder,
+                             "registry.reg: it is not a regular file"}}) {
     TempDir dir;
     fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
     ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"), "[CONNECTION]\nEthernetPort=" + std::to_string(c.port) + "\n"));
-    if (c.queueFile == QueueFile::Folder) fs::create_directory(dir.File(kIncomingQueueFile));
-    if (c.queueFile == QueueFile::Fifo) {
-      ASSERT_EQ(::mkfifo(dir.File(kOutgoingQueueFile).c_str(), 0644), 0);
+    if (c.odd != Odd::Nothing) fs::remove(dir.File(c.file));
+    if (c.odd == Odd::Folder) fs::create_directory(dir.File(c.file));
+    if (c.odd == Odd::Fifo) {
+      ASSERT_EQ(::mkfifo(dir.File(c.file).c_str(), 0644), 0);
     }
     const int said = ::open(dir.File("stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(said, 0);
