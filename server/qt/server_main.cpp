@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <csignal>
 
+#include "platform/open_file_limit.h"
 #include "platform/program_dir.h"
 #include "platform/qt/message_box_qt.h"
 #include "platform/qt/qt_russian.h"
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
   // Before anything writes: a standard error that a service manager has closed
   // must not end the server (its sockets are written with MSG_NOSIGNAL already).
   std::signal(SIGPIPE, SIG_IGN);
+  RaiseOpenFileLimit();  // a descriptor for each client
   QApplication app(argc, argv);
   InstallQtMessageBoxes();
   LoadQtRussianTexts();

@@ -3,11 +3,13 @@
 // not end it, and a start that is refused ends with a failure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,9 +39,11 @@ int WaitForExit(pid_t pid) {
 }
 
 // Starts the program on the offscreen platform with its instance lock in lockDir
-// and its standard error on stderrFd. The environment is made before the fork, so
-// the child only execs.
-pid_t StartServerProcess(const std::string& program, const std::string& lockDir, int stderrFd) {
+// and its standard error on stderrFd, its soft limit on open files lowered to
+// openFiles when that is given. The environment is made before the fork, so the
+// child only sets its limit and execs.
+pid_t StartServerProcess(const std::string& program, const std::string& lockDir, int stderrFd,
+                         rlim_t openFiles = 0) {
   std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + lockDir};
   for (char** e = environ; *e; ++e) {
     const std::string_view entry(*e);
@@ -52,6 +56,11 @@ pid_t StartServerProcess(const std::string& program, const std::string& lockDir,
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (::dup2(stderrFd, STDERR_FILENO) < 0) ::_exit(126);
+    rlimit limit{};
+    if (openFiles != 0 && ::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+      limit.rlim_cur = openFiles;
+      if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(126);
+    }
     ::execve(program.c_str(), argv, envp.data());
     ::_exit(127);
   }
@@ -77,22 +86,33 @@ TEST(ServerProcess, AClosedStandardErrorDoesNotEndIt) {
 // A start that ends without serving tells a service manager it failed, and
 // standard error says why.
 TEST(ServerProcess, ARefusedStartEndsWithStatusOneAndSaysWhy) {
-  enum class QueueFile { Sound, Folder, Fifo };
+  enum class Odd { Nothing, Folder, Fifo };
   struct Case {
     const char* what;
     long port;
-    QueueFile queueFile;
+    const char* file;  // that is odd
+    Odd odd;
     std::string said;
   };
-  for (const Case& c : {Case{"no port", 0, QueueFile::Sound, "EthernetPort is 0"},
-                        Case{"a folder as a queue file", kAnyPort, QueueFile::Folder, "is not a regular file"},
-                        Case{"a FIFO as a queue file", kAnyPort, QueueFile::Fifo, "is not a regular file"}}) {
+  for (const Case& c : {Case{"no port", 0, "", Odd::Nothing, "EthernetPort is 0"},
+                        Case{"a folder as a queue file", kAnyPort, kIncomingQueueFile, Odd::Folder,
+                             "outbox.db: it is not a regular file"},
+                        Case{"a FIFO as a queue file", kAnyPort, kOutgoingQueueFile, Odd::Fifo,
+                             "inbox.db: it is not a regular file"},
+                        // A settings file is never opened in a way that can block.
+                        Case{"a FIFO as Config.ini", kAnyPort, "Config.ini", Odd::Fifo,
+                             "Config.ini: it is not a regular file"},
+                        Case{"a FIFO as the registry file", kAnyPort, "registry.reg", Odd::Fifo,
+                             "registry.reg: it is not a regular file"},
+                        Case{"a folder as the registry file", kAnyPort, "registry.reg", Odd::Folder,
+                             "registry.reg: it is not a regular file"}}) {
     TempDir dir;
     fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
     ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"), "[CONNECTION]\nEthernetPort=" + std::to_string(c.port) + "\n"));
-    if (c.queueFile == QueueFile::Folder) fs::create_directory(dir.File(kIncomingQueueFile));
-    if (c.queueFile == QueueFile::Fifo) {
-      ASSERT_EQ(::mkfifo(dir.File(kOutgoingQueueFile).c_str(), 0644), 0);
+    if (c.odd != Odd::Nothing) fs::remove(dir.File(c.file));
+    if (c.odd == Odd::Folder) fs::create_directory(dir.File(c.file));
+    if (c.odd == Odd::Fifo) {
+      ASSERT_EQ(::mkfifo(dir.File(c.file).c_str(), 0644), 0);
     }
     const int said = ::open(dir.File("stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(said, 0);
@@ -113,7 +133,11 @@ TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
                                   "[CONNECTION]\nEthernetPort=" + std::to_string(kAnyPort) + "\n"));
   ASSERT_TRUE(WriteMessageFile(dir.File(kOutgoingQueueFile), std::vector<packet>{MessagePacket("+7001", "old")}));
 
-  const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), STDERR_FILENO);
+  // Started with the usual soft limit on open files, far below the hard one.
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlim_t lowered = std::min<rlim_t>(limit.rlim_max, 256);
+  const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), STDERR_FILENO, lowered);
   ASSERT_GT(pid, 0);
 
   std::vector<int> ports;
@@ -121,6 +145,14 @@ TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
     FAIL() << "trelmsrv never listened";
+  }
+  // A descriptor for every client: the soft limit is raised to the hard one.
+  rlimit serving{};
+  ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, nullptr, &serving), 0);
+  if (limit.rlim_max == RLIM_INFINITY) {
+    EXPECT_GT(serving.rlim_cur, lowered);  // the system's ceiling
+  } else {
+    EXPECT_EQ(serving.rlim_cur, limit.rlim_max);
   }
   const auto client = std::make_unique<LoopbackClient>(ports.front());
   ASSERT_TRUE(client->connected());
