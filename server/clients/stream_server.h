@@ -23,6 +23,8 @@ class stream_server {
   // Stops listening: a pending AcceptClient fails, and so does every later one.
   void ListenerClose();
   // One blocking accept. False when no socket came (including after ListenerClose).
+  // The connection is kept alive: a peer that vanished is found out and the
+  // connection fails, while an idle live one stays.
   bool AcceptClient(sockaddr_in& peer, int& client);
 
   void set_port(std::int32_t p) { port = p; }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/open_file_limit.h"
 #include "platform/program_dir.h"
 #include "platform/qt/display.h"
 #include "platform/qt/message_box_qt.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
                "platform, without a tray icon; its messages go to standard error\n",
                stderr);
   }
+  RaiseOpenFileLimit();  // a descriptor for each client
   QApplication app(argc, argv);
   InstallQtMessageBoxes();
   LoadQtRussianTexts();

@@ -4,10 +4,12 @@
 // failure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,7 +30,9 @@ namespace fs = std::filesystem;
 // Starts the program on the offscreen platform with its instance lock in lockDir
 // and its standard error on stderrFd.
 pid_t StartServerProcess(const std::string& program, const std::string& lockDir, int stderrFd) {
-  return StartChild(program, {.set = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + lockDir}, .drop = {}}, stderrFd);
+  return StartChild(program,
+                    {.set = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + lockDir}, .drop = {}, .openFiles = 0},
+                    stderrFd);
 }
 
 // A service manager that stops reading the server's standard error must not end it:
@@ -50,22 +54,33 @@ TEST(ServerProcess, AClosedStandardErrorDoesNotEndIt) {
 // A start that ends without serving tells a service manager it failed, and
 // standard error says why.
 TEST(ServerProcess, ARefusedStartEndsWithStatusOneAndSaysWhy) {
-  enum class QueueFile { Sound, Folder, Fifo };
+  enum class Odd { Nothing, Folder, Fifo };
   struct Case {
     const char* what;
     long port;
-    QueueFile queueFile;
+    const char* file;  // that is odd
+    Odd odd;
     std::string said;
   };
-  for (const Case& c : {Case{"no port", 0, QueueFile::Sound, "EthernetPort is 0"},
-                        Case{"a folder as a queue file", kAnyPort, QueueFile::Folder, "is not a regular file"},
-                        Case{"a FIFO as a queue file", kAnyPort, QueueFile::Fifo, "is not a regular file"}}) {
+  for (const Case& c : {Case{"no port", 0, "", Odd::Nothing, "EthernetPort is 0"},
+                        Case{"a folder as a queue file", kAnyPort, kIncomingQueueFile, Odd::Folder,
+                             "outbox.db: it is not a regular file"},
+                        Case{"a FIFO as a queue file", kAnyPort, kOutgoingQueueFile, Odd::Fifo,
+                             "inbox.db: it is not a regular file"},
+                        // A settings file is never opened in a way that can block.
+                        Case{"a FIFO as Config.ini", kAnyPort, "Config.ini", Odd::Fifo,
+                             "Config.ini: it is not a regular file"},
+                        Case{"a FIFO as the registry file", kAnyPort, "registry.reg", Odd::Fifo,
+                             "registry.reg: it is not a regular file"},
+                        Case{"a folder as the registry file", kAnyPort, "registry.reg", Odd::Folder,
+                             "registry.reg: it is not a regular file"}}) {
     TempDir dir;
     fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
     ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"), "[CONNECTION]\nEthernetPort=" + std::to_string(c.port) + "\n"));
-    if (c.queueFile == QueueFile::Folder) fs::create_directory(dir.File(kIncomingQueueFile));
-    if (c.queueFile == QueueFile::Fifo) {
-      ASSERT_EQ(::mkfifo(dir.File(kOutgoingQueueFile).c_str(), 0644), 0);
+    if (c.odd != Odd::Nothing) fs::remove(dir.File(c.file));
+    if (c.odd == Odd::Folder) fs::create_directory(dir.File(c.file));
+    if (c.odd == Odd::Fifo) {
+      ASSERT_EQ(::mkfifo(dir.File(c.file).c_str(), 0644), 0);
     }
     const int said = ::open(dir.File("stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(said, 0);
@@ -82,15 +97,19 @@ TEST(ServerProcess, ARefusedStartEndsWithStatusOneAndSaysWhy) {
 // As a user starts it on a desktop (here offscreen), and as a service manager
 // starts it, with no display at all: it then says so and runs offscreen by itself.
 TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
+  // Started with the usual soft limit on open files, far below the hard one.
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlim_t lowered = std::min<rlim_t>(limit.rlim_max, 256);
   struct Case {
     const char* what;
     ChildEnvironment environment;
     const char* said;  // on standard error
   };
   const Case cases[] = {
-      {"offscreen", {.set = {"QT_QPA_PLATFORM=offscreen"}, .drop = {}}, ""},
+      {"offscreen", {.set = {"QT_QPA_PLATFORM=offscreen"}, .drop = {}, .openFiles = lowered}, ""},
       {"no display",
-       {.set = {}, .drop = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}},
+       {.set = {}, .drop = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}, .openFiles = lowered},
        "running on Qt's offscreen platform"},
   };
   for (const Case& c : cases) {
@@ -114,6 +133,14 @@ TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
       ::kill(pid, SIGKILL);
       ::waitpid(pid, nullptr, 0);
       FAIL() << "trelmsrv never listened: " << ReadWholeFile(dir.File("stderr")).value_or("");
+    }
+    // A descriptor for every client: the soft limit is raised to the hard one.
+    rlimit serving{};
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, nullptr, &serving), 0);
+    if (limit.rlim_max == RLIM_INFINITY) {
+      EXPECT_GT(serving.rlim_cur, lowered);  // the system's ceiling
+    } else {
+      EXPECT_EQ(serving.rlim_cur, limit.rlim_max);
     }
     const auto client = std::make_unique<LoopbackClient>(ports.front());
     ASSERT_TRUE(client->connected());

@@ -26,6 +26,11 @@ pid_t StartChild(const std::string& program, const ChildEnvironment& environment
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (::dup2(stderrFd, STDERR_FILENO) < 0) ::_exit(126);
+    rlimit limit{};
+    if (environment.openFiles != 0 && ::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+      limit.rlim_cur = environment.openFiles;
+      if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(126);
+    }
     ::execve(program.c_str(), argv, envp.data());
     ::_exit(127);
   }

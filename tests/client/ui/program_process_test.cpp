@@ -20,7 +20,8 @@ TEST(ClientProcess, WithoutADisplayItEndsWithStatusOneAndSaysWhy) {
   ASSERT_GE(said, 0);
   const pid_t pid = StartChild(dir.File("trelmcli"),
                                {.set = {"XDG_RUNTIME_DIR=" + dir.path()},
-                                .drop = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}},
+                                .drop = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"},
+                                .openFiles = 0},
                                said);
   ::close(said);
   ASSERT_GT(pid, 0);
