@@ -66,7 +66,7 @@ bool stream_server::ListenerListen() {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_ANY);
-  addr.sin_port = htons(static_cast<std::uint16_t>(port & 0xFFFF));
+  addr.sin_port = htons(TcpPortOf(port));
   if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
     ReportLastError();
     ::close(s);

@@ -41,6 +41,10 @@ class stream_server {
   std::int32_t backlog;
 };
 
+// The TCP port a listener set to `port` binds: its low 16 bits (0 there: one the
+// system picks).
+inline std::uint16_t TcpPortOf(std::int32_t port) { return static_cast<std::uint16_t>(port & 0xFFFF); }
+
 // Shows the text of the calling thread's last system error (errno), caption
 // "Ошибка"; errno is left as it was.
 void ReportLastError();
