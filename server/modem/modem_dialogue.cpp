@@ -102,11 +102,13 @@ bool ModemDialogue::OpenPort() {
     port_.SetComNumber(static_cast<std::uint16_t>(wanted));
   try {
     port_.SetOpen(true);
-  } catch (...) {
+  } catch (const std::exception& e) {
+    openReport_.Failed(port_.ComNumber(), e);
     Clock::rep none = 0;
     failingSince_.compare_exchange_strong(none, std::max<Clock::rep>(Clock::now().time_since_epoch().count(), 1));
     throw;
   }
+  openReport_.Opened();
   failingSince_.store(0);
   lines_.Reset();  // what the line held before answers nothing asked now
   // A close still completing opens the port only once it is complete.

@@ -25,6 +25,7 @@
 
 #include "server/modem/modem_limits.h"
 #include "server/modem/modem_lines.h"
+#include "server/modem/port_open_report.h"
 #include "server/store/server_state.h"
 
 class TDevaCustomComPort;
@@ -104,7 +105,8 @@ class ModemDialogue {
 
   bool Stopping() const { return state_.StopFlag.load(); }
   // Opens the port when it is closed, on the port it is told to use; false
-  // when the worker stops or a close still completing keeps it closed.
+  // when the worker stops or a close still completing keeps it closed. A
+  // failure is said on standard error (once for each cause) and thrown on.
   bool OpenPort();
   // One command and its final result, awaited for `ticks`.
   ModemReply Exchange(std::string_view command, int ticks, bool outlastsStop = false);
@@ -141,4 +143,5 @@ class ModemDialogue {
   // not confirmed, oldest first, one for each: listed again, they are deleted,
   // not taken.
   std::deque<std::string> undeleted_;
+  PortOpenReport openReport_;
 };

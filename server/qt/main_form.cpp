@@ -16,6 +16,7 @@
 #include "platform/file_io.h"
 #include "platform/message_box.h"
 #include "server/qt/splash_art.h"
+#include "server/settings_files.h"
 #include "server/clients/server_config.h"
 
 namespace {
@@ -69,6 +70,7 @@ TMainForm::~TMainForm() {
 
 bool TMainForm::FormCreate() {
   AppDir = programDir_;
+  if (!SettingsFilesReadable(AppDir)) return false;
   const ServerConfig config = ReadServerConfig(PathJoin(AppDir, kConfigFile));
   core_ = std::make_unique<ServerCore>(AppDir);
   core_->set_close_wait_ms(closeWaitMs);

@@ -25,7 +25,8 @@ class TMainForm : public QWidget {
   ~TMainForm() override;
 
   // Reads the settings, loads the queues and starts listening. False when the
-  // program must end at once (listening failed, or a queue file stopped the start).
+  // program must end at once (listening failed, or a settings or queue file that
+  // cannot be read stopped the start).
   bool FormCreate();
   void TimerTimer();
   // Looks for the modem again (ModemTimer): while the server has none, or its
