@@ -2,18 +2,22 @@
 // pseudo-terminal, for answers the simulator never gives and for exact moments.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/com_port_names.h"
+#include "platform/errno_map.h"
 #include "serial/port/com_port.h"
 #include "server/modem/modem_dialogue.h"
 #include "server/modem/modem_worker.h"
 #include "server/modem/send_message.h"
+#include "tests/serial/dispatch/fake_device_dispatcher.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
@@ -267,6 +271,51 @@ TEST_F(ModemDialogueTest, APartConfirmedBeforeTheLineHangsUpIsSent) {
   pty.HangUp();
   ASSERT_EQ(sent.wait_for(20s), std::future_status::ready);
   EXPECT_TRUE(sent.get());
+}
+
+// A port whose line ended under a wait, though its device left no error behind
+// (its threads ended all the same), is closed: the next check opens it afresh
+// and talks to the modem again, with nothing thrown and nothing to show.
+TEST(ModemDialogueOnAFakeDevice, APortWhoseLineEndedIsOpenedAfreshAtTheNextCheck) {
+  TDevaComPort port(nullptr);
+  port.AutoOpen = false;
+  port.SetComNumber(1);
+  std::atomic<TFakeDeviceDispatcher*> latest{nullptr};
+  port.ActivationProcedure = [&](TDevaCustomComPort&) {
+    auto made = std::make_unique<TFakeDeviceDispatcher>();
+    latest = made.get();
+    return std::unique_ptr<TDevaBaseDispatcher>(std::move(made));
+  };
+  ServerState state;
+  ModemDialogue dialogue(port, state);
+  // The modem takes `command` and answers `answer`.
+  const auto answer = [&](const std::string& command, const std::string& answer) {
+    FakeCommDevice& fake = latest.load()->Fake();
+    ASSERT_TRUE(WaitUntil([&] { return fake.Written().ends_with(command); })) << command;
+    fake.Send(answer);
+  };
+  const auto check = [&] {
+    auto ready = std::async(std::launch::async, [&] { return dialogue.ModemReady(); });
+    ASSERT_TRUE(WaitUntil([&] { return latest.load() != nullptr && port.Open(); }));
+    for (const char* command : {"AT\rAT\r", "ATE0\r", "AT+CMEE=1\r", "AT+CMGF=0\r"})
+      answer(command, "\r\nOK\r\n");
+    ASSERT_EQ(ready.wait_for(20s), std::future_status::ready);
+    EXPECT_TRUE(ready.get());
+  };
+  check();
+  TFakeDeviceDispatcher* first = latest;
+  auto sent = std::async(std::launch::async, [&] { return dialogue.SendPdu(kHi); });
+  answer("AT+CMGS=13\r", "\r\n> ");
+  ASSERT_TRUE(WaitUntil([&] { return first->Fake().Written().ends_with("\x1A"); }));
+  first->Fake().FailReads(kSysInvalidHandle);  // no error is recorded for it
+  ASSERT_EQ(sent.wait_for(20s), std::future_status::ready);
+  EXPECT_FALSE(sent.get());
+  EXPECT_FALSE(port.Open());
+  latest = nullptr;
+  check();
+  EXPECT_NE(latest.load(), first);
+  state.StopFlag = true;
+  dialogue.ClosePort();
 }
 
 // A stop that comes once the modem has a part's PDU lets its confirmation come,
