@@ -36,9 +36,11 @@ class ServerCore {
   // is lost, sent twice or set aside twice.
   bool Start(const ServerConfig& config);
 
-  // Sets StopFlag, stops the modem workers, gives the other threads `closeWaitMs`
-  // to notice the flag, closes the listener, ends every client thread, then writes
-  // the outgoing queue, frees the modem ports and writes the incoming queue. True
+  // Sets StopFlag, stops the modem workers (each lets the modem finish a part's
+  // confirmation or the deletes of messages taken from the SIM, up to about
+  // 10 s), gives the other threads `closeWaitMs` to notice the flag, closes the
+  // listener, ends every client thread, then writes the outgoing queue, frees
+  // the modem ports and writes the incoming queue. True
   // when both queues are saved. A queue that could not be written keeps its
   // packets and is logged on standard error (save_faults() says which); calling
   // Close again tries it again. Threads that wait for the main thread meanwhile
