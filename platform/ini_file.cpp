@@ -33,6 +33,14 @@ std::string_view Unquote(std::string_view v) {
   return v;
 }
 
+// The value as written: in quotes when reading would otherwise trim or unquote it.
+std::string StoredValue(std::string_view value) {
+  if (Unquote(TrimSpaces(value)) == value) return std::string(value);
+  return "\"" + std::string(value) + "\"";
+}
+
+bool HasBlankEnds(std::string_view text) { return TrimSpaces(text).size() != text.size(); }
+
 Parsed Load(const std::string& path) {
   Parsed p;
   p.text = SplitLines(ReadWholeFile(path).value_or(std::string{}));
@@ -107,6 +115,14 @@ std::optional<std::int32_t> ParseInteger(std::string_view text) {
 
 }  // namespace
 
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+bool IniHolds(std::string_view section, std::string_view key, std::string_view value) {
+  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
+  if (HasBlankEnds(section) || HasBlankEnds(key) || key.empty()) return false;
+  return key.front() != '[' && key.front() != ';' && key.find('=') == std::string_view::npos;
+}
+
 std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
   const Parsed p = Load(path_);
   if (const Section* s = FindSection(p, section))
@@ -122,12 +138,14 @@ std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  if (!IniHolds(section, key, value)) return false;
   std::lock_guard guard(WriteLock());
   Parsed p = Load(path_);
   auto& lines = p.text.lines;
-  const std::string line = std::string(key) + "=" + std::string(value);
+  const std::string stored = StoredValue(value);
+  const std::string line = std::string(key) + "=" + stored;
   if (const Section* s = FindSection(p, section)) {
-    if (const Entry* e = FindEntry(*s, key)) lines[e->line] = e->key + "=" + std::string(value);
+    if (const Entry* e = FindEntry(*s, key)) lines[e->line] = e->key + "=" + stored;
     else lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(s->lastLine + 1), line);
   } else {
     if (!lines.empty() && !TrimSpaces(lines.back()).empty()) lines.emplace_back();
