@@ -19,6 +19,7 @@
 #include "server/clients/check_user.h"
 #include "server/server_core.h"
 #include "tests/client/core/loopback_server.h"
+#include "tests/client/ui/log_in_driver.h"
 #include "tests/server/loopback_client.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
@@ -141,13 +142,7 @@ TEST_F(ClientServerTest, NothingIsSentBeforeTheLoginIsAccepted) {
 
   boxes.SetAnswer(MbResult::Yes);
   {
-    const auto watcher = OnNextDialog([](QWidget* w) {
-      auto* again = qobject_cast<TAccessForm*>(w);
-      ASSERT_NE(again, nullptr);
-      again->UserName->setText("ivan");
-      again->UserPassword->setText("Secret1");
-      again->OKButton->click();
-    });
+    const auto watcher = LogInOnNextDialog("ivan", "Secret1");
     EXPECT_FALSE(Compose("+79161234567", "early"));
   }
   ASSERT_TRUE(WaitUntil([&] { return !client.LoginPending(); }));

@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
@@ -34,6 +35,7 @@
 #include "platform/qt/qt_russian.h"
 #include "protocol/message_file.h"
 #include "tests/client/core/loopback_server.h"
+#include "tests/client/ui/log_in_driver.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
 #include "tests/support/qt_wait.h"
@@ -89,6 +91,15 @@ class MainFormTest : public ::testing::Test {
     return WaitUntil([&] { return boxes.Asked().size() >= count; });
   }
   std::string File(const char* name) const { return PathJoin(dir.path(), name); }
+  // The server accepts the login: the user's requests go from then on.
+  void ExpectAFetchOnceTheLoginIsAccepted() {
+    ASSERT_TRUE(peer.Send(MakePacket(kPacketLoginAccepted)));
+    ASSERT_TRUE(WaitUntil([&] { return !client.LoginPending(); }));
+    form->PerformMailCheck->trigger();
+    const auto request = peer.Receive();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->type(), kPacketFetch);
+  }
 
   TempDir dir;
   LoopbackServer server;
@@ -248,13 +259,7 @@ TEST_F(MainFormTest, LoginDialogSendsTheTypedNameCutTo24AndThePassword) {
   EXPECT_TRUE(PacketVerify(*answer));
   EXPECT_TRUE(WaitUntil([] { return FindTopLevel<TAccessForm>() == nullptr; }));
 
-  // Accepted, the login lets the user's requests go.
-  ASSERT_TRUE(peer.Send(MakePacket(kPacketLoginAccepted)));
-  ASSERT_TRUE(WaitUntil([&] { return !client.LoginPending(); }));
-  form->PerformMailCheck->trigger();
-  const auto request = peer.Receive();
-  ASSERT_TRUE(request);
-  EXPECT_EQ(request->type(), kPacketFetch);
+  ExpectAFetchOnceTheLoginIsAccepted();
   EXPECT_TRUE(boxes.Asked().empty());
 }
 
@@ -296,13 +301,7 @@ TEST_F(MainFormTest, BeforeTheLoginIsAcceptedNothingGoesAndTheLoginIsOfferedAgai
   // Yes: the login dialog again, whose answer goes on the same connection.
   boxes.SetAnswer(MbResult::Yes);
   {
-    const auto watcher = OnNextDialog([](QWidget* w) {
-      auto* again = qobject_cast<TAccessForm*>(w);
-      ASSERT_NE(again, nullptr);
-      again->UserName->setText("ivan");
-      again->UserPassword->setText("Secret1");
-      again->OKButton->click();
-    });
+    const auto watcher = LogInOnNextDialog("ivan", "Secret1");
     form->PerformMailCheck->trigger();
   }
   const auto answer = peer.Receive();
@@ -311,12 +310,7 @@ TEST_F(MainFormTest, BeforeTheLoginIsAcceptedNothingGoesAndTheLoginIsOfferedAgai
   EXPECT_EQ(answer->number(), "ivan");
   EXPECT_TRUE(peer.Quiet()) << "the request that offered the login went no further";
 
-  ASSERT_TRUE(peer.Send(MakePacket(kPacketLoginAccepted)));
-  ASSERT_TRUE(WaitUntil([&] { return !client.LoginPending(); }));
-  form->PerformMailCheck->trigger();
-  const auto request = peer.Receive();
-  ASSERT_TRUE(request);
-  EXPECT_EQ(request->type(), kPacketFetch);
+  ExpectAFetchOnceTheLoginIsAccepted();
   EXPECT_EQ(boxes.Asked().size(), 4u);
 }
 
@@ -565,7 +559,17 @@ class TwoBoxes : public MainFormTest {
     command->button(QMessageBox::Ok)->click();
     return true;
   }
-  void ExpectTheWindowTakesInputAndCloses() {
+  // Starts the command and calls `step` every few milliseconds, also while the
+  // command waits, until it returns true. Then nothing is left up, the window
+  // takes input and closes.
+  void Drive(const std::function<void()>& command, const std::function<bool()>& step) {
+    bool done = false;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] { done = done || step(); });
+    driver.start(5);
+    command();
+    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    driver.stop();
     EXPECT_EQ(FindTopLevel<QMessageBox>(), nullptr);
     ClickAsUser(form->qmOutBox);
     EXPECT_TRUE(form->PanelMessageBox->isVisible()) << "the window takes input again";
@@ -581,48 +585,36 @@ class TwoBoxes : public MainFormTest {
 };
 
 TEST_F(TwoBoxes, TheLostConnectionAndTheJobsPacketsNotSent) {
-  bool done = false;
   bool accepted = false;
-  QTimer driver;
-  QObject::connect(&driver, &QTimer::timeout, [&] {
-    if (auto* compose = FindTopLevel<TComposeForm>(); compose && !accepted) {
-      compose->RecepientsEdit->setText("1,2,3");
-      compose->MessageText->setPlainText("abc");
-      ServerGoes();  // while the dialog is open: the job's packets find no connection
-      accepted = true;
-      compose->accept();
-      return;
-    }
-    if (accepted && !done) done = AnswerBoth(QStringLiteral("Не отправлено сообщений: 3 из 3"));
-  });
-  driver.start(5);
-  form->actCompose->trigger();  // returns once the job's box is answered
-  EXPECT_TRUE(done);
-  driver.stop();
-  EXPECT_FALSE(ReadWholeFile(File("outbox.db")).value_or("").size()) << "nothing listed as sent";
-  ExpectTheWindowTakesInputAndCloses();
+  Drive([&] { form->actCompose->trigger(); },
+        [&] {
+          if (auto* compose = FindTopLevel<TComposeForm>(); compose && !accepted) {
+            compose->RecepientsEdit->setText("1,2,3");
+            compose->MessageText->setPlainText("abc");
+            ServerGoes();  // while the dialog is open: the job's packets find no connection
+            accepted = true;
+            compose->accept();
+            return false;
+          }
+          return accepted && AnswerBoth(QStringLiteral("Не отправлено сообщений: 3 из 3"));
+        });
+  EXPECT_FALSE(std::filesystem::exists(File("outbox.db"))) << "nothing listed as sent";
 }
 
 TEST_F(TwoBoxes, TheLostConnectionAndANewPortTheServerRefuses) {
   ServerGoes();
   RefusingPort refusing;
   bool saved = false;
-  bool done = false;
-  QTimer driver;
-  QObject::connect(&driver, &QTimer::timeout, [&] {
-    if (auto* settings = FindTopLevel<TConfigForm>(); settings && !saved) {
-      saved = true;
-      settings->RemotePort->setText(QString::number(refusing.port()));
-      settings->btnSave->click();
-      return;
-    }
-    if (saved && !done) done = AnswerBoth(QStringLiteral("Сервер не отвечает"));
-  });
-  driver.start(5);
-  form->actOptions->trigger();
-  ASSERT_TRUE(WaitUntil([&] { return done; }));
-  driver.stop();
-  ExpectTheWindowTakesInputAndCloses();
+  Drive([&] { form->actOptions->trigger(); },
+        [&] {
+          if (auto* settings = FindTopLevel<TConfigForm>(); settings && !saved) {
+            saved = true;
+            settings->RemotePort->setText(QString::number(refusing.port()));
+            settings->btnSave->click();
+            return false;
+          }
+          return saved && AnswerBoth(QStringLiteral("Сервер не отвечает"));
+        });
 }
 
 // The box a command raises while the server's box is the active window.
@@ -630,16 +622,7 @@ TEST_F(TwoBoxes, TheLostConnectionAndAConnectTheServerRefuses) {
   ServerGoes();
   RefusingPort refusing;
   client.port = refusing.port();
-  bool done = false;
-  QTimer driver;
-  QObject::connect(&driver, &QTimer::timeout, [&] {
-    if (!done) done = AnswerBoth(QStringLiteral("Сервер не отвечает"));
-  });
-  driver.start(5);
-  form->actConnect->trigger();
-  ASSERT_TRUE(WaitUntil([&] { return done; }));
-  driver.stop();
-  ExpectTheWindowTakesInputAndCloses();
+  Drive([&] { form->actConnect->trigger(); }, [&] { return AnswerBoth(QStringLiteral("Сервер не отвечает")); });
 }
 
 // Whatever takes a command's box away, the command's wait ends with it.
