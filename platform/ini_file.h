@@ -5,7 +5,9 @@
 // afresh; every write replaces it atomically and keeps lines it does not understand.
 // Names and values are Windows-1251 bytes. A written value reads back as it was
 // (one with blanks at its ends, or in quotes, is stored in quotes); a name or
-// value the file cannot hold (see IniHolds) is not written.
+// value the file cannot hold (see IniHolds) is not written. A file that is there
+// but cannot be read, or is no regular file (never opened in a way that can
+// block), reads as empty and is never written over.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,7 +33,7 @@ class IniFile {
   std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const;
 
   // Creates the file and the section when missing. False when the file cannot
-  // be written, or cannot hold the names or the value.
+  // be read or written, or cannot hold the names or the value.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
   bool WriteInteger(std::string_view section, std::string_view key, long value);
   bool DeleteKey(std::string_view section, std::string_view key);

@@ -133,9 +133,10 @@ bool ServerCore::AbandonStart() {
 void ServerCore::SaveQueue(const QueueFile& file) {
   const std::string path = FilePath(file.name);
   std::lock_guard guard(state_.QueueLock);
-  if (SaveQueueFile(path, *file.queue)) return;
+  std::string entry;
+  if (SaveQueueFile(path, *file.queue, &entry)) return;
   const int error = errno;
-  saveFaults_.push_back({path, error, file.queue->size()});
+  saveFaults_.push_back({path, entry, error, file.queue->size()});
   LogUnsavedQueue(saveFaults_.back());
 }
 

@@ -23,6 +23,8 @@ class stream_server {
   // Stops listening: a pending AcceptClient fails, and so does every later one.
   void ListenerClose();
   // One blocking accept. False when no socket came (including after ListenerClose).
+  // The connection is kept alive: a peer that vanished is found out and the
+  // connection fails, while an idle live one stays.
   bool AcceptClient(sockaddr_in& peer, int& client);
 
   void set_port(std::int32_t p) { port = p; }
@@ -38,6 +40,10 @@ class stream_server {
   std::int32_t port = 0;
   std::int32_t backlog;
 };
+
+// The TCP port a listener set to `port` binds: its low 16 bits (0 there: one the
+// system picks).
+inline std::uint16_t TcpPortOf(std::int32_t port) { return static_cast<std::uint16_t>(port & 0xFFFF); }
 
 // Shows the text of the calling thread's last system error (errno), caption
 // "Ошибка"; errno is left as it was.

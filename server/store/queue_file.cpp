@@ -83,11 +83,11 @@ QueueFileLoad LoadQueueFile(const std::string& path, bool toSend, PacketQueue& q
   return QueueFileLoad::Loaded;
 }
 
-bool SaveQueueFile(const std::string& path, PacketQueue& queue) {
+bool SaveQueueFile(const std::string& path, PacketQueue& queue, std::string* failedEntry) {
   if (queue.empty()) return true;
   const std::string image =
       MessageFileImage(queue.size(), [&](std::size_t i) -> const packet& { return *queue[i]; });
-  if (!WriteFileAtomically(path, image)) return false;
+  if (!WriteFileAtomically(path, image, failedEntry)) return false;
   queue.clear();
   return true;
 }

@@ -54,5 +54,6 @@ QueueFileLoad LoadQueueFile(const std::string& path, bool toSend, PacketQueue& q
 // Writes the queue into the file, front first, and empties it once the file is in
 // place. An empty queue writes nothing and leaves any file alone. The file is
 // written aside and renamed into place. False, with errno set, when it could not
-// be written: the queue then keeps every packet and the old file is left as it was.
-bool SaveQueueFile(const std::string& path, PacketQueue& queue);
+// be written: the queue then keeps every packet and the old file is left as it
+// was, and `failedEntry` (when given) names what was in the way.
+bool SaveQueueFile(const std::string& path, PacketQueue& queue, std::string* failedEntry = nullptr);
