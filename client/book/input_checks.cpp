@@ -54,7 +54,8 @@ std::optional<InputWarning> CheckComposeInput(std::string_view message, std::str
 
 InputWarning CodePageWarning(std::u32string_view characters, CodePageUse use) {
   std::string named;
-  for (std::size_t i = 0; i < characters.size() && i < kMostNamed; ++i) named += (i ? ", " : "") + CodeName(characters[i]);
+  for (std::size_t i = 0; i < characters.size() && i < kMostNamed; ++i)
+    named += (i ? ", " : "") + CodeName(characters[i]);
   if (characters.size() > kMostNamed) named += Ansi(" и другие");
   const std::string verb = use == CodePageUse::Send ? "отправить" : "сохранить";
   return {Ansi("Невозможно " + verb + " символы ") + named + Ansi(": их нет в кодировке Windows-1251"),

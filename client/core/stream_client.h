@@ -71,7 +71,9 @@ class Connection {
   void set_login(LoginState state) { login_.store(state); }
   // Moves from `expected` to `state`; false (and `expected` set to the state
   // found) when it stood elsewhere.
-  bool exchange_login(LoginState& expected, LoginState state) { return login_.compare_exchange_strong(expected, state); }
+  bool exchange_login(LoginState& expected, LoginState state) {
+    return login_.compare_exchange_strong(expected, state);
+  }
   // The server asked for a login that has not been accepted: it takes nothing
   // else meanwhile (it ends the connection on any other packet).
   bool LoginPending() const;

@@ -8,8 +8,8 @@
 #include "client/ui/ip_address_edit.h"
 
 TConfigForm::TConfigForm(QWidget* owner)
-    : TCheckedDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint) {
+    : TCheckedDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("ConfigForm"));
   setWindowTitle(QStringLiteral("Настройки"));
   setFixedSize(197, 149);
