@@ -30,7 +30,8 @@ std::optional<std::size_t> Status(std::string_view header) {
 // Empty when `line` is the whole PDU the header announces; else what is wrong.
 std::string PduProblem(std::string_view header, const std::string* line) {
   constexpr const char* kLater = "; it is read again later";
-  if (line != nullptr && PduNotice(*line)) return std::string("a notice came between its header and its PDU line") + kLater;
+  if (line != nullptr && PduNotice(*line))
+    return std::string("a notice came between its header and its PDU line") + kLater;
   if (line == nullptr || line->empty() || StartsWithNoCase(*line, kListingHeader))
     return std::string("its PDU line is missing") + kLater;
   if (!std::all_of(line->begin(), line->end(), [](char c) { return ParseHex(std::string_view(&c, 1)).has_value(); }))
