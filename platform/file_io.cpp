@@ -37,25 +37,58 @@ bool SyncFolderOf(const std::string& path) {
   return ok;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
-  const std::string aside = path + ".tmp";
-  const int fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  int error = 0;  // the first failure's errno
+FileWrittenAside::FileWrittenAside(std::string path) : path_(std::move(path)), aside_(path_ + ".tmp") {
+  fd_ = ::open(aside_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) error_ = errno;
+  made_ = fd_ >= 0;
+}
+
+FileWrittenAside::~FileWrittenAside() {
+  if (fd_ >= 0) ::close(fd_);
+  if (made_ && !placed_) ::unlink(aside_.c_str());
+}
+
+bool FileWrittenAside::Fail(int error) {
+  if (error_ == 0) error_ = error;
+  errno = error_;
+  return false;
+}
+
+bool FileWrittenAside::Write(std::span<const std::uint8_t> bytes) {
+  if (error_ != 0 || fd_ < 0) return Fail(EBADF);
   std::size_t done = 0;
-  while (error == 0 && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n > 0) done += static_cast<std::size_t>(n);
     else if (n < 0 && errno == EINTR) continue;
-    else error = n < 0 ? errno : EIO;
+    else return Fail(n < 0 ? errno : EIO);
   }
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && std::rename(aside.c_str(), path.c_str()) == 0) return SyncFolderOf(path);
-  if (error == 0) error = errno;
-  ::unlink(aside.c_str());
-  errno = error;
-  return false;
+  return true;
+}
+
+bool FileWrittenAside::Finish() {
+  if (error_ != 0 || fd_ < 0) return Fail(EBADF);
+  const bool synced = ::fsync(fd_) == 0;
+  const int syncError = errno;
+  const bool closed = ::close(fd_) == 0;
+  const int closeError = errno;
+  fd_ = -1;
+  if (!synced) return Fail(syncError);
+  if (!closed) return Fail(closeError);
+  return true;
+}
+
+bool FileWrittenAside::PutInPlace() {
+  if (error_ != 0 || fd_ >= 0 || placed_) return Fail(EBADF);
+  if (std::rename(aside_.c_str(), path_.c_str()) != 0) return Fail(errno);
+  placed_ = true;
+  return SyncFolderOf(path_) || Fail(errno);
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  FileWrittenAside file(path);
+  return file.Write(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())) &&
+         file.Finish() && file.PutInPlace();
 }
 
 ssize_t ReadAt(int fd, std::span<std::uint8_t> out, std::uint64_t offset) {
