@@ -124,7 +124,7 @@ TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
   }
   const auto client = std::make_unique<LoopbackClient>(ports.front());
   ASSERT_TRUE(client->connected());
-  EXPECT_FALSE(fs::exists(dir.File(kOutgoingQueueFile)));
+  EXPECT_EQ(ReadMessageFile(dir.File(kOutgoingQueueFile)).size(), 1u);  // the queue, on disk while it runs
   ASSERT_TRUE(client->Send(MessagePacket("+7002", "new")));
   client->ShutdownWrite();
   ASSERT_TRUE(client->BytesUntilClosed());  // the server has taken the packet
@@ -135,6 +135,49 @@ TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
   ASSERT_EQ(saved.size(), 2u);
   EXPECT_EQ(saved[0].text(), "old");
   EXPECT_EQ(saved[1].text(), "new");
+}
+
+// A service manager that stopped reading the server's standard error must not hold
+// up a connection or the stop: the lines said meanwhile (here one per message to
+// a number the modem cannot take, far more than are held) are dropped, and a
+// terminate signal still saves the queue and ends the server.
+TEST(ServerProcess, AFullStandardErrorHoldsUpNeitherTheClientsNorTheStop) {
+  TempDir dir;
+  fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
+  ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"),
+                                  "[CONNECTION]\nEthernetPort=" + std::to_string(kAnyPort) + "\n"));
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+  ASSERT_EQ(::fcntl(fds[1], F_SETFL, O_NONBLOCK), 0);
+  const std::string block(4096, '.');
+  while (::write(fds[1], block.data(), block.size()) > 0) {
+  }
+  ASSERT_EQ(::fcntl(fds[1], F_SETFL, 0), 0);
+  const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), fds[1]);
+  ::close(fds[1]);
+  ASSERT_GT(pid, 0);
+
+  std::vector<int> ports;
+  if (!WaitUntil([&] { return !(ports = ListeningPorts(pid)).empty(); })) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    FAIL() << "trelmsrv never listened";
+  }
+  constexpr int kUnsendable = 3000;
+  {
+    LoopbackClient client(ports.front());
+    for (int i = 0; i < kUnsendable; ++i) ASSERT_TRUE(client.Send(MessagePacket("Bank", "to a name")));
+    ASSERT_TRUE(client.Send(MessagePacket("+7002", "kept")));
+    client.ShutdownWrite();
+    ASSERT_TRUE(client.BytesUntilClosed());  // served to the end
+  }
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  EXPECT_EQ(WaitForExit(pid), 0);
+  ::close(fds[0]);
+  const auto saved = ReadMessageFile(dir.File(kOutgoingQueueFile));
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].text(), "kept");
+  EXPECT_EQ(ReadMessageFile(dir.File("inbox.db.bad")).size(), static_cast<std::size_t>(kUnsendable));
 }
 
 }  // namespace

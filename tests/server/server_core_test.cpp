@@ -21,6 +21,7 @@
 #include "server/store/queue_file.h"
 #include "tests/server/server_fixture.h"
 #include "tests/server/test_mount.h"
+#include "tests/support/captured_stderr.h"
 
 namespace {
 
@@ -31,6 +32,11 @@ class ServerCoreTest : public ServerFixture {
   std::string Path(const char* name) const { return PathJoin(dir.path(), name); }
   bool Exists(const char* name) const { return fs::exists(Path(name)); }
   std::size_t Size(const char* name) const { return fs::file_size(Path(name)); }
+  std::vector<std::string> FileTexts(const char* name) const {
+    std::vector<std::string> texts;
+    for (const packet& p : ReadMessageFile(Path(name))) texts.emplace_back(p.text());
+    return texts;
+  }
 
   void Restart() {
     core->Close();
@@ -43,7 +49,7 @@ class ServerCoreTest : public ServerFixture {
     for (std::size_t i = 0; i < count; ++i) {
       PacketPtr p = PacketNew();
       *p = MessagePacket("+7001", "message " + std::to_string(i));
-      core->state().OutgoingQueue.push_back(std::move(p));
+      core->state().OutgoingQueue.Append(std::move(p));
     }
   }
 
@@ -51,12 +57,14 @@ class ServerCoreTest : public ServerFixture {
   // queue file cannot be written (failing with `error`) until `mend` runs. A close
   // keeps every packet and says so; the next close after mending saves them all.
   void ExpectKeptUntilMended(std::size_t count, int error, const std::function<void()>& mend) {
-    QueueOutgoing(count);
+    // The other queue's file is written before the disk fills.
     QueueIncoming({MessagePacket("+7009", "received")});
+    ASSERT_TRUE(core->state().IncomingStore->Flush());
+    QueueOutgoing(count);
     const std::vector<std::string> texts = OutgoingTexts();
     testing::internal::CaptureStderr();
     EXPECT_FALSE(core->Close());
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = CapturedStderr();
     EXPECT_NE(said.find(Path(kOutgoingQueueFile)), std::string::npos) << said;
     ASSERT_EQ(core->save_faults().size(), 1u);
     EXPECT_EQ(core->save_faults()[0].path, Path(kOutgoingQueueFile));
@@ -94,7 +102,7 @@ class ServerCoreTest : public ServerFixture {
       EXPECT_NE(boxes.Asked().back().text.find(Path(named)), std::string::npos) << boxes.Asked().back().text;
       for (std::size_t i = 0; i < std::size(files); ++i)
         EXPECT_EQ(ReadWholeFile(Path(files[i])), before[i]) << files[i] << ", attempt " << attempt;
-      EXPECT_FALSE(Exists("inbox.db.removing"));
+      EXPECT_FALSE(Exists("inbox.db.done"));
       LoopbackClient client(port);
       EXPECT_FALSE(client.connected());
     }
@@ -123,23 +131,29 @@ class ServerCoreTest : public ServerFixture {
   }
 };
 
+// While the server runs, the queue files hold the queues; after a close they hold
+// exactly the queues, and nothing is left beside them.
 TEST_F(ServerCoreTest, QueuesSurviveARestartInOrder) {
   ASSERT_TRUE(WriteMessageFile(Path(kOutgoingQueueFile), Three()));
   ASSERT_TRUE(WriteMessageFile(Path(kIncomingQueueFile), std::vector<packet>{MessagePacket("+7009", "received")}));
   StartServer(Config());
   EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"one", "two", "three"}));
   EXPECT_EQ(Incoming(), 1u);
-  // While the server runs the queues live in memory only.
-  EXPECT_FALSE(Exists(kOutgoingQueueFile));
-  EXPECT_FALSE(Exists(kIncomingQueueFile));
 
   LoopbackClient client(port);
   ASSERT_TRUE(client.Send(MessagePacket("+7004", "four")));
   ASSERT_TRUE(WaitUntil([&] { return Outgoing() == 4; }));
+  ASSERT_TRUE(core->state().OutgoingStore->Flush());
+  EXPECT_EQ(FileTexts(kOutgoingQueueFile), (std::vector<std::string>{"one", "two", "three", "four"}));
 
   Restart();
   EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"one", "two", "three", "four"}));
   EXPECT_EQ(Incoming(), 1u);
+  core->Close();
+  EXPECT_EQ(FileTexts(kOutgoingQueueFile), (std::vector<std::string>{"one", "two", "three", "four"}));
+  EXPECT_EQ(FileTexts(kIncomingQueueFile), (std::vector<std::string>{"received"}));
+  for (const char* left : {"inbox.db.done", "outbox.db.done", "inbox.db.tmp", "outbox.db.tmp"})
+    EXPECT_FALSE(Exists(left)) << left;
 }
 
 // What a queue file may hold besides sound messages, and what becomes of it in
@@ -224,17 +238,15 @@ TEST_F(ServerCoreTest, WhatIsNoSoundMessageIsSetAsideAndTheRestQueuedInOrder) {
 
   testing::internal::CaptureStderr();
   StartServer(Config());
-  const std::string said = testing::internal::GetCapturedStderr();
+  const std::string said = CapturedStderr();
   const auto queued = [&](const PacketQueue& queue) {
     std::lock_guard guard(core->state().QueueLock);
     std::vector<std::pair<std::string, std::string>> out;
-    for (const PacketPtr& p : queue) out.emplace_back(p->number(), p->text());
+    for (const QueuedPacket& p : queue) out.emplace_back(p->number(), p->text());
     return out;
   };
   EXPECT_EQ(queued(core->state().OutgoingQueue), toSend.queued);
   EXPECT_EQ(queued(core->state().IncomingQueue), received.queued);
-  EXPECT_FALSE(Exists(kOutgoingQueueFile));
-  EXPECT_FALSE(Exists(kIncomingQueueFile));
   const auto setAside = [&](const char* name) {
     const auto records = ReadMessageFile(Path(name));
     EXPECT_EQ(Size(name), records.size() * kPacketSize) << name << " holds whole records only";
@@ -369,15 +381,15 @@ TEST_F(ServerCoreTest, AReadOnlyFolderStopsTheStartAndKeepsTheFiles) {
   if (!disk) fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::add);
 }
 
-// inbox.db goes first; when outbox.db then cannot go, inbox.db is put back, and
-// what both had set aside is taken back.
-TEST_F(ServerCoreTest, AFileThatCannotBeRemovedAfterAnotherPutsTheOtherBack) {
+// inbox.db's store takes over its files first; when outbox.db's then cannot write
+// its log, what inbox.db's had set aside and noted is taken back.
+TEST_F(ServerCoreTest, AStoreThatCannotWriteAfterAnotherPutsTheOtherBack) {
   WriteQueueFiles();
-  // A file mounted over outbox.db: the server reads what it shows, and cannot remove it.
-  ASSERT_TRUE(WriteMessageFile(Path("shown"), std::vector<packet>{MessagePacket("+7009", "r"), ZeroRecord()}));
-  const auto pinned = TestMount::Bind(Path("shown"), Path(kIncomingQueueFile));
-  if (!pinned) GTEST_SKIP() << "this test may not mount a file system";
-  ExpectStartRefused(kIncomingQueueFile);
+  ASSERT_TRUE(WriteFileAtomically(Path("outbox.db.done"), ""));
+  const auto pinned = TestMount::Bind(Path("outbox.db.done"), Path("outbox.db.done"));
+  if (!pinned || !pinned->MakeReadOnly()) GTEST_SKIP() << "this test may not mount a file system";
+  ExpectStartRefused("outbox.db.done");
+  EXPECT_FALSE(Exists("inbox.db.done"));
 }
 
 // A FIFO would hold the start for good (nothing ends a wait for its writer), and

@@ -64,7 +64,7 @@ class ClientServerTest : public ::testing::Test {
     for (const packet& p : packets) {
       PacketPtr q = PacketNew();
       *q = p;
-      core->state().IncomingQueue.push_back(std::move(q));
+      core->state().IncomingQueue.Append(std::move(q));
     }
   }
 
