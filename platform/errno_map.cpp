@@ -12,7 +12,7 @@ constexpr std::pair<int, int> kPairs[] = {
     {ENXIO, kSysFileNotFound},       {ENOTDIR, kSysPathNotFound},
     {EMFILE, kSysTooManyOpenFiles},  {ENFILE, kSysTooManyOpenFiles},
     {EACCES, kSysAccessDenied},      {EPERM, kSysAccessDenied},
-    {EBUSY, kSysAccessDenied},       {EWOULDBLOCK, kSysAccessDenied},
+    {EBUSY, kSysSharingViolation},   {EWOULDBLOCK, kSysSharingViolation},
     {EBADF, kSysInvalidHandle},      {ENOMEM, kSysNotEnoughMemory},
     {EROFS, kSysWriteProtect},       {EINVAL, kSysInvalidParameter},
     {ENOTTY, kSysInvalidFunction},   {ENOSYS, kSysInvalidFunction},

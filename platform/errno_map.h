@@ -15,6 +15,7 @@ enum SysErrorNumber : int {
   kSysNotEnoughMemory = 8,
   kSysWriteProtect = 19,
   kSysGenFailure = 31,
+  kSysSharingViolation = 32,
   kSysInvalidParameter = 87,
   kSysBrokenPipe = 109,
   kSysDiskFull = 112,
@@ -24,9 +25,11 @@ enum SysErrorNumber : int {
   kSysTimeout = 1460,
 };
 
-// A missing device is "file not found"; a device that another holds, or that
-// we may not open, is "access denied"; a device that hung up is "not
-// connected". Numbers without a counterpart become "general failure".
+// A missing device is "file not found"; a device that another holds is a
+// "sharing violation", one that we may not open "access denied" (kept apart, so
+// that someone setting up a modem is not sent looking for another program); a
+// device that hung up is "not connected". Numbers without a counterpart become
+// "general failure".
 int SysErrorFromErrno(int err);
 
 // The platform error number behind a translated one, for its text; 0 when none.

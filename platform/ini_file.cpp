@@ -33,9 +33,13 @@ std::string_view Unquote(std::string_view v) {
   return v;
 }
 
-Parsed Load(const std::string& path) {
+// The file's lines, none when it is missing. Nothing when it is there but cannot be
+// read, or is no regular file: a writer must not take that for an empty file.
+std::optional<Parsed> LoadToWrite(const std::string& path) {
+  const FileContents read = ReadFileContents(path);
+  if (!read.Usable()) return std::nullopt;
   Parsed p;
-  p.text = SplitLines(ReadWholeFile(path).value_or(std::string{}));
+  p.text = SplitLines(read.bytes);
   for (std::size_t i = 0; i < p.text.lines.size(); ++i) {
     const std::string_view line = p.text.lines[i];
     if (auto name = SectionHeaderName(line)) {
@@ -53,6 +57,9 @@ Parsed Load(const std::string& path) {
   }
   return p;
 }
+
+// What a reader sees: a file that cannot be read gives every default.
+Parsed Load(const std::string& path) { return LoadToWrite(path).value_or(Parsed{}); }
 
 // Writers read, change and replace the file as one step.
 std::mutex& WriteLock() {
@@ -123,7 +130,9 @@ std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   std::lock_guard guard(WriteLock());
-  Parsed p = Load(path_);
+  std::optional<Parsed> loaded = LoadToWrite(path_);
+  if (!loaded) return false;
+  Parsed& p = *loaded;
   auto& lines = p.text.lines;
   const std::string line = std::string(key) + "=" + std::string(value);
   if (const Section* s = FindSection(p, section)) {
@@ -143,7 +152,9 @@ bool IniFile::WriteInteger(std::string_view section, std::string_view key, long 
 
 bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
   std::lock_guard guard(WriteLock());
-  Parsed p = Load(path_);
+  std::optional<Parsed> loaded = LoadToWrite(path_);
+  if (!loaded) return false;
+  Parsed& p = *loaded;
   const Section* s = FindSection(p, section);
   const Entry* e = s ? FindEntry(*s, key) : nullptr;
   if (!e) return true;
@@ -153,7 +164,9 @@ bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
 
 bool IniFile::EraseSection(std::string_view section) {
   std::lock_guard guard(WriteLock());
-  Parsed p = Load(path_);
+  std::optional<Parsed> loaded = LoadToWrite(path_);
+  if (!loaded) return false;
+  Parsed& p = *loaded;
   bool changed = false;
   // Back to front, so earlier line numbers stay valid; a section runs to the next header.
   for (auto it = p.sections.rbegin(); it != p.sections.rend(); ++it) {

@@ -3,7 +3,9 @@
 // keys match without regard to case (Windows-1251 letters included, so "Нет" and
 // "нет" name one section) and are listed in file order. Every call reads the file
 // afresh; every write replaces it atomically and keeps lines it does not understand.
-// Names and values are Windows-1251 bytes.
+// Names and values are Windows-1251 bytes. A file that is there but cannot be read,
+// or is no regular file (never opened in a way that can block), reads as empty and
+// is never written over.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,7 +23,8 @@ class IniFile {
   // anything else, a number out of that range included, gives def.
   std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const;
 
-  // Creates the file and the section when missing. False when the file cannot be written.
+  // Creates the file and the section when missing. False when the file cannot be
+  // read or written.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
   bool WriteInteger(std::string_view section, std::string_view key, long value);
   bool DeleteKey(std::string_view section, std::string_view key);

@@ -1,7 +1,6 @@
 #include "platform/record_file_appender.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,7 +19,13 @@ std::mutex& AppendLock() {
 
 }  // namespace
 
-RecordFileAppender::~RecordFileAppender() { Flush(); }
+RecordFileAppender::~RecordFileAppender() {
+  // Whoever reads errno after the last Flush (why a record could not be kept)
+  // must not find this one's.
+  const int error = errno;
+  Flush();
+  errno = error;
+}
 
 void RecordFileAppender::Append(std::span<const std::uint8_t> bytes) { AppendRecords(kAtEnd, bytes); }
 
@@ -35,13 +40,13 @@ void RecordFileAppender::AppendRecords(std::uint64_t at, std::span<const std::ui
 
 bool RecordFileAppender::Open() {
   if (fd_ >= 0) return true;
-  // A FIFO in the file's place fails at once instead of waiting for a reader.
-  fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+  // Only a regular file, never through a link: a link in its place would have the
+  // records, and the cut of a torn one, land in a file elsewhere.
+  fd_ = OpenForAppend(path_);
   if (fd_ < 0) return false;
   struct stat st {};
-  const bool stated = ::fstat(fd_, &st) == 0;
-  if (!stated || !S_ISREG(st.st_mode)) {
-    const int error = stated ? EINVAL : errno;
+  if (::fstat(fd_, &st) != 0) {
+    const int error = errno;
     ::close(fd_);
     fd_ = -1;
     errno = error;

@@ -4,6 +4,7 @@
 // Records already in the file are never rewritten: a torn record that an
 // interrupted append left is cut off before the next one is written, and an
 // append that fails (a full disk, a size limit) is cut back to the whole records.
+// Only a regular file is appended to, never one reached through a link.
 #include <cstddef>
 #include <cstdint>
 #include <span>

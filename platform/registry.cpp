@@ -15,9 +15,7 @@
 //   "ivanov"=hex:1f,0b,5a
 // Lines that are not understood are kept when the file is rewritten.
 
-namespace {
-
-constexpr std::string_view kRoot = "HKEY_LOCAL_MACHINE";
+namespace registry_file {
 
 struct Value {
   std::size_t line;
@@ -27,8 +25,6 @@ struct Value {
   std::int32_t integer = 0;       // Integer
   std::vector<std::uint8_t> bin;  // Binary
 };
-
-constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);  // a device key, not in the file
 
 struct Key {
   std::string path;  // normalised: no root, no leading or trailing backslash
@@ -40,6 +36,20 @@ struct Parsed {
   TextLines text;
   std::vector<Key> keys;
 };
+
+}  // namespace registry_file
+
+// The keys as one look at the file (and at the devices) found them.
+struct TRegistry::Snapshot : registry_file::Parsed {};
+
+namespace {
+
+using registry_file::Key;
+using registry_file::Parsed;
+using registry_file::Value;
+
+constexpr std::string_view kRoot = "HKEY_LOCAL_MACHINE";
+constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);  // a device key, not in the file
 
 std::string NormaliseKey(std::string_view path) {
   path = TrimSpaces(path);
@@ -139,9 +149,9 @@ std::string FormatValue(std::string_view name, const Value& v) {
   return out;
 }
 
-Parsed Load(const std::string& file) {
+Parsed Parse(std::string_view bytes) {
   Parsed p;
-  p.text = SplitLines(ReadWholeFile(file).value_or(std::string{}));
+  p.text = SplitLines(bytes);
   for (std::size_t i = 0; i < p.text.lines.size(); ++i) {
     if (auto name = SectionHeaderName(p.text.lines[i])) {
       p.keys.push_back(Key{NormaliseKey(*name), i, i, {}});
@@ -156,6 +166,17 @@ Parsed Load(const std::string& file) {
   return p;
 }
 
+// The file's keys; none when it is missing. Nothing when it is there but cannot be
+// read, or is no regular file: `read` then says why, and whatever would have been
+// written from it must not be.
+std::optional<Parsed> Load(const std::string& file, FileContents& read) {
+  read = ReadFileContents(file);
+  if (!read.Usable()) return std::nullopt;
+  Parsed p = Parse(read.bytes);
+  read.bytes.clear();
+  return p;
+}
+
 std::mutex& WriteLock() {
   static std::mutex lock;
   return lock;
@@ -167,10 +188,13 @@ const Key* FindKey(const Parsed& p, std::string_view path) {
   return nullptr;
 }
 
+// The first value of that name. Every value is looked at, so that the time taken
+// does not tell whether, or where, the name is there (a login looks a user up).
 const Value* FindValue(const Key& k, std::string_view name) {
+  const Value* found = nullptr;
   for (const auto& v : k.values)
-    if (AnsiEqualNoCase(v.name, name)) return &v;
-  return nullptr;
+    if (AnsiEqualNoCase(v.name, name) && !found) found = &v;
+  return found;
 }
 
 // The system's device keys: below the USB enumeration and the serial port map.
@@ -210,8 +234,7 @@ void AddDeviceValue(Parsed& p, const std::string& path, const std::string& name,
 }
 
 // The file's keys with the devices beside them: what every read sees.
-Parsed LoadWithDevices(const std::string& file, const std::vector<UsbSerialDevice>& devices) {
-  Parsed p = Load(file);
+Parsed WithDevices(Parsed p, const std::vector<UsbSerialDevice>& devices) {
   for (const auto& d : devices) {
     AddDeviceValue(p, std::string(kUsbEnumKey) + "\\Vid_" + d.vendorId + "&Pid_" + d.productId + "\\" + d.instance +
                           "\\Device Parameters",
@@ -235,62 +258,70 @@ bool KeyPresent(const Parsed& p, std::string_view path) {
 
 TRegistry::TRegistry(std::string filePath) : file_(std::move(filePath)) {}
 
-bool TRegistry::OpenKey(std::string_view key, bool canCreate) {
+TRegistry::~TRegistry() = default;
+
+bool TRegistry::Open(std::string_view key, bool canCreate, bool readOnly) {
   const std::string path = NormaliseKey(key);
   CloseKey();
   std::vector<UsbSerialDevice> devices = DevicesFor(path);
-  std::lock_guard guard(WriteLock());
-  if (!KeyPresent(LoadWithDevices(file_, devices), path)) {
+  // Held from the read to the write, so that a key made here takes nothing away
+  // that another thread wrote meanwhile.
+  std::unique_lock guard(WriteLock(), std::defer_lock);
+  if (canCreate) guard.lock();
+  std::optional<Parsed> file = Load(file_, read_);
+  // A file that cannot be read says nothing of its keys: none is made in it.
+  if (!file) return false;
+  Parsed seen = WithDevices(std::move(*file), devices);
+  if (!KeyPresent(seen, path)) {
     if (!canCreate) return false;
-    TextLines text = Load(file_).text;
+    TextLines text = std::move(seen.text);
     auto& lines = text.lines;
     if (!lines.empty() && !TrimSpaces(lines.back()).empty()) lines.emplace_back();
     lines.push_back("[" + std::string(kRoot) + "\\" + path + "]");
-    if (!WriteFileAtomically(file_, JoinLines(text))) return false;
+    const std::string bytes = JoinLines(text);
+    if (!WriteFileAtomically(file_, bytes)) return false;
+    seen = WithDevices(Parse(bytes), devices);
   }
+  snapshot_ = std::make_shared<Snapshot>(Snapshot{std::move(seen)});
   openKey_ = path;
-  readOnly_ = false;
+  readOnly_ = readOnly;
   devices_ = std::move(devices);
   return true;
 }
 
-bool TRegistry::OpenKeyReadOnly(std::string_view key) {
-  const std::string path = NormaliseKey(key);
-  CloseKey();
-  std::vector<UsbSerialDevice> devices = DevicesFor(path);
-  if (!KeyPresent(LoadWithDevices(file_, devices), path)) return false;
-  openKey_ = path;
-  readOnly_ = true;
-  devices_ = std::move(devices);
-  return true;
-}
+bool TRegistry::OpenKey(std::string_view key, bool canCreate) { return Open(key, canCreate, false); }
+
+bool TRegistry::OpenKeyReadOnly(std::string_view key) { return Open(key, false, true); }
 
 void TRegistry::CloseKey() {
   openKey_.reset();
   readOnly_ = false;
   devices_.clear();
+  snapshot_.reset();
 }
 
 bool TRegistry::KeyExists(std::string_view key) const {
   const std::string path = NormaliseKey(key);
-  return KeyPresent(LoadWithDevices(file_, DevicesFor(path)), path);
+  const std::vector<UsbSerialDevice> devices = DevicesFor(path);
+  std::optional<Parsed> file = Load(file_, read_);
+  return file && KeyPresent(WithDevices(std::move(*file), devices), path);
+}
+
+const Value* TRegistry::Find(std::string_view name) const {
+  const Key* k = snapshot_ ? FindKey(*snapshot_, *openKey_) : nullptr;
+  return k ? FindValue(*k, name) : nullptr;
 }
 
 bool TRegistry::ValueExists(std::string_view name) const { return GetDataType(name) != RegDataType::Unknown; }
 
 RegDataType TRegistry::GetDataType(std::string_view name) const {
-  if (!openKey_) return RegDataType::Unknown;
-  const Parsed p = LoadWithDevices(file_, devices_);
-  const Key* k = FindKey(p, *openKey_);
-  const Value* v = k ? FindValue(*k, name) : nullptr;
+  const Value* v = Find(name);
   return v ? v->type : RegDataType::Unknown;
 }
 
 std::vector<std::string> TRegistry::GetValueNames() const {
   std::vector<std::string> out;
-  if (!openKey_) return out;
-  const Parsed p = LoadWithDevices(file_, devices_);
-  if (const Key* k = FindKey(p, *openKey_))
+  if (const Key* k = snapshot_ ? FindKey(*snapshot_, *openKey_) : nullptr)
     for (const auto& v : k->values)
       if (FindValue(*k, v.name) == &v) out.push_back(v.name);
   return out;
@@ -298,10 +329,9 @@ std::vector<std::string> TRegistry::GetValueNames() const {
 
 std::vector<std::string> TRegistry::GetKeyNames() const {
   std::vector<std::string> out;
-  if (!openKey_) return out;
-  const Parsed p = LoadWithDevices(file_, devices_);
+  if (!snapshot_) return out;
   const std::string& base = *openKey_;
-  for (const auto& k : p.keys) {
+  for (const auto& k : snapshot_->keys) {
     std::string_view rest = k.path;
     if (!base.empty()) {
       if (rest.size() <= base.size() || rest[base.size()] != '\\' ||
@@ -317,72 +347,69 @@ std::vector<std::string> TRegistry::GetKeyNames() const {
   return out;
 }
 
-namespace {
-
-const Value& RequireValue(const Parsed& p, const std::optional<std::string>& key, std::string_view name,
-                          RegDataType type) {
-  const Key* k = key ? FindKey(p, *key) : nullptr;
-  const Value* v = k ? FindValue(*k, name) : nullptr;
+const Value& TRegistry::Require(std::string_view name, RegDataType type) const {
+  const Value* v = Find(name);
   if (!v || v->type != type) throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
   return *v;
 }
 
-}  // namespace
-
-std::string TRegistry::ReadString(std::string_view name) const {
-  return RequireValue(LoadWithDevices(file_, devices_), openKey_, name, RegDataType::String).text;
-}
+std::string TRegistry::ReadString(std::string_view name) const { return Require(name, RegDataType::String).text; }
 
 std::int32_t TRegistry::ReadInteger(std::string_view name) const {
-  return RequireValue(LoadWithDevices(file_, devices_), openKey_, name, RegDataType::Integer).integer;
+  return Require(name, RegDataType::Integer).integer;
 }
 
 std::vector<std::uint8_t> TRegistry::ReadBinaryData(std::string_view name) const {
-  return RequireValue(LoadWithDevices(file_, devices_), openKey_, name, RegDataType::Binary).bin;
+  return Require(name, RegDataType::Binary).bin;
 }
 
-namespace {
+std::optional<std::vector<std::uint8_t>> TRegistry::FindBinaryData(std::string_view name) const {
+  const Value* v = Find(name);
+  if (!v || v->type != RegDataType::Binary) return std::nullopt;
+  return v->bin;
+}
 
-void StoreValue(const std::string& file, const std::optional<std::string>& key, bool readOnly, std::string_view name,
-                const Value& value) {
-  if (!key || readOnly) throw ERegistryException("Failed to set data for '" + std::string(name) + "'");
+void TRegistry::Store(std::string_view name, const Value& value) {
+  const auto failed = [&] { return ERegistryException("Failed to set data for '" + std::string(name) + "'"); };
+  if (!openKey_ || readOnly_) throw failed();
   std::lock_guard guard(WriteLock());
-  Parsed p = Load(file);
+  std::optional<Parsed> file = Load(file_, read_);
+  if (!file) throw failed();  // never written from a read that failed
+  Parsed& p = *file;
   auto& lines = p.text.lines;
   const std::string line = FormatValue(name, value);
-  const Key* k = FindKey(p, *key);
+  const Key* k = FindKey(p, *openKey_);
   if (!k) {
     if (!lines.empty() && !TrimSpaces(lines.back()).empty()) lines.emplace_back();
-    lines.push_back("[" + std::string(kRoot) + "\\" + *key + "]");
+    lines.push_back("[" + std::string(kRoot) + "\\" + *openKey_ + "]");
     lines.push_back(line);
   } else if (const Value* v = FindValue(*k, name)) {
     lines[v->line] = FormatValue(v->name, value);  // an existing name keeps its spelling
   } else {
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(k->lastLine + 1), line);
   }
-  if (!WriteFileAtomically(file, JoinLines(p.text)))
-    throw ERegistryException("Failed to set data for '" + std::string(name) + "'");
+  const std::string bytes = JoinLines(p.text);
+  if (!WriteFileAtomically(file_, bytes)) throw failed();
+  snapshot_ = std::make_shared<Snapshot>(Snapshot{WithDevices(Parse(bytes), devices_)});
 }
-
-}  // namespace
 
 void TRegistry::WriteString(std::string_view name, std::string_view value) {
   Value v;
   v.type = RegDataType::String;
   v.text = std::string(value);
-  StoreValue(file_, openKey_, readOnly_, name, v);
+  Store(name, v);
 }
 
 void TRegistry::WriteInteger(std::string_view name, std::int32_t value) {
   Value v;
   v.type = RegDataType::Integer;
   v.integer = value;
-  StoreValue(file_, openKey_, readOnly_, name, v);
+  Store(name, v);
 }
 
 void TRegistry::WriteBinaryData(std::string_view name, const std::vector<std::uint8_t>& data) {
   Value v;
   v.type = RegDataType::Binary;
   v.bin = data;
-  StoreValue(file_, openKey_, readOnly_, name, v);
+  Store(name, v);
 }

@@ -8,5 +8,5 @@
 
 // Opens the terminal at `path` for this process alone: a second open of the
 // same device is refused, root's included. nullptr on failure, with the last
-// error set (2: no such device; 5: in use or not allowed).
+// error set (2: no such device; 32: in use; 5: not allowed).
 std::unique_ptr<CommDevice> OpenTermiosDevice(const std::string& path);

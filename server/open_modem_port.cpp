@@ -1,5 +1,6 @@
 #include "server/open_modem_port.h"
 
+#include <exception>
 #include <memory>
 
 #include "platform/com_port_names.h"
@@ -18,7 +19,13 @@ bool OpenModemPort(ServerCore& core, int comNumber) {
   port->SetBaud(115200);
   // The port's number names the device that the search found in the same registry.
   SetComRegistryFile(core.FilePath(kRegistryFile));
-  port->SetOpen(true);
+  try {
+    port->SetOpen(true);
+  } catch (const std::exception& e) {
+    core.port_open_report().Failed(comNumber, e);
+    throw;
+  }
+  core.port_open_report().Opened();
   core.AddModemPort(std::move(port));
   return true;
 }

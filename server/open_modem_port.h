@@ -7,5 +7,6 @@ class ServerCore;
 // Otherwise opens COM `comNumber` (resolved in the server's registry file) at
 // 115200 baud with DTR/RTS flow control on the calling thread, hands the port to
 // the server and starts the modem worker on it; true. A port that cannot be
-// opened raises the port component's exception, and nothing is kept or started.
+// opened raises the port component's exception, and nothing is kept or started;
+// standard error then names the port and its device (once per cause).
 bool OpenModemPort(ServerCore& core, int comNumber);

@@ -106,14 +106,15 @@ bool ServerCore::AbandonStart() {
 
 void ServerCore::SaveQueue(const QueueFile& file) {
   const std::string path = FilePath(file.name);
-  if (file.queue->store().Compact()) {
+  std::string entry;
+  if (file.queue->store().Compact(entry)) {
     std::lock_guard guard(state_->QueueLock);
     file.queue->clear();
     return;
   }
   const int error = errno;
   std::lock_guard guard(state_->QueueLock);
-  saveFaults_.push_back({path, error, file.queue->size()});
+  saveFaults_.push_back({path, entry, error, file.queue->size()});
   LogUnsavedQueue(saveFaults_.back());
 }
 

@@ -13,6 +13,7 @@
 #include "server/clients/server_config.h"
 #include "server/clients/stream_server.h"
 #include "server/modem/modem_limits.h"
+#include "server/modem/port_open_report.h"
 #include "server/store/queue_file.h"
 #include "server/store/queue_file_report.h"
 #include "server/store/server_state.h"
@@ -56,6 +57,9 @@ class ServerCore {
   // Takes an open modem port and starts the modem worker on it; the port is freed
   // by Close, after the worker has ended.
   void AddModemPort(std::unique_ptr<TDevaCustomComPort> port);
+
+  // Says on standard error why the modem's port did not open, once per cause.
+  PortOpenReport& port_open_report() { return portOpenReport_; }
 
   // The queue files the last Close could not write.
   const std::vector<QueueFileFault>& save_faults() const { return saveFaults_; }
@@ -111,6 +115,7 @@ class ServerCore {
   int closeWaitMs_ = 2000;
   int quietMs_ = 200;
   ModemLimits modemLimits_;
+  PortOpenReport portOpenReport_;
   bool running_ = false;
 };
 

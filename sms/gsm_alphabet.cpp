@@ -1,6 +1,7 @@
 #include "sms/gsm_alphabet.h"
 
 #include "platform/codepage.h"
+#include "sms/tsms.h"
 
 // Greek capitals carry their ISO 8859-7 bytes; code 6 and 31 differ from the
 // usual Latin-1 letters by one; code 27 (escape) is the zero byte.
@@ -81,7 +82,7 @@ std::string GsmConvert(std::string_view s, bool encode) {
   return out;
 }
 
-int DetectCoding(std::u16string_view text) {
+int TSMS::DetectCoding(std::u16string_view text) {
   for (char16_t unit : text) {
     std::uint8_t byte = '?';
     UnicodeToCp1251(unit, byte);

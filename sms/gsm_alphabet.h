@@ -17,7 +17,3 @@ std::uint8_t GsmCharMap(std::uint8_t ch);
 // plus the next code yields one byte of the extension pairs (0x00 for an unknown
 // pair) and a trailing escape yields nothing.
 std::string GsmConvert(std::string_view s, bool encode);
-
-// 2 (UCS2) when the text, in the system code page, holds a byte 0xC0-0xFF (a
-// Cyrillic letter), else 0 (7-bit).
-int DetectCoding(std::u16string_view text);

@@ -1,5 +1,6 @@
 #include "sms/hex_text.h"
 
+#include "sms/tsms.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ std::optional<unsigned> HexOctetAt(std::string_view text, long pos) {
   return ParseHex(SubstrAt(text, pos, 2));
 }
 
-std::optional<std::string> HexToBytes(std::string_view hex) {
+std::optional<std::string> TSMS::HexToBytes(std::string_view hex) {
   std::string out;
   out.reserve(hex.size() / 2);
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
@@ -46,7 +47,7 @@ std::optional<std::string> HexToBytes(std::string_view hex) {
   return out;
 }
 
-std::optional<std::u16string> HexToUcs2(std::string_view hex) {
+std::optional<std::u16string> TSMS::HexToUcs2(std::string_view hex) {
   std::string padded(hex);
   while (padded.size() % 4 != 0) padded += '0';
   std::u16string out;
@@ -59,7 +60,7 @@ std::optional<std::u16string> HexToUcs2(std::string_view hex) {
   return out;
 }
 
-std::string SwapNibbles(std::string_view s) {
+std::string TSMS::SwapNibbles(std::string_view s) {
   std::string out(s);
   for (std::size_t i = 0; i + 1 < out.size(); i += 2) std::swap(out[i], out[i + 1]);
   return out;

@@ -16,16 +16,5 @@ std::optional<unsigned> HexOctetAt(std::string_view text, long pos);
 // The (at most) count characters from 1-based position pos, clipped to the text.
 std::string_view SubstrAt(std::string_view text, long pos, long count);
 
-// One byte per pair of digits; an odd last digit is ignored. Nothing when a pair
-// is not hex.
-std::optional<std::string> HexToBytes(std::string_view hex);
-
-// One UTF-16 unit per four digits, high digit first; the text is padded with "0"
-// to a multiple of four. Nothing when a group is not hex.
-std::optional<std::u16string> HexToUcs2(std::string_view hex);
-
-// Exchanges characters 1 and 2, 3 and 4, ...; an odd last character stays.
-std::string SwapNibbles(std::string_view s);
-
 // value as uppercase hex, zero-padded to width digits.
 std::string ToHex(unsigned value, int width);

@@ -4,6 +4,7 @@
 
 #include "sms/gsm_alphabet.h"
 #include "sms/hex_text.h"
+#include "sms/tsms.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ std::string UnpackSeptets(std::string_view hex, bool keepFinalZero) {
   return out;
 }
 
-std::string Unpack7Bit(std::string_view hex) { return GsmConvert(UnpackSeptets(hex, false), false); }
+std::string TSMS::Unpack7Bit(std::string_view hex) { return GsmConvert(UnpackSeptets(hex, false), false); }
 
 std::string PackSeptets(std::string_view codes) {
   std::string out;

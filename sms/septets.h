@@ -8,8 +8,5 @@
 // A zero septet that only fills the last octet is dropped unless keepFinalZero.
 std::string UnpackSeptets(std::string_view hex, bool keepFinalZero);
 
-// Packed septets (hex) to text: UnpackSeptets decoded through the alphabet.
-std::string Unpack7Bit(std::string_view hex);
-
 // 7-bit codes (each below 128) to packed octets as uppercase hex.
 std::string PackSeptets(std::string_view codes);

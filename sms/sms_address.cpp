@@ -1,9 +1,8 @@
-#include "sms/sms_address.h"
-
+// Phone numbers to and from the address field of a PDU, as hex text.
 #include "sms/hex_text.h"
-#include "sms/septets.h"
+#include "sms/tsms.h"
 
-std::string EncodeAddress(std::string_view number) {
+std::string TSMS::EncodeAddress(std::string_view number) {
   std::string type = "81";
   if (!number.empty() && number.front() == '+') {
     type = "91";
@@ -15,7 +14,7 @@ std::string EncodeAddress(std::string_view number) {
   return out + SwapNibbles(digits);
 }
 
-std::string DecodeAddress(std::string_view field) {
+std::string TSMS::DecodeAddress(std::string_view field) {
   const auto type = ParseHex(field.substr(0, 2));
   if (!type) return "";
   const std::string_view rest = field.substr(field.size() < 2 ? field.size() : 2);

@@ -6,7 +6,6 @@
 #include "sms/gsm_alphabet.h"
 #include "sms/hex_text.h"
 #include "sms/septets.h"
-#include "sms/sms_address.h"
 #include "sms/tsms.h"
 
 namespace {

@@ -9,7 +9,6 @@
 #include "sms/gsm_alphabet.h"
 #include "sms/hex_text.h"
 #include "sms/septets.h"
-#include "sms/sms_address.h"
 #include "sms/tsms.h"
 
 namespace {
@@ -148,7 +147,7 @@ std::string TSMS::GetTimestamp() const {
   return DateTimeToStr(t);
 }
 
-std::string NormalizeLineBreaks(std::string_view s) {
+std::string TSMS::NormalizeLineBreaks(std::string_view s) {
   std::string out;
   out.reserve(s.size() + s.size() / 8);
   for (std::size_t i = 0; i < s.size(); ++i) {

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 bash tools/setup.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELM_WERROR=ON >/dev/null
-cmake --build build -j "$(nproc)" --target trelmsrv trelmcli trelm-modem-sim
+cmake --build build -j "$(nproc)" --target trelmsrv trelmcli trelm-modem-sim trelm-server-port
 
 RUN=run
 # Laid out afresh, the modem's SIM starts with a message on it; once laid out, that
@@ -21,16 +21,16 @@ if [ ! -e "$RUN/server" ] && [ ! -e "$RUN/client" ]; then
   sim_messages=(--message "+79161234567;;Привет! Это сообщение ждало на SIM-карте.")
 fi
 
-# The port the server will listen on, from its Config.ini, or the one the lay-out
-# gives it (decimal or 0x hexadecimal; anything else gives the default), of which
-# the server uses the low 16 bits.
+# The port the server will listen on, from its Config.ini or the one the lay-out
+# gives it, read as the server reads it.
 config=$RUN/server/Config.ini
 [ -f "$config" ] || config=tools/demo/server/Config.ini
-port=$(sed -n 's/^[[:space:]]*EthernetPort[[:space:]]*=[[:space:]]*\([^[:space:];]*\).*/\1/Ip' "$config" | head -n 1)
-if [[ "$port" =~ ^0[xX][0-9a-fA-F]{1,8}$ ]]; then port=$((port));
-elif [[ "$port" =~ ^[0-9]{1,10}$ ]]; then port=$((10#$port)); else port=8099; fi
-[ "$port" -le 2147483647 ] || port=8099
-port=$((port & 0xFFFF))
+port=$(build/bin/trelm-server-port "$config")
+if [ "$port" -eq 0 ]; then
+  echo "EthernetPort in $config gives the server no fixed port, and the demo's client could not"
+  echo "find it: set it to the client's Port (8099 in the demo). Nothing was started."
+  exit 1
+fi
 # The inodes of the sockets listening on TCP port $1.
 listeners() {
   local hex
@@ -40,7 +40,7 @@ listeners() {
 }
 # A program that already listens there would get the demo's client, and the
 # server could not start: say so before anything is laid out or started.
-if [ "$port" -ne 0 ] && [ -n "$(listeners "$port")" ]; then
+if [ -n "$(listeners "$port")" ]; then
   echo "TCP port $port is taken: another program listens on it (a server left running?),"
   echo "and the demo's client would talk to it. Nothing was started."
   if [ -f "$RUN/server/Config.ini" ]; then
@@ -98,7 +98,17 @@ server_listens() {
 }
 until server_listens; do
   if ! kill -0 "$server" 2>/dev/null; then
-    echo "trelmsrv ended before it listened on port $port; what it said is above."
+    status=0
+    wait "$server" || status=$?
+    if [ "$status" -eq 0 ]; then
+      # The one way it ends well before it listens: another copy holds the lock.
+      echo "trelmsrv ended at once: another trelmsrv runs as $(id -un) on this machine (one per user,"
+      echo "whatever its folder or port). It said \"Приложение уже запущено\" in a message box, or"
+      echo "above without a display. Stop that server and run this again."
+    else
+      echo "trelmsrv ended with exit status $status before it listened on port $port; it said why"
+      echo "in a message box, or above without a display."
+    fi
     exit 1
   fi
   sleep 0.2

@@ -20,10 +20,8 @@ SendJobResult RunSendJob(const SendJob& job, const std::string& outboxPath, cons
   MessageFileAppender outbox(outboxPath);
   std::size_t done = 0;
   for (const auto& number : job.numbers) {
-    const packet record = MessagePacket(number, job.text, job.date);
-    // The connection enciphers in place; the record keeps the plain bytes.
-    packet onWire = record;
-    if (send(onWire))
+    packet record = MessagePacket(number, job.text, job.date);
+    if (send(record))
       outbox.Append(record);
     else
       ++result.notSent;

@@ -12,7 +12,8 @@
 #include "platform/date_time.h"
 #include "protocol/packet.h"
 
-// Hands one packet to the connection; true when the connection took all of it.
+// Hands one packet to the connection, which leaves it plain whatever the
+// outcome; true when the connection took all of it.
 using SendOnePacket = std::function<bool(packet&)>;
 // Called after each packet with the count handed over so far; false stops the
 // job there.

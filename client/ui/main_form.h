@@ -155,6 +155,11 @@ class TMainForm : public QMainWindow {
  private:
   class Hooks;
 
+  // The contacts search panel's height, and what the contacts list gives up
+  // while the panel shows: the panel overlaps the list by two pixels.
+  static constexpr int kSearchPanelHeight = 53;
+  static constexpr int kListGivesUp = kSearchPanelHeight - 2;
+
   void BuildQuickMenu();
   void BuildContactsView();
   void BuildMessageView();

@@ -95,15 +95,13 @@ void TMainForm::actContactRemoveExecute() {
 }
 
 void TMainForm::actSearchExecute() {
-  // The list gives up 51 pixels to the 53-pixel panel (the panel overlaps it by two).
-  constexpr int kListShrink = 51;
   const bool show = ContactsSearchPanel->isHidden();
   ContactsSearchPanel->setVisible(show);
   if (show) {
-    ContactsList->resize(ContactsList->width(), ContactsList->height() - kListShrink);
+    ContactsList->resize(ContactsList->width(), ContactsList->height() - kListGivesUp);
     LoadGroupNames(AppDir, GroupToSearch);
   } else {
-    ContactsList->resize(ContactsList->width(), ContactsList->height() + kListShrink);
+    ContactsList->resize(ContactsList->width(), ContactsList->height() + kListGivesUp);
     LoadContacts(AppDir, ContactsList);
   }
 }

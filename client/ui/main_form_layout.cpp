@@ -171,7 +171,7 @@ void TMainForm::BuildContactsView() {
   connect(ContactsList, &QTreeWidget::itemDoubleClicked, this, &TMainForm::actContactEditExecute);
 
   ContactsSearchPanel = Panel(QStringLiteral("ContactsSearchPanel"), PanelContacts);
-  ContactsSearchPanel->setFixedHeight(53);
+  ContactsSearchPanel->setFixedHeight(kSearchPanelHeight);
   auto* search = new QGridLayout(ContactsSearchPanel);
   search->setContentsMargins(0, 0, 4, 2);
   search->setVerticalSpacing(2);
@@ -200,8 +200,6 @@ void TMainForm::BuildContactsView() {
 }
 
 void TMainForm::PlaceContactsView() {
-  constexpr int kSearchPanelHeight = 53;
-  constexpr int kListGivesUp = 51;  // the panel overlaps the list by two pixels
   const int width = PanelContacts->width();
   const int height = PanelContacts->height();
   CaptionContacts->setGeometry(0, 0, width, CaptionContacts->height());

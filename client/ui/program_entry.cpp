@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <cstdio>
 #include <exception>
 
 #include "client/ui/main_form.h"
@@ -11,6 +12,7 @@
 #include "platform/codepage.h"
 #include "platform/message_box.h"
 #include "platform/program_dir.h"
+#include "platform/qt/display.h"
 #include "platform/qt/message_box_qt.h"
 #include "platform/qt/qt_message_queue.h"
 #include "platform/qt/qt_russian.h"
@@ -46,6 +48,14 @@ void InstallClientMessageBoxes(TMainForm& form, bool dialogsWhenOffscreen) {
 }
 
 int RunClientProgram(int argc, char** argv) {
+  // The client is a window and nothing else: without a screen to show it on it
+  // says so, where Qt would abort.
+  if (!DisplayGiven()) {
+    std::fputs("trelmcli: no display to show its window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+               "start it in a desktop session\n",
+               stderr);
+    return 1;
+  }
   // No application display name: the window system would add it to every
   // caption, and the captions are shown as they are.
   ClientApplication app(argc, argv);

@@ -14,4 +14,6 @@ std::unique_ptr<SingleInstance> ClaimClientInstance(const std::string& lockDir =
 // close; the receive thread's block nothing.
 void InstallClientMessageBoxes(TMainForm& form, bool dialogsWhenOffscreen = false);
 
+// The program from start to end. Without a display (none given to Qt) it ends at
+// once with exit code 1 and a line on standard error.
 int RunClientProgram(int argc, char** argv);

@@ -177,7 +177,7 @@ class TDevaBaseDispatcher {
   std::unique_ptr<TEvent> OutFlushEvent;
   std::array<TEvent*, 2> OutputHandles{};     // OutputEvent, OutFlushEvent
   std::array<TEvent*, 2> WriteDoneHandles{};  // WriteDoneEvent, OutFlushEvent
-  std::uint32_t CycleEventMask = 0;
+  std::atomic<std::uint32_t> CycleEventMask{0};
   std::atomic<bool> RingPending{false};
   TIOQueue InputQueue;
   std::unique_ptr<std::uint8_t[]> OutRing;  // OutQueueSize bytes; absent when released
@@ -356,6 +356,9 @@ class TDevaBaseDispatcher {
   std::int32_t GetFlowOptions(std::uint32_t& HWOpts, std::uint32_t& SWOpts,
                               std::uint32_t& BufferFull, std::uint32_t& BufferResume,
                               char& OnChar, char& OffChar);
+  // A hidden window of the calling thread that answers every message with 0,
+  // kept in DispatchWindow. Nothing calls it.
+  void CreateDispatcherWindow();
 
   // ---- RS485 ----
   void SetRS485Mode(bool On);

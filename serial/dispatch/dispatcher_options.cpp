@@ -1,5 +1,7 @@
 // The small dispatcher operations beside the triggers: caller data slots,
-// option bits, the flow settings as option words, and RS485 mode.
+// option bits, the flow settings as option words, the dispatcher's own
+// window, and RS485 mode.
+#include "platform/message_window.h"
 #include "serial/base/result_codes.h"
 #include "serial/dispatch/base_dispatcher.h"
 
@@ -52,6 +54,12 @@ std::int32_t TDevaBaseDispatcher::GetFlowOptions(std::uint32_t& HWOpts, std::uin
   OnChar = PortDCB.XonChar;
   OffChar = PortDCB.XoffChar;
   return result;
+}
+
+void TDevaBaseDispatcher::CreateDispatcherWindow() {
+  DispatchWindow = CreateMessageWindow([](WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) {
+    return std::intptr_t{0};
+  });
 }
 
 void TDevaBaseDispatcher::SetRS485Mode(bool On) {

@@ -20,7 +20,11 @@ void TDispThread::Execute() {
       if (d.KillThreads || Terminated()) break;
       DispatchCycle();
       TimerCycle();
-      if (d.KillThreads || d.ClosePending) break;
+      if (d.KillThreads || d.ClosePending) {
+        // The last cycle is done; a stop seen while waiting had none to report.
+        if (d.GeneralEvent) d.GeneralEvent->Set();
+        break;
+      }
     }
     if (d.KillThreads) TakeWhatWasQueued();
   } catch (...) {

@@ -35,7 +35,7 @@ std::unique_ptr<CommDevice> TDevaWin32Dispatcher::OpenDevice(const char* ComName
 std::int32_t TDevaWin32Dispatcher::OpenCom(const char* ComName, std::uint32_t, std::uint32_t) {
   std::unique_lock lock(DeviceLock);
   if (Device) {  // this dispatcher holds a device already
-    SetLastSysError(kSysAccessDenied);
+    SetLastSysError(kSysSharingViolation);
     return -1;
   }
   Device = OpenDevice(ComName);

@@ -21,6 +21,8 @@ constexpr std::int32_t kReadBlock = 256;
 // The comm events the status thread queues (the line's, not arriving data).
 constexpr std::uint32_t kLineEvents =
     kEvCts | kEvDsr | kEvRlsd | kEvBreak | kEvErr | kEvRing | kEvRingTrailingEdge;
+// The comm events TComThread hands on: arriving data too, and no ring's end.
+constexpr std::uint32_t kComThreadEvents = kEvRxChar | kEvCts | kEvDsr | kEvRlsd | kEvBreak | kEvErr | kEvRing;
 
 }  // namespace
 
@@ -118,11 +120,15 @@ void TStatusThread::Execute() {
   Win32.ThreadGone(this);
 }
 
-void TWriteThread::Execute() {
+void TWriteThread::Execute() { WriteUntilStopped(kWriteSliceMs); }
+
+void TOutThread::Execute() { WriteUntilStopped(kInfinite); }
+
+void TWriteThread::WriteUntilStopped(std::uint32_t sliceMs) {
   Win32.ThreadStart(this);
   try {
     while (!Stopping()) {
-      const AnyWaitResult woke = WaitForAnyEvent(Win32.OutputHandles, kWriteSliceMs);
+      const AnyWaitResult woke = WaitForAnyEvent(Win32.OutputHandles, sliceMs);
       if (woke.Result == WaitResult::Timeout) continue;
       if (woke.Result != WaitResult::Signaled) {
         Fail(ecDeviceWrite);
@@ -180,4 +186,23 @@ std::int32_t TWriteThread::WriteSerial() {
     }
   }
   return 0;
+}
+
+void TComThread::Execute() {
+  Win32.ThreadStart(this);
+  while (!Stopping()) {
+    const std::uint32_t woke = Device.Wait(kCommData | kCommLineEvent, kInfinite);
+    if (woke & kCommFailed) Fail(ecDeviceRead);
+    if (Stopping()) break;
+    std::uint32_t events = (woke & kCommLineEvent) ? Device.TakeCommEvents() : 0;
+    if (woke & kCommData) events |= kEvRxChar;
+    events &= kComThreadEvents;
+    if (!events) continue;
+    Win32.CycleEventMask = events;
+    if (events & kEvRing) Win32.RingPending = true;
+    Win32.CommEventSignal->Set();
+    Win32.CycleDoneEvent->Wait(kInfinite);  // a close sets it, so this ends too
+  }
+  Win32.GeneralEvent->Set();
+  Win32.ThreadGone(this);
 }

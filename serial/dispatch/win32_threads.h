@@ -54,6 +54,9 @@ class TWriteThread : public TDevaWin32Thread {
 
  protected:
   void Execute() override;
+  // Sends what the output ring holds whenever OutputEvent comes and answers
+  // each flush, until KillThreads; each wait for either lasts at most sliceMs.
+  void WriteUntilStopped(std::uint32_t sliceMs);
 
  private:
   // Takes all the output ring holds into chunk_; false when it holds nothing.
@@ -65,6 +68,29 @@ class TWriteThread : public TDevaWin32Thread {
 };
 
 class TStatusThread : public TDevaWin32Thread {
+ public:
+  using TDevaWin32Thread::TDevaWin32Thread;
+
+ protected:
+  void Execute() override;
+};
+
+// Two older forms of the device threads, kept but created by no dispatcher.
+
+// The write thread without a time slice: it sleeps until there is output or a
+// flush, so only a close (which sets OutFlushEvent) ends it, not a failure elsewhere.
+class TOutThread : public TWriteThread {
+ public:
+  using TWriteThread::TWriteThread;
+
+ protected:
+  void Execute() override;
+};
+
+// The status thread of a dispatch thread that takes comm events one at a time:
+// it puts each into CycleEventMask, signals CommEventSignal and sleeps until
+// CycleDoneEvent, instead of queueing the events.
+class TComThread : public TDevaWin32Thread {
  public:
   using TDevaWin32Thread::TDevaWin32Thread;
 

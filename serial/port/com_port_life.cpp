@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "platform/application.h"
+#include "platform/errno_map.h"
 #include "serial/base/delay.h"
 #include "serial/base/deva_exceptions.h"
 #include "serial/base/result_codes.h"
@@ -122,7 +123,9 @@ void TDevaCustomComPort::InitPort() {
       SWFlowOptions_ = static_cast<TSWFlowOptions>(sw & 3);
     }
     std::int32_t result = InitializePort();
-    if (result == ecAccessDenied) result = ecAlreadyOpen;  // held by another program
+    // Held by another program: already open. One we may not open keeps its own
+    // code, "File access denied".
+    if (result == -kSysSharingViolation) result = ecAlreadyOpen;
     if (result == ecFileNotFound || result == ecPathNotFound) result = ecBadId;
     if (result != 0) {
       Check(result);

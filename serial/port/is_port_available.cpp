@@ -32,5 +32,5 @@ int ProbeOpen(const std::string& name) {
 bool IsPortAvailable(unsigned ComNum) {
   if (ComNum == 0) return false;
   const int error = ProbeOpen("\\\\.\\COM" + std::to_string(ComNum));
-  return error == 0 || (ShowPortsInUse && error == kSysAccessDenied);
+  return error == 0 || (ShowPortsInUse && error == kSysSharingViolation);
 }

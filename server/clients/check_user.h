@@ -10,5 +10,9 @@ inline constexpr const char* kUsersKey = "\\SOFTWARE\\Trelm\\SMSConfig\\Server\\
 // that user's password, byte for byte. Each user is a binary value named by the
 // user; its data is the password enciphered with EncodeBuffer, at most 25 bytes.
 // The value is deciphered whole and the password ends at its first zero byte. A
-// value of another type or longer than 25 bytes refuses the login.
+// value of another type or longer than 25 bytes refuses the login. An unknown name
+// and a wrong password are refused alike, in the same time; the file is read once.
+// A registry file that cannot be read, or is no regular file, refuses every login
+// and is left as it is (said once on standard error while it lasts); the users key
+// is made only in a file that was read and lacks it.
 bool CheckUser(const packet& answer, const std::string& registryPath);

@@ -28,7 +28,9 @@ class stream_server {
   bool WaitForClient(int wake) const;
   // Accepts the client that waits, without waiting. False, with errno set, when
   // no socket came: EAGAIN when none waits (any more), anything else a failure
-  // (out of descriptors), and every time after ListenerClose.
+  // (out of descriptors), and every time after ListenerClose. The connection is
+  // kept alive: a peer that vanished is found out and the connection fails, while
+  // an idle live one stays.
   bool AcceptClient(sockaddr_in& peer, int& client);
 
   void set_port(std::int32_t p) { port = p; }
@@ -44,6 +46,10 @@ class stream_server {
   std::int32_t port = 0;
   std::int32_t backlog;
 };
+
+// The TCP port a listener set to `port` binds: its low 16 bits (0 there: one the
+// system picks).
+inline std::uint16_t TcpPortOf(std::int32_t port) { return static_cast<std::uint16_t>(port & 0xFFFF); }
 
 // Shows the text of the calling thread's last system error (errno), caption
 // "Ошибка"; errno is left as it was.

@@ -38,13 +38,23 @@ void ModemDialogue::ClosePort() {
   port_.SetOpen(false);
 }
 
+void ModemDialogue::OpenPort() {
+  try {
+    port_.SetOpen(true);
+  } catch (const std::exception& e) {
+    openReport_.Failed(port_.ComNumber(), e);
+    throw;
+  }
+  openReport_.Opened();
+}
+
 bool ModemDialogue::ModemReady() {
   if (port_.ComNumber() == 0) return false;
   {
     std::lock_guard lock(openLock_);
     if (Stopping()) return false;
     if (!port_.Open()) {
-      port_.SetOpen(true);
+      OpenPort();
       lines_.Reset();  // what the line held before answers nothing asked now
     }
   }

@@ -16,6 +16,7 @@
 
 #include "server/modem/modem_limits.h"
 #include "server/modem/modem_lines.h"
+#include "server/modem/port_open_report.h"
 #include "server/store/server_state.h"
 
 class TDevaCustomComPort;
@@ -62,6 +63,8 @@ class ModemDialogue {
   bool Failed(ModemResult result);
   // Cancels the PDU input a modem may still be in, and awaits its answer.
   void Cancel();
+  // Opens the port; a failure is said on standard error and thrown on.
+  void OpenPort();
 
   TDevaCustomComPort& port_;
   ServerState& state_;
@@ -71,4 +74,5 @@ class ModemDialogue {
   // What was said of the messages left on the SIM at the last read, so that it
   // is said once.
   std::set<std::string> leftOnSim_;
+  PortOpenReport openReport_;
 };

@@ -4,7 +4,6 @@
 
 #include "platform/application.h"
 #include "serial/port/com_port.h"
-#include "server/modem/message_ref.h"
 #include "server/modem/send_message.h"
 
 namespace {
@@ -22,7 +21,7 @@ ModemWorker::ModemWorker(TDevaCustomComPort& port, ServerState& state, bool chec
     : port_(port),
       state_(state),
       checkMail_(checkMail),
-      registryFile_(std::move(registryFile)),
+      messageRefs_(std::move(registryFile)),
       dialogue_(port, state, limits) {}
 
 ModemWorker::~ModemWorker() { Stop(); }
@@ -81,7 +80,7 @@ void ModemWorker::Pass(QueuedPacket& sending) {
 
   const bool sent = SendMessageText(
       *sending.packet, [this](const std::string& pdu) { return dialogue_.SendPdu(pdu); },
-      [this] { return NextMessageRef(registryFile_); });
+      [this] { return messageRefs_.NextMessageRef(); });
   if (sent) {
     MessageStore& store = state_.OutgoingQueue.store();
     store.Acknowledge(sending.id);

@@ -27,6 +27,7 @@
 #include <string>
 #include <thread>
 
+#include "server/modem/message_ref.h"
 #include "server/modem/modem_dialogue.h"
 #include "server/store/server_state.h"
 
@@ -69,7 +70,7 @@ class ModemWorker {
   TDevaCustomComPort& port_;
   ServerState& state_;
   const bool checkMail_;
-  const std::string registryFile_;
+  MessageRefCounter messageRefs_;  // the worker's thread only
   ModemDialogue dialogue_;
 
   std::mutex restLock_;

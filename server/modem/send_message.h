@@ -7,7 +7,7 @@ class packet;
 
 // Gives one built PDU to the modem; true when the modem accepted it.
 using SendPduFn = std::function<bool(const std::string& pdu)>;
-// The reference of the next concatenated message, two hex digits (NextMessageRef).
+// The reference of the next concatenated message, two hex digits (MessageRefCounter::NextMessageRef).
 using NextRefFn = std::function<std::string()>;
 
 // Chooses 7-bit or UCS2, splits a long text into parts with a concatenation

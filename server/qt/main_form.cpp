@@ -18,6 +18,7 @@
 #include "server/find_modem_port.h"
 #include "server/open_modem_port.h"
 #include "server/qt/splash_art.h"
+#include "server/settings_files.h"
 #include "server/clients/server_config.h"
 
 namespace {
@@ -67,6 +68,7 @@ TMainForm::~TMainForm() {
 
 bool TMainForm::FormCreate() {
   AppDir = programDir_;
+  if (!SettingsFilesReadable(AppDir)) return false;
   const ServerConfig config = ReadServerConfig(PathJoin(AppDir, kConfigFile));
   core_ = std::make_unique<ServerCore>(AppDir);
   core_->set_close_wait_ms(closeWaitMs);

@@ -24,7 +24,8 @@ class TMainForm : public QWidget {
   ~TMainForm() override;
 
   // Reads the settings, loads the queues and starts listening. False when the
-  // program must end at once (listening failed, or a queue file stopped the start).
+  // program must end at once (listening failed, or a settings or queue file that
+  // cannot be read stopped the start).
   bool FormCreate();
   void TimerTimer();
   void PopupMenuPopup();

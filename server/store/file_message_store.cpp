@@ -76,10 +76,10 @@ std::optional<std::uint64_t> DigestOf(const std::string& path, std::uint64_t rec
   return digest.Value();
 }
 
-// Whether the file at `path` could be written: it is a regular file that opens
-// for writing, or it is absent and its folder takes new files.
+// Whether the file at `path` could be written: it is a regular file (not a link)
+// that opens for writing, or it is absent and its folder takes new files.
 bool Writable(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
   if (fd >= 0) {
     struct stat st {};
     const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -246,7 +246,7 @@ bool FileMessageStore::Open(StoreFault& fault) {
   if (!rejected.empty() && !AppendLog(logPath_, logEntries_, rejected)) {
     const int error = errno;
     UndoSetAside(path_, setAside_);
-    if (logExisted_) (void)!::truncate(logPath_.c_str(), static_cast<off_t>(logEntries_ * kLogEntrySize));
+    if (logExisted_) TruncateRegularFile(logPath_, logEntries_ * kLogEntrySize);
     else ::unlink(logPath_.c_str());
     errno = error;
     return fail(logPath_, false);
@@ -262,7 +262,7 @@ void FileMessageStore::Abandon() {
   std::lock_guard guard(lock_);
   if (!opened_) return;
   opened_ = false;
-  if (logExisted_) (void)!::truncate(logPath_.c_str(), static_cast<off_t>(logEntriesBeforeOpen_ * kLogEntrySize));
+  if (logExisted_) TruncateRegularFile(logPath_, logEntriesBeforeOpen_ * kLogEntrySize);
   else ::unlink(logPath_.c_str());
   logEntries_ = logEntriesBeforeOpen_;
   if (!rejects_.empty()) UndoSetAside(path_, setAside_);
@@ -316,12 +316,13 @@ bool FileMessageStore::Flush() {
   return false;
 }
 
-bool FileMessageStore::Compact() {
+bool FileMessageStore::Compact(std::string& failedEntry) {
   std::unique_lock guard(lock_);
   const std::uint64_t round = compactions_;
   compactAsked_ = true;
   changed_.notify_one();
   flushed_.wait(guard, [&] { return compactions_ != round; });
+  if (!compacted_) failedEntry = failedEntry_;
   errno = compactError_;
   return compacted_;
 }
@@ -405,7 +406,8 @@ bool FileMessageStore::WriteBatch(std::unique_lock<std::mutex>& lock) {
   } else {
     failedChanges_ = upTo;
     failedError_ = error != 0 ? error : EIO;
-    if (!failing_) LogUnwritableQueueFile(recordsWritten ? logPath_ : path_, failedError_);
+    failedEntry_ = recordsWritten ? logPath_ : path_;
+    if (!failing_) LogUnwritableQueueFile(failedEntry_, failedError_);
     failing_ = true;
     retryAt_ = Clock::now() + kRetry;
   }

@@ -44,7 +44,7 @@ class FileMessageStore final : public MessageStore {
   void Acknowledge(RecordId id) override;
   void MoveToBack(RecordId id) override;
   bool Flush() override;
-  bool Compact() override;
+  bool Compact(std::string& failedEntry) override;
 
   // A queue file is written anew once at least this many of its records have left
   // the queue and they are the most of it.
@@ -90,6 +90,7 @@ class FileMessageStore final : public MessageStore {
   std::uint64_t writtenChanges_ = 0;
   std::uint64_t failedChanges_ = 0;  // the changes the last failed batch held
   int failedError_ = 0;
+  std::string failedEntry_;  // the file the last failed batch could not write
   bool failing_ = false;
   Clock::time_point retryAt_;
 

@@ -45,7 +45,8 @@ class MessageStore {
   // it could not be written; the store goes on trying.
   virtual bool Flush() = 0;
   // The close: the queue file is written anew with exactly the queue, and nothing
-  // is left beside it. False, with errno set, when not every record taken could
-  // be written (the store keeps them, and Compact may be tried again).
-  virtual bool Compact() = 0;
+  // is left beside it. False, with errno set and `failedEntry` naming the file
+  // that could not be written, when not every record taken could be (the store
+  // keeps them, and Compact may be tried again).
+  virtual bool Compact(std::string& failedEntry) = 0;
 };

@@ -37,10 +37,10 @@ QueueFileLoad Unreadable(int fd) {
 
 QueueFileLoad OpenStoredFile(const std::string& path, int& fd) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? QueueFileLoad::Missing : QueueFileLoad::Unreadable;
-  if (!S_ISREG(st.st_mode)) return QueueFileLoad::NotAFile;
-  fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return QueueFileLoad::Unreadable;
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? QueueFileLoad::Missing : QueueFileLoad::Unreadable;
+  if (!S_ISREG(st.st_mode)) return QueueFileLoad::NotAFile;  // a link too: the store writes these files
+  fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+  if (fd < 0) return errno == ELOOP ? QueueFileLoad::NotAFile : QueueFileLoad::Unreadable;
   if (::fstat(fd, &st) != 0) return Unreadable(fd);
   if (!S_ISREG(st.st_mode)) {  // put in its place meanwhile
     ::close(fd);

@@ -45,7 +45,8 @@ enum class QueueFileLoad {
 };
 
 // Opens a file the store reads for reading, after looking at it: opening a FIFO
-// would wait for a writer for good. Loaded with `fd` open, or why not.
+// would wait for a writer for good. Only a regular file, not a link: the store
+// writes these files too. Loaded with `fd` open, or why not.
 QueueFileLoad OpenStoredFile(const std::string& path, int& fd);
 
 // A sound record of a queue file and its place there.

@@ -33,6 +33,14 @@ std::string Printable(std::string_view ansi) {
 
 }  // namespace
 
+void ReportUnreadableSettingsFile(const std::string& path, const FileContents& read) {
+  const std::string whatText = Ansi("Не удалось прочитать файл настроек\n") + Utf8ToAnsi(path);
+  if (read.status == ReadStatus::NotAFile)
+    ShowStartFault("read " + path, ReadFailureReason(read), whatText, Ansi("это не обычный файл"));
+  else
+    ReportStartFault("read " + path, whatText, read.error);
+}
+
 void ReportUnreadableQueueFile(const std::string& path, int error) {
   ReportStartFault("read " + path, Ansi("Не удалось прочитать файл очереди\n") + Utf8ToAnsi(path), error);
 }
@@ -98,15 +106,21 @@ void LogListenFailure(int port, int error) {
                  Utf8Reason(error).c_str());
 }
 
+// "reason", or "entry: reason" when the entry in the way is not the file itself.
+std::string InTheWay(const QueueFileFault& fault, const std::string& reason) {
+  return fault.entry.empty() || fault.entry == fault.path ? reason : fault.entry + ": " + reason;
+}
+
 void LogUnsavedQueue(const QueueFileFault& fault) {
   StderrPrintf("trelmsrv: cannot write %s: %s; its %zu messages are not saved\n", fault.path.c_str(),
-               Utf8Reason(fault.error).c_str(), fault.packets);
+               InTheWay(fault, Utf8Reason(fault.error)).c_str(), fault.packets);
 }
 
 std::string DescribeUnsavedQueues(const std::vector<QueueFileFault>& faults) {
   std::string text;
   for (const QueueFileFault& f : faults) {
-    text += Ansi("Не удалось записать файл очереди\n") + Utf8ToAnsi(f.path) + ":\n" + SysErrorMessage(f.error) +
+    text += Ansi("Не удалось записать файл очереди\n") + Utf8ToAnsi(f.path) + ":\n" +
+            Utf8ToAnsi(InTheWay(f, AnsiToUtf8(SysErrorMessage(f.error)))) +
             Ansi("\nНе сохранено сообщений: ") + std::to_string(f.packets) + "\n\n";
   }
   return text;

@@ -6,14 +6,20 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_io.h"
 #include "server/store/queue_file.h"
 
 // A queue file the server could not write at close.
 struct QueueFileFault {
   std::string path;
+  std::string entry;        // what was in the way: the file written aside, the file, its folder
   int error = 0;            // errno
   std::size_t packets = 0;  // what the queue still holds in memory
 };
+
+// A settings file (Config.ini, registry.reg) that stops the start because it is
+// there but cannot be read, or is no regular file. Shown and written as below.
+void ReportUnreadableSettingsFile(const std::string& path, const FileContents& read);
 
 // A queue file (or its log) that stops the start because it cannot be read, or
 // cannot be written (the queue would then live in memory only). Shown in a message

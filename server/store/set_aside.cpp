@@ -55,7 +55,7 @@ std::string SetAsideFile(const std::string& queuePath) { return queuePath + ".ba
 bool SetAsideRejects(const std::string& queuePath, const QueueFileRejects& rejects, SetAsideMark& mark) {
   const std::string path = SetAsideFile(queuePath);
   struct stat st {};
-  mark.existed = ::stat(path.c_str(), &st) == 0;
+  mark.existed = ::lstat(path.c_str(), &st) == 0;
   const auto size = mark.existed ? static_cast<std::uint64_t>(st.st_size) : 0;
   mark.size = size - size % kPacketSize;
   if (rejects.empty()) return true;
@@ -72,7 +72,8 @@ bool SetAsideRejects(const std::string& queuePath, const QueueFileRejects& rejec
 
 void UndoSetAside(const std::string& queuePath, const SetAsideMark& mark) {
   const std::string path = SetAsideFile(queuePath);
-  if (mark.existed) (void)!::truncate(path.c_str(), static_cast<off_t>(mark.size));
+  // A link or anything else that is no regular file was never appended to: left alone.
+  if (mark.existed) TruncateRegularFile(path, mark.size);
   else ::unlink(path.c_str());
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 
 #include "platform/com_port_names.h"
 #include "platform/errno_map.h"
@@ -9,6 +10,7 @@
 #include "platform/last_error.h"
 #include "platform/open_comm_device.h"
 #include "platform/termios_comm_device.h"
+#include "tests/support/denied_access.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 
@@ -52,14 +54,19 @@ class TermiosDevice : public ::testing::Test {
 
 TEST_F(TermiosDevice, OpenErrorsCarryTheSystemNumbers) {
   RegisterComPort(registry, 4, dir.File("no-such-tty"));
+  PseudoTerminal forbidden;
+  ASSERT_EQ(::chmod(forbidden.DevicePath().c_str(), 0), 0);
+  RegisterComPort(registry, 6, forbidden.DevicePath());
   const auto held = OpenComDevice("\\\\.\\COM3");
   ASSERT_NE(held, nullptr);
   const std::pair<const char*, int> cases[] = {
-      {"\\\\.\\COM9", kSysFileNotFound},  // no device registered
-      {"\\\\.\\COM4", kSysFileNotFound},  // registered, but not there
-      {"\\\\.\\COM3", kSysAccessDenied},  // in use, even for root
+      {"\\\\.\\COM9", kSysFileNotFound},      // no device registered
+      {"\\\\.\\COM4", kSysFileNotFound},      // registered, but not there
+      {"\\\\.\\COM3", kSysSharingViolation},  // in use, even for root
+      {"\\\\.\\COM6", kSysAccessDenied},      // not allowed to this user
       {"PRN", kSysFileNotFound},
   };
+  const WithoutFileOverride asAnyUser;
   for (const auto& [name, error] : cases) {
     SetLastSysError(0);
     EXPECT_EQ(OpenComDevice(name), nullptr) << name;

@@ -16,8 +16,10 @@ TEST(ErrnoMap, PlatformErrorsBecomeTheNumbersTheSerialLayerTests) {
       {ENODEV, kSysFileNotFound},  // a missing device is not "access denied"
       {ENXIO, kSysFileNotFound},
       {ENOTDIR, kSysPathNotFound},
-      {EBUSY, kSysAccessDenied},   // held by another: what the layer calls in use
-      {EACCES, kSysAccessDenied},
+      {EBUSY, kSysSharingViolation},        // held by another: what the layer calls in use
+      {EWOULDBLOCK, kSysSharingViolation},  // its lock held by another
+      {EACCES, kSysAccessDenied},           // not allowed: never taken for "in use"
+      {EPERM, kSysAccessDenied},
       {EBADF, kSysInvalidHandle},
       {EINVAL, kSysInvalidParameter},
       {ECANCELED, kSysOperationAborted},
@@ -31,6 +33,7 @@ TEST(ErrnoMap, PlatformErrorsBecomeTheNumbersTheSerialLayerTests) {
 TEST(ErrnoMap, TranslatedNumbersLeadBackToAPlatformErrorForTheirText) {
   EXPECT_EQ(ErrnoFromSysError(kSysFileNotFound), ENOENT);
   EXPECT_EQ(ErrnoFromSysError(kSysAccessDenied), EACCES);
+  EXPECT_EQ(ErrnoFromSysError(kSysSharingViolation), EBUSY);
   EXPECT_EQ(ErrnoFromSysError(kSysInvalidParameter), EINVAL);
   EXPECT_EQ(ErrnoFromSysError(kSysGenFailure), EIO);
   EXPECT_EQ(ErrnoFromSysError(7), 0);

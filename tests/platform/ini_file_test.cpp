@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/ini_file.h"
+#include "tests/support/denied_access.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -97,6 +99,29 @@ TEST_F(IniFileTest, KeepsCrLfFilesCrLf) {
 TEST_F(IniFileTest, UnwritableFileReportsFailure) {
   IniFile nowhere(dir.File("no/such/dir/Config.ini"));
   EXPECT_FALSE(nowhere.WriteString("A", "k", "v"));
+}
+
+// A file that cannot be read is no empty file: it reads as defaults, and no write
+// puts a file of one key in its place.
+TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverWrittenOver) {
+  Given("[A]\nk=1\nother=2\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+  {
+    const WithoutFileOverride asAnyUser;
+    EXPECT_EQ(ini.ReadInteger("A", "k", 7), 7);
+    EXPECT_FALSE(ini.WriteString("A", "k", "3"));
+    EXPECT_FALSE(ini.DeleteKey("A", "k"));
+    EXPECT_FALSE(ini.EraseSection("A"));
+  }
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+  EXPECT_EQ(ReadWholeFile(path), "[A]\nk=1\nother=2\n");
+
+  // A FIFO is neither waited on nor replaced.
+  std::filesystem::remove(path);
+  ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+  EXPECT_EQ(ini.ReadString("A", "k", "none"), "none");
+  EXPECT_FALSE(ini.WriteString("A", "k", "3"));
+  EXPECT_TRUE(std::filesystem::is_fifo(path));
 }
 
 }  // namespace

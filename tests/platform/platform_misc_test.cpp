@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string_view>
+#include <sys/stat.h>
 
 #include "platform/date_time.h"
 #include "platform/error_text.h"
@@ -10,6 +13,7 @@
 #include "platform/message_box.h"
 #include "platform/program_dir.h"
 #include "platform/single_instance.h"
+#include "tests/support/denied_access.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/temp_dir.h"
 
@@ -94,6 +98,78 @@ TEST(FileIo, AFileWrittenAsideGoesInPlaceWholeOrNotAtAll) {
   }
   EXPECT_EQ(ReadWholeFile(path), "new, in pieces");
   EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+// Only a regular file is read, and one that is there but cannot be read is told
+// from a missing one: a reader must never take it for an empty file.
+TEST(FileIo, ReadsOnlyARegularFileAndTellsAFailedReadFromAMissingOne) {
+  TempDir dir;
+  ASSERT_TRUE(WriteFileAtomically(dir.File("file"), "bytes"));
+  std::filesystem::create_symlink(dir.File("file"), dir.File("link"));
+  std::filesystem::create_directory(dir.File("folder"));
+  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0644), 0);
+  ASSERT_TRUE(WriteFileAtomically(dir.File("closed"), "bytes"));
+  ASSERT_EQ(::chmod(dir.File("closed").c_str(), 0), 0);
+  const struct {
+    const char* name;
+    ReadStatus status;
+    int error;
+  } cases[] = {
+      {"file", ReadStatus::Read, 0},          {"link", ReadStatus::Read, 0},
+      {"missing", ReadStatus::Missing, 0},    {"folder", ReadStatus::NotAFile, 0},
+      {"fifo", ReadStatus::NotAFile, 0},      {"closed", ReadStatus::Failed, EACCES},
+  };
+  const WithoutFileOverride asAnyUser;
+  for (const auto& c : cases) {
+    const FileContents read = ReadFileContents(dir.File(c.name));
+    EXPECT_EQ(read.status, c.status) << c.name;
+    EXPECT_EQ(read.error, c.error) << c.name;
+    EXPECT_EQ(read.bytes, c.status == ReadStatus::Read ? "bytes" : "") << c.name;
+  }
+}
+
+// The file written aside is made new: whatever is in its place (a link to a file
+// elsewhere or to a name not there yet, a second name of a file elsewhere, a stale
+// file) goes, and nothing outside the folder is written. A folder there fails the
+// write, which names it.
+TEST(FileIo, AnAtomicWriteMakesItsFileAsideNewAndFollowsNoLink) {
+  TempDir dir, outside;
+  const std::string path = dir.File("registry.reg");
+  const std::string aside = AsideFile(path);
+  ASSERT_TRUE(WriteFileAtomically(outside.File("kept"), "kept"));
+  const std::function<void()> inTheWay[] = {
+      [&] { std::filesystem::create_symlink(outside.File("kept"), aside); },
+      [&] { std::filesystem::create_symlink(outside.File("made"), aside); },
+      [&] { std::filesystem::create_hard_link(outside.File("kept"), aside); },
+      [&] { ASSERT_TRUE(WriteFileAtomically(aside + ".x", "stale")); std::filesystem::rename(aside + ".x", aside); },
+      [&] {  // the file itself a link
+        std::filesystem::remove(path);
+        std::filesystem::create_symlink(outside.File("kept"), path);
+      },
+  };
+  for (std::size_t i = 0; i < std::size(inTheWay); ++i) {
+    inTheWay[i]();
+    EXPECT_TRUE(WriteFileAtomically(path, "new " + std::to_string(i))) << i;
+    EXPECT_EQ(ReadWholeFile(path), "new " + std::to_string(i)) << i;
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(path))) << i;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(aside))) << i;
+    EXPECT_EQ(ReadWholeFile(outside.File("kept")), "kept") << i;
+    EXPECT_FALSE(std::filesystem::exists(outside.File("made"))) << i;
+  }
+
+  // The permissions of the file replaced are kept: a file kept from others stays so.
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  ASSERT_TRUE(WriteFileAtomically(path, "private"));
+  EXPECT_EQ(std::filesystem::status(path).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+  std::filesystem::create_directory(aside);
+  std::string failed;
+  EXPECT_FALSE(WriteFileAtomically(path, "lost", &failed));
+  EXPECT_EQ(errno, EISDIR);
+  EXPECT_EQ(failed, aside);
+  EXPECT_EQ(ReadWholeFile(path), "private");
+  EXPECT_TRUE(std::filesystem::is_directory(aside));
 }
 
 TEST(MessageBoxFunction, TestsAnswerIt) {

@@ -105,18 +105,25 @@ TEST(MessageFileAppender, AnAppendAtAPlaceOverwritesWhatFollowsIt) {
   EXPECT_EQ(ReadMessageFile(path).size(), 4u);
 }
 
-// A name that is no regular file fails at once: a FIFO does not wait for a reader.
+// A name that is no regular file fails at once: a FIFO does not wait for a reader,
+// and a link is not followed, to a file elsewhere or to a name not there yet.
 TEST(MessageFileAppender, ANameThatIsNoRegularFileFails) {
-  TempDir dir;
+  TempDir dir, outside;
   const std::string fifo = dir.File("fifo.db");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
   const std::string folder = dir.File("folder.db");
   std::filesystem::create_directory(folder);
-  for (const std::string& path : {fifo, folder}) {
+  const std::string elsewhere = outside.File("inbox.db");
+  ASSERT_TRUE(WriteFileAtomically(elsewhere, "not a record"));
+  std::filesystem::create_symlink(elsewhere, dir.File("linked.db"));
+  std::filesystem::create_symlink(outside.File("new.db"), dir.File("dangling.db"));
+  for (const std::string& path : {fifo, folder, dir.File("linked.db"), dir.File("dangling.db")}) {
     MessageFileAppender file(path);
     file.Append(Numbered(1));
     EXPECT_FALSE(file.Flush()) << path;
   }
+  EXPECT_EQ(ReadWholeFile(elsewhere), "not a record");
+  EXPECT_FALSE(std::filesystem::exists(outside.File("new.db")));
 }
 
 TEST(MessageFile, FailedWriteLeavesTheOldFile) {

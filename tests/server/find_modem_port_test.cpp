@@ -117,4 +117,13 @@ TEST_F(FindModemPortTest, FindsTheMachinesOwnUsbModem) {
   EXPECT_EQ(opener.asked, (std::vector<int>{102}));
 }
 
+// A modem of other ids is declared by hand as a modem's port, named by the COM
+// name of the machine's own device, as the README shows it.
+TEST_F(FindModemPortTest, AModemOfOtherIdsIsFoundByTheComNameDeclaredForIt) {
+  for (const char* tty : {"ttyUSB0", "ttyUSB1", "ttyUSB2"}) devices.AddUsbTty(tty, "12d1", "1506");
+  Write(Modem(kC251, "MODEM", "COM202"), "COM202=1\n");
+  FindModemPort(core, opener.Fn());
+  EXPECT_EQ(opener.asked, (std::vector<int>{202}));
+}
+
 }  // namespace

@@ -15,6 +15,7 @@ class MessageRefTest : public ::testing::Test {
  protected:
   TempDir dir;
   std::string file = dir.File("registry.reg");
+  MessageRefCounter counter{file};
 
   void Store(std::int32_t value) {
     TRegistry reg(file);
@@ -40,15 +41,15 @@ TEST_F(MessageRefTest, CountsOnFromTheStoredValue) {
   } cases[] = {{255, "01"}, {-3, "01"}, {7, "08"}, {0, "01"}, {254, "FF"}, {9, "0A"}};
   for (const auto& c : cases) {
     Store(c.stored);
-    EXPECT_EQ(NextMessageRef(file), c.ref) << c.stored;
+    EXPECT_EQ(counter.NextMessageRef(), c.ref) << c.stored;
     EXPECT_EQ(Stored(), RefValue(c.ref)) << c.stored;
   }
-  EXPECT_EQ(NextMessageRef(file), "0B");
+  EXPECT_EQ(counter.NextMessageRef(), "0B");
   EXPECT_EQ(Stored(), 11);
 }
 
 TEST_F(MessageRefTest, WithoutAStoredValueStartsAtRandomAndStoresIt) {
-  const int ref = RefValue(NextMessageRef(file));  // no file, no key
+  const int ref = RefValue(counter.NextMessageRef());  // no file, no key
   EXPECT_GE(ref, 2);
   EXPECT_LE(ref, 253);
   EXPECT_EQ(Stored(), ref);
@@ -60,7 +61,7 @@ TEST_F(MessageRefTest, AValueOfAnotherTypeIsLeftAlone) {
     ASSERT_TRUE(reg.OpenKey(kKey, true));
     reg.WriteString("MessageRef", "seven");
   }
-  const int ref = RefValue(NextMessageRef(file));
+  const int ref = RefValue(counter.NextMessageRef());
   EXPECT_GE(ref, 1);
   EXPECT_LE(ref, 252);
   TRegistry reg(file);
@@ -69,7 +70,7 @@ TEST_F(MessageRefTest, AValueOfAnotherTypeIsLeftAlone) {
 }
 
 TEST_F(MessageRefTest, AnUnusableRegistryStillGivesAReference) {
-  const int ref = RefValue(NextMessageRef(dir.File("missing/folder/registry.reg")));
+  const int ref = RefValue(MessageRefCounter(dir.File("missing/folder/registry.reg")).NextMessageRef());
   EXPECT_GE(ref, 1);
   EXPECT_LE(ref, 252);
 }

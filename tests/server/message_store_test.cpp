@@ -130,7 +130,8 @@ TEST_F(MessageStoreTest, WhatLeftAndWhatWentToTheBackIsWhatARestartFinds) {
 
     {
       Opened o = Load();
-      ASSERT_TRUE(o.store->Compact());
+      std::string entry;
+      ASSERT_TRUE(o.store->Compact(entry));
     }
     std::vector<int> inFile;
     for (const packet& p : ReadMessageFile(QueuePath())) inFile.push_back(std::stoi(std::string(p.text().substr(1))));

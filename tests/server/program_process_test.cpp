@@ -1,13 +1,15 @@
-// trelmsrv as a process in a temporary program directory: it serves a client, a
-// terminate signal saves the queue before it ends, a closed standard error does
-// not end it, and a start that is refused ends with a failure.
+// trelmsrv as a process in a temporary program directory: it serves a client, with
+// a display or without one, a terminate signal saves the queue before it ends, a
+// closed or full standard error neither ends it nor holds it up, and a start that
+// is refused ends with a failure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
-#include <string_view>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,44 +20,19 @@
 #include "protocol/message_file.h"
 #include "server/store/queue_file.h"
 #include "tests/server/loopback_client.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Waits for the child to end; its exit status, or -1 when it did not end in time.
-int WaitForExit(pid_t pid) {
-  int status = 0;
-  const bool ended = WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(30));
-  if (!ended) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // Starts the program on the offscreen platform with its instance lock in lockDir
-// and its standard error on stderrFd. The environment is made before the fork, so
-// the child only execs.
+// and its standard error on stderrFd.
 pid_t StartServerProcess(const std::string& program, const std::string& lockDir, int stderrFd) {
-  std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + lockDir};
-  for (char** e = environ; *e; ++e) {
-    const std::string_view entry(*e);
-    if (!entry.starts_with("QT_QPA_PLATFORM=") && !entry.starts_with("XDG_RUNTIME_DIR=")) env.emplace_back(entry);
-  }
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::dup2(stderrFd, STDERR_FILENO) < 0) ::_exit(126);
-    ::execve(program.c_str(), argv, envp.data());
-    ::_exit(127);
-  }
-  return pid;
+  return StartChild(program,
+                    {.set = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + lockDir}, .drop = {}, .openFiles = 0},
+                    stderrFd);
 }
 
 // A service manager that stops reading the server's standard error must not end it:
@@ -77,22 +54,33 @@ TEST(ServerProcess, AClosedStandardErrorDoesNotEndIt) {
 // A start that ends without serving tells a service manager it failed, and
 // standard error says why.
 TEST(ServerProcess, ARefusedStartEndsWithStatusOneAndSaysWhy) {
-  enum class QueueFile { Sound, Folder, Fifo };
+  enum class Odd { Nothing, Folder, Fifo };
   struct Case {
     const char* what;
     long port;
-    QueueFile queueFile;
+    const char* file;  // that is odd
+    Odd odd;
     std::string said;
   };
-  for (const Case& c : {Case{"no port", 0, QueueFile::Sound, "EthernetPort is 0"},
-                        Case{"a folder as a queue file", kAnyPort, QueueFile::Folder, "is not a regular file"},
-                        Case{"a FIFO as a queue file", kAnyPort, QueueFile::Fifo, "is not a regular file"}}) {
+  for (const Case& c : {Case{"no port", 0, "", Odd::Nothing, "EthernetPort is 0"},
+                        Case{"a folder as a queue file", kAnyPort, kIncomingQueueFile, Odd::Folder,
+                             "outbox.db: it is not a regular file"},
+                        Case{"a FIFO as a queue file", kAnyPort, kOutgoingQueueFile, Odd::Fifo,
+                             "inbox.db: it is not a regular file"},
+                        // A settings file is never opened in a way that can block.
+                        Case{"a FIFO as Config.ini", kAnyPort, "Config.ini", Odd::Fifo,
+                             "Config.ini: it is not a regular file"},
+                        Case{"a FIFO as the registry file", kAnyPort, "registry.reg", Odd::Fifo,
+                             "registry.reg: it is not a regular file"},
+                        Case{"a folder as the registry file", kAnyPort, "registry.reg", Odd::Folder,
+                             "registry.reg: it is not a regular file"}}) {
     TempDir dir;
     fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
     ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"), "[CONNECTION]\nEthernetPort=" + std::to_string(c.port) + "\n"));
-    if (c.queueFile == QueueFile::Folder) fs::create_directory(dir.File(kIncomingQueueFile));
-    if (c.queueFile == QueueFile::Fifo) {
-      ASSERT_EQ(::mkfifo(dir.File(kOutgoingQueueFile).c_str(), 0644), 0);
+    if (c.odd != Odd::Nothing) fs::remove(dir.File(c.file));
+    if (c.odd == Odd::Folder) fs::create_directory(dir.File(c.file));
+    if (c.odd == Odd::Fifo) {
+      ASSERT_EQ(::mkfifo(dir.File(c.file).c_str(), 0644), 0);
     }
     const int said = ::open(dir.File("stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(said, 0);
@@ -106,35 +94,70 @@ TEST(ServerProcess, ARefusedStartEndsWithStatusOneAndSaysWhy) {
   }
 }
 
+// As a user starts it on a desktop (here offscreen), and as a service manager
+// starts it, with no display at all: it then says so and runs offscreen by itself.
 TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
-  TempDir dir;
-  fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
-  ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"),
-                                  "[CONNECTION]\nEthernetPort=" + std::to_string(kAnyPort) + "\n"));
-  ASSERT_TRUE(WriteMessageFile(dir.File(kOutgoingQueueFile), std::vector<packet>{MessagePacket("+7001", "old")}));
+  // Started with the usual soft limit on open files, far below the hard one.
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlim_t lowered = std::min<rlim_t>(limit.rlim_max, 256);
+  struct Case {
+    const char* what;
+    ChildEnvironment environment;
+    const char* said;  // on standard error
+  };
+  const Case cases[] = {
+      {"offscreen", {.set = {"QT_QPA_PLATFORM=offscreen"}, .drop = {}, .openFiles = lowered}, ""},
+      {"no display",
+       {.set = {}, .drop = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}, .openFiles = lowered},
+       "running on Qt's offscreen platform"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
+    ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"),
+                                    "[CONNECTION]\nEthernetPort=" + std::to_string(kAnyPort) + "\n"));
+    ASSERT_TRUE(WriteMessageFile(dir.File(kOutgoingQueueFile), std::vector<packet>{MessagePacket("+7001", "old")}));
 
-  const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), STDERR_FILENO);
-  ASSERT_GT(pid, 0);
+    ChildEnvironment environment = c.environment;
+    environment.set.push_back("XDG_RUNTIME_DIR=" + dir.path());
+    const int said = ::open(dir.File("stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(said, 0);
+    const pid_t pid = StartChild(dir.File("trelmsrv"), environment, said);
+    ::close(said);
+    ASSERT_GT(pid, 0);
 
-  std::vector<int> ports;
-  if (!WaitUntil([&] { return !(ports = ListeningPorts(pid)).empty(); })) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    FAIL() << "trelmsrv never listened";
+    std::vector<int> ports;
+    if (!WaitUntil([&] { return !(ports = ListeningPorts(pid)).empty(); })) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+      FAIL() << "trelmsrv never listened: " << ReadWholeFile(dir.File("stderr")).value_or("");
+    }
+    // A descriptor for every client: the soft limit is raised to the hard one.
+    rlimit serving{};
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, nullptr, &serving), 0);
+    if (limit.rlim_max == RLIM_INFINITY) {
+      EXPECT_GT(serving.rlim_cur, lowered);  // the system's ceiling
+    } else {
+      EXPECT_EQ(serving.rlim_cur, limit.rlim_max);
+    }
+    const auto client = std::make_unique<LoopbackClient>(ports.front());
+    ASSERT_TRUE(client->connected());
+    EXPECT_EQ(ReadMessageFile(dir.File(kOutgoingQueueFile)).size(), 1u);  // the queue, on disk while it runs
+    ASSERT_TRUE(client->Send(MessagePacket("+7002", "new")));
+    client->ShutdownWrite();
+    ASSERT_TRUE(client->BytesUntilClosed());  // the server has taken the packet
+
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitForExit(pid), 0);
+    const auto saved = ReadMessageFile(dir.File(kOutgoingQueueFile));
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0].text(), "old");
+    EXPECT_EQ(saved[1].text(), "new");
+    const std::string text = ReadWholeFile(dir.File("stderr")).value_or("");
+    EXPECT_NE(text.find(c.said), std::string::npos) << text;
   }
-  const auto client = std::make_unique<LoopbackClient>(ports.front());
-  ASSERT_TRUE(client->connected());
-  EXPECT_EQ(ReadMessageFile(dir.File(kOutgoingQueueFile)).size(), 1u);  // the queue, on disk while it runs
-  ASSERT_TRUE(client->Send(MessagePacket("+7002", "new")));
-  client->ShutdownWrite();
-  ASSERT_TRUE(client->BytesUntilClosed());  // the server has taken the packet
-
-  ASSERT_EQ(::kill(pid, SIGTERM), 0);
-  EXPECT_EQ(WaitForExit(pid), 0);
-  const auto saved = ReadMessageFile(dir.File(kOutgoingQueueFile));
-  ASSERT_EQ(saved.size(), 2u);
-  EXPECT_EQ(saved[0].text(), "old");
-  EXPECT_EQ(saved[1].text(), "new");
 }
 
 // A service manager that stopped reading the server's standard error must not hold

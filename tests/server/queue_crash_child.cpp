@@ -58,7 +58,8 @@ int StoreDay(const std::string& folder) {
   store.Acknowledge(ids[12]);
   append(120, 121);
   store.Flush();
-  store.Compact();
+  std::string entry;
+  store.Compact(entry);
   return 0;
 }
 

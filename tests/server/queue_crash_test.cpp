@@ -88,7 +88,8 @@ class QueueCrashTest : public ModemFixture {
       EXPECT_TRUE(rejects.empty());
       for (const QueuedPacket& p : queue) numbers.push_back(std::stoi(std::string(p->text().substr(1))));
       EXPECT_TRUE(store.Open(fault));
-      EXPECT_TRUE(store.Compact());
+      std::string entry;
+      EXPECT_TRUE(store.Compact(entry));
     }
     std::vector<int> inFile;
     for (const packet& p : ReadMessageFile(dir.File(kOutgoingQueueFile)))

@@ -54,9 +54,10 @@ class ServerCoreTest : public ServerFixture {
   }
 
   // With the server running and `count` packets queued to go out, the outgoing
-  // queue file cannot be written (failing with `error`) until `mend` runs. A close
-  // keeps every packet and says so; the next close after mending saves them all.
-  void ExpectKeptUntilMended(std::size_t count, int error, const std::function<void()>& mend) {
+  // queue file cannot be written (failing with `error`, `inTheWay` the entry that
+  // stops it) until `mend` runs. A close keeps every packet and says so, naming the
+  // entry; the next close after mending saves them all.
+  void ExpectKeptUntilMended(std::size_t count, int error, const char* inTheWay, const std::function<void()>& mend) {
     // The other queue's file is written before the disk fills.
     QueueIncoming({MessagePacket("+7009", "received")});
     ASSERT_TRUE(core->state().IncomingStore->Flush());
@@ -65,13 +66,15 @@ class ServerCoreTest : public ServerFixture {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(core->Close());
     const std::string said = CapturedStderr();
-    EXPECT_NE(said.find(Path(kOutgoingQueueFile)), std::string::npos) << said;
+    EXPECT_NE(said.find("cannot write " + Path(kOutgoingQueueFile) + ": "), std::string::npos) << said;
+    EXPECT_NE(said.find(Path(inTheWay) + ": "), std::string::npos) << said;
     ASSERT_EQ(core->save_faults().size(), 1u);
     EXPECT_EQ(core->save_faults()[0].path, Path(kOutgoingQueueFile));
+    EXPECT_EQ(core->save_faults()[0].entry, Path(inTheWay));
     EXPECT_EQ(core->save_faults()[0].error, error);
     EXPECT_EQ(core->save_faults()[0].packets, count);
     EXPECT_EQ(OutgoingTexts(), texts);
-    EXPECT_FALSE(Exists("inbox.db.tmp"));
+    EXPECT_FALSE(fs::is_regular_file(Path("inbox.db.tmp")));  // nothing half written left
     // The other queue does not wait for this one.
     EXPECT_EQ(ReadMessageFile(Path(kIncomingQueueFile)).size(), 1u);
     EXPECT_EQ(Incoming(), 0u);
@@ -354,18 +357,39 @@ TEST_F(ServerCoreTest, CloseEndsOpenConnectionsAndSavesWhatTheyHandedIn) {
 }
 
 // A queue file that cannot be written: the operator empties a folder that took
-// its name; or, where the test may mount a file system, a full disk that grows.
+// its name, or the name of the file written aside; or, where the test may mount a
+// file system, a full disk that grows.
 TEST_F(ServerCoreTest, AQueueThatCannotBeSavedKeepsItsPacketsUntilASaveSucceeds) {
   StartServer(Config());
   fs::create_directory(Path(kOutgoingQueueFile));
-  ExpectKeptUntilMended(3, EISDIR, [&] { fs::remove(Path(kOutgoingQueueFile)); });
+  ExpectKeptUntilMended(3, EISDIR, kOutgoingQueueFile, [&] { fs::remove(Path(kOutgoingQueueFile)); });
 }
 
 TEST_F(ServerCoreTest, AFullDiskKeepsThePacketsUntilThereIsSpace) {
   const auto disk = TestMount::Tmpfs(dir.path(), 64 * 1024);
   if (!disk) GTEST_SKIP() << "this test may not mount a file system";
   StartServer(Config());
-  ExpectKeptUntilMended(100, ENOSPC, [&] { ASSERT_TRUE(disk->Resize(1024 * 1024)); });
+  ExpectKeptUntilMended(100, ENOSPC, kOutgoingQueueFile, [&] { ASSERT_TRUE(disk->Resize(1024 * 1024)); });
+}
+
+// The close cannot write the queue file anew (a folder took the name it is
+// written aside under): the queue is saved all the same, as the file and its log
+// hold it, and standard error says the file was not written anew.
+TEST_F(ServerCoreTest, AQueueFileThatCannotBeWrittenAnewStillHoldsTheQueue) {
+  StartServer(Config());
+  QueueOutgoing(3);
+  {
+    std::lock_guard guard(core->state().QueueLock);
+    core->state().OutgoingStore->Acknowledge(core->state().OutgoingQueue.TakeFront().id);  // sent
+  }
+  fs::create_directory(Path("inbox.db.tmp"));
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(core->Close());
+  const std::string said = CapturedStderr();
+  EXPECT_NE(said.find("cannot write " + Path(kOutgoingQueueFile) + " anew"), std::string::npos) << said;
+  fs::remove(Path("inbox.db.tmp"));
+  Restart();
+  EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"message 1", "message 2"}));
 }
 
 TEST_F(ServerCoreTest, AReadOnlyFolderStopsTheStartAndKeepsTheFiles) {

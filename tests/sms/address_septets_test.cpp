@@ -4,7 +4,7 @@
 
 #include "sms/hex_text.h"
 #include "sms/septets.h"
-#include "sms/sms_address.h"
+#include "sms/tsms.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ TEST(Address, Encodes) {
       {"+79161234567", "0B919761214365F7"},
       {"12a", "038121Fa"},  // not validated, only swapped
   };
-  for (const auto& [number, field] : cases) EXPECT_EQ(EncodeAddress(number), field) << number;
+  for (const auto& [number, field] : cases) EXPECT_EQ(TSMS::EncodeAddress(number), field) << number;
 }
 
 TEST(Address, Decodes) {
@@ -34,18 +34,18 @@ TEST(Address, Decodes) {
       {"", ""},
       {"8", ""},
   };
-  for (const auto& [field, number] : cases) EXPECT_EQ(DecodeAddress(field), number) << field;
+  for (const auto& [field, number] : cases) EXPECT_EQ(TSMS::DecodeAddress(field), number) << field;
 }
 
 TEST(Address, RoundTrips) {
   for (const std::string number : {"+79161234567", "12345", "1", "+4670825135", "0"})
-    EXPECT_EQ(DecodeAddress(EncodeAddress(number).substr(2)), number);
+    EXPECT_EQ(TSMS::DecodeAddress(TSMS::EncodeAddress(number).substr(2)), number);
 }
 
 TEST(SwapNibbles, SwapsPairs) {
-  EXPECT_EQ(SwapNibbles("12345"), "21435");
-  EXPECT_EQ(SwapNibbles("1234"), "2143");
-  EXPECT_EQ(SwapNibbles(""), "");
+  EXPECT_EQ(TSMS::SwapNibbles("12345"), "21435");
+  EXPECT_EQ(TSMS::SwapNibbles("1234"), "2143");
+  EXPECT_EQ(TSMS::SwapNibbles(""), "");
 }
 
 TEST(Unpack7Bit, UnpacksSeptets) {
@@ -58,7 +58,7 @@ TEST(Unpack7Bit, UnpacksSeptets) {
       {"", ""},
       {"9B32", "\xA4"},                       // escape + 101
   };
-  for (const auto& [hex, text] : cases) EXPECT_EQ(Unpack7Bit(hex), text) << hex;
+  for (const auto& [hex, text] : cases) EXPECT_EQ(TSMS::Unpack7Bit(hex), text) << hex;
 }
 
 TEST(Unpack7Bit, SevenOctetsGiveSevenOrEightCharacters) {
@@ -66,8 +66,8 @@ TEST(Unpack7Bit, SevenOctetsGiveSevenOrEightCharacters) {
   const std::string eight = PackSeptets("abcdefgh");
   ASSERT_EQ(seven.size(), 14u);
   ASSERT_EQ(eight.size(), 14u);
-  EXPECT_EQ(Unpack7Bit(seven), "abcdefg");   // the eighth septet is 0: padding
-  EXPECT_EQ(Unpack7Bit(eight), "abcdefgh");
+  EXPECT_EQ(TSMS::Unpack7Bit(seven), "abcdefg");   // the eighth septet is 0: padding
+  EXPECT_EQ(TSMS::Unpack7Bit(eight), "abcdefgh");
   EXPECT_EQ(UnpackSeptets(seven, true), std::string("abcdefg\0", 8));
 }
 
@@ -77,14 +77,14 @@ TEST(PackSeptets, PacksHello) {
 }
 
 TEST(HexText, ConvertsToBytesAndUnits) {
-  EXPECT_EQ(HexToBytes("41420"), "AB");
-  EXPECT_EQ(HexToBytes("00ff"), std::string("\x00\xFF", 2));
-  EXPECT_EQ(HexToBytes("4G"), std::nullopt);
-  EXPECT_EQ(HexToBytes(""), "");
-  EXPECT_EQ(HexToUcs2("00410042"), u"AB");
-  EXPECT_EQ(HexToUcs2("041"), u"\u0410");  // padded with "0" to four digits
-  EXPECT_EQ(HexToUcs2("00410"), std::u16string(u"A\0", 2));
-  EXPECT_EQ(HexToUcs2("00G1"), std::nullopt);
+  EXPECT_EQ(TSMS::HexToBytes("41420"), "AB");
+  EXPECT_EQ(TSMS::HexToBytes("00ff"), std::string("\x00\xFF", 2));
+  EXPECT_EQ(TSMS::HexToBytes("4G"), std::nullopt);
+  EXPECT_EQ(TSMS::HexToBytes(""), "");
+  EXPECT_EQ(TSMS::HexToUcs2("00410042"), u"AB");
+  EXPECT_EQ(TSMS::HexToUcs2("041"), u"\u0410");  // padded with "0" to four digits
+  EXPECT_EQ(TSMS::HexToUcs2("00410"), std::u16string(u"A\0", 2));
+  EXPECT_EQ(TSMS::HexToUcs2("00G1"), std::nullopt);
   EXPECT_EQ(ParseHex("+1"), std::nullopt);
   EXPECT_EQ(ParseHex(" 1"), std::nullopt);
   EXPECT_EQ(HexOctetAt("0A1", 3), 1u);  // one digit left

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sms/gsm_alphabet.h"
+#include "sms/tsms.h"
 
 namespace {
 
@@ -55,12 +56,12 @@ TEST(GsmConvert, CodesBelow128) {
 }
 
 TEST(DetectCoding, OnlyCyrillicLettersAskForUcs2) {
-  EXPECT_EQ(DetectCoding(u"Hello, world"), 0);
-  EXPECT_EQ(DetectCoding(u"Привет"), 2);
-  EXPECT_EQ(DetectCoding(u"abc я"), 2);
-  EXPECT_EQ(DetectCoding(u"Ё€№"), 0);   // 0xA8, 0x88, 0xB9
-  EXPECT_EQ(DetectCoding(u"üß中"), 0);  // not in the code page at all
-  EXPECT_EQ(DetectCoding(u""), 0);
+  EXPECT_EQ(TSMS::DetectCoding(u"Hello, world"), 0);
+  EXPECT_EQ(TSMS::DetectCoding(u"Привет"), 2);
+  EXPECT_EQ(TSMS::DetectCoding(u"abc я"), 2);
+  EXPECT_EQ(TSMS::DetectCoding(u"Ё€№"), 0);   // 0xA8, 0x88, 0xB9
+  EXPECT_EQ(TSMS::DetectCoding(u"üß中"), 0);  // not in the code page at all
+  EXPECT_EQ(TSMS::DetectCoding(u""), 0);
 }
 
 }  // namespace

@@ -214,7 +214,7 @@ TEST(NormalizeLineBreaks, MakesEveryBreakCrLf) {
       {"\n\n", "\r\n\r\n"},   {"\r\r", "\r\n\r\n"},       {"\r\n\n", "\r\n\r\n"}, {"", ""},
       {"plain", "plain"},
   };
-  for (const auto& [in, out] : cases) EXPECT_EQ(NormalizeLineBreaks(in), out);
+  for (const auto& [in, out] : cases) EXPECT_EQ(TSMS::NormalizeLineBreaks(in), out);
 }
 
 }  // namespace

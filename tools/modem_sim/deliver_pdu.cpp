@@ -6,7 +6,7 @@
 
 #include "sms/hex_text.h"
 #include "sms/septets.h"
-#include "sms/sms_address.h"
+#include "sms/tsms.h"
 #include "tools/modem_sim/gsm_text.h"
 #include "tools/modem_sim/utf_text.h"
 
@@ -25,7 +25,7 @@ bool IsNumber(std::string_view s) {
 
 // Length in semi-octets, type, digits: as a sender's address field.
 std::string SenderAddress(const std::string& sender) {
-  if (IsNumber(sender)) return EncodeAddress(sender);
+  if (IsNumber(sender)) return TSMS::EncodeAddress(sender);
   const auto codes = TextToGsmCodes(Utf8ToUtf16(sender));
   if (sender.empty() || !codes || codes->size() > kMaxNameSeptets)
     throw std::invalid_argument("a sender must be a number or a name of up to 11 GSM characters: " + sender);
@@ -41,13 +41,13 @@ std::string ServiceCentreAddress(std::string_view number) {
     type = "91";
   }
   if (digits.size() % 2 != 0) digits += 'F';
-  return ToHex(static_cast<unsigned>(1 + digits.size() / 2), 2) + type + SwapNibbles(digits);
+  return ToHex(static_cast<unsigned>(1 + digits.size() / 2), 2) + type + TSMS::SwapNibbles(digits);
 }
 
 // Two decimal digits as a swapped semi-octet pair.
 std::string SemiOctets(int value) {
   const char pair[] = {static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10), '\0'};
-  return SwapNibbles(pair);
+  return TSMS::SwapNibbles(pair);
 }
 
 bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }

@@ -17,6 +17,7 @@
 
 #include "tools/modem_sim/message_lines.h"
 #include "tools/modem_sim/modem_sim.h"
+#include "tools/modem_sim/poll_log_filter.h"
 
 namespace {
 
@@ -164,13 +165,19 @@ int main(int argc, char** argv) {
     }
   }
 
+  PollLogFilter shown;
+  const auto write = [&](const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+      std::cout << line << '\n';
+      if (logFile) logFile << line << '\n';
+    }
+    std::cout << std::flush;
+    if (logFile) logFile << std::flush;
+  };
   try {
     ModemSim sim;
-    sim.SetLogSink([&](const std::string& line) {
-      const std::string entry = Clock() + " " + line + "\n";
-      std::cout << entry << std::flush;
-      if (logFile) logFile << entry << std::flush;
-    });
+    // On the simulator's thread; the filter is the main thread's again once it has ended.
+    sim.SetLogSink([&](const std::string& entry) { write(shown.Take(Clock(), entry)); });
     for (const MessageLine& m : options.messages) {
       if (m.raw) sim.StoreRawPdu(m.pdu);
       else sim.Store(m.sms);
@@ -196,6 +203,7 @@ int main(int argc, char** argv) {
     int signal = 0;
     sigwait(&endSignals, &signal);
     sim.Stop();
+    write(shown.Finish());
     RemoveLink(sim.DevicePath(), options.link);
     std::cout << Clock() << " ended by signal " << signal << std::endl;
   } catch (const std::exception& e) {

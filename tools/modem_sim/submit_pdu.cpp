@@ -6,7 +6,7 @@
 
 #include "sms/hex_text.h"
 #include "sms/septets.h"
-#include "sms/sms_address.h"
+#include "sms/tsms.h"
 #include "tools/modem_sim/gsm_text.h"
 #include "tools/modem_sim/utf_text.h"
 
@@ -64,7 +64,7 @@ bool ReadHeader(std::string_view header, std::optional<Concatenation>& concatena
 DecodedSubmit DecodeSubmitPdu(std::string_view hexIn, int length) {
   std::string hex(hexIn);
   for (char& c : hex) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  const auto bytesOrNothing = HexToBytes(hex);
+  const auto bytesOrNothing = TSMS::HexToBytes(hex);
   if (hex.empty() || hex.size() % 2 != 0 || !bytesOrNothing) return Refuse("not a hexadecimal PDU");
   const std::string& bytes = *bytesOrNothing;
 
@@ -87,7 +87,7 @@ DecodedSubmit DecodeSubmitPdu(std::string_view hexIn, int length) {
   const std::size_t addressOctets = 1 + (digits + 1) / 2;  // type and semi-octets
   if (!need(addressOctets + 2)) return Refuse("the PDU ends inside its destination");
   DecodedSubmit d;
-  d.number = DecodeAddress(std::string_view(hex).substr(2 * (tpduStart + at), 2 * addressOctets));
+  d.number = TSMS::DecodeAddress(std::string_view(hex).substr(2 * (tpduStart + at), 2 * addressOctets));
   at += addressOctets;
   const unsigned dcs = octet(at + 1);
   at += 2;  // protocol identifier, coding scheme
@@ -124,7 +124,7 @@ DecodedSubmit DecodeSubmitPdu(std::string_view hexIn, int length) {
   } else {
     const std::string_view units = data.substr(headerOctets);
     if (units.size() % 2 != 0) return Refuse("UCS2 user data of an odd number of octets");
-    d.text = Utf16ToUtf8(*HexToUcs2(HexOf(units)));
+    d.text = Utf16ToUtf8(*TSMS::HexToUcs2(HexOf(units)));
   }
   return d;
 }

@@ -41,9 +41,9 @@ TEST_F(PortOnPty, OpenErrorsGiveTheirCodesAndLeaveThePortClosed) {
   TTestDispatcher holder;
   ASSERT_EQ(holder.Open(4096, 4096, "\\\\.\\COM3"), 0);
   const std::pair<const char*, std::int32_t> cases[] = {
-      {"\\\\.\\COM9", -kSysFileNotFound},  // no such port
-      {"\\\\.\\COM4", -kSysFileNotFound},  // its device is gone
-      {"\\\\.\\COM3", -kSysAccessDenied},  // in use
+      {"\\\\.\\COM9", -kSysFileNotFound},      // no such port
+      {"\\\\.\\COM4", -kSysFileNotFound},      // its device is gone
+      {"\\\\.\\COM3", -kSysSharingViolation},  // in use
   };
   for (const auto& [name, code] : cases) {
     TTestDispatcher d;

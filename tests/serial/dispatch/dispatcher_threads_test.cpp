@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
@@ -123,6 +124,21 @@ TEST_F(Threads, AHandlerThatClosesThePortEndsItsOwnThreadWithoutWaitingForIt) {
   EXPECT_EQ(d.ComHandle, -1);
   EXPECT_EQ(d.InRing, nullptr);  // released by the dispatch thread's end
   EXPECT_EQ(notices.Count(), 1u);
+}
+
+TEST_F(Threads, TheDispatchThreadSignalsTheGeneralEventAfterItsLastCycle) {
+  std::atomic<int> atRelease{0};  // 1 not set, 2 set
+  d.BeforeRelease = [&] {
+    if (atRelease == 0) atRelease = d.GeneralEvent->Wait(0) == WaitResult::Signaled ? 2 : 1;
+  };
+  d.ChangeLengthTrigger(1);
+  notices.During = [&](const Notice&) {
+    d.DonePort();  // ends the other threads; the dispatch thread's end releases the rings
+    d.GeneralEvent->Wait(0);  // takes what the flush answers left set
+  };
+  d.Fake().Send("x");
+  ASSERT_TRUE(WaitUntil([&] { return d.ActiveThreads == 0; }));
+  EXPECT_EQ(atRelease, 2);
 }
 
 TEST_F(Threads, AHandlersExceptionIsShownAndTheDispatchThreadGoesOn) {

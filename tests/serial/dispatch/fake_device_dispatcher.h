@@ -1,6 +1,7 @@
 #pragma once
 // A dispatcher with its threads running over a fake device: the test plays
 // the far end and the driver. The fake goes with the port at its close.
+#include <functional>
 #include <memory>
 
 #include "serial/dispatch/win32_dispatcher.h"
@@ -14,6 +15,9 @@ class TFakeDeviceDispatcher final : public TDevaWin32Dispatcher {
 
   FakeCommDevice& Fake() { return *fake_; }  // only while the port is open
 
+  // Runs first in each release of the rings, on the thread that releases them.
+  std::function<void()> BeforeRelease;
+
   // Opens at 115200 8N1 with DTR and RTS raised, as the server does.
   std::int32_t Open(std::uint32_t inSize = 4096, std::uint32_t outSize = 4096) {
     return InitPort("\\\\.\\COM1", 115200, 0, 8, 1, inSize, outSize, kOptRaiseDtr | kOptRaiseRts);
@@ -21,6 +25,10 @@ class TFakeDeviceDispatcher final : public TDevaWin32Dispatcher {
 
  protected:
   std::unique_ptr<CommDevice> OpenDevice(const char*) override { return std::move(pending_); }
+  void DonePortPrim() override {
+    if (BeforeRelease) BeforeRelease();
+    TDevaWin32Dispatcher::DonePortPrim();
+  }
 
  private:
   std::unique_ptr<FakeCommDevice> pending_;

@@ -49,7 +49,8 @@ TEST_F(PortOpenClose, AFailedOpenRaisesItsCodeAndLeavesThePortClosed) {
   } cases[] = {
       {"no such device", [](auto& p) { RefuseWith(p, kSysFileNotFound); }, ecBadId},
       {"no such path", [](auto& p) { RefuseWith(p, kSysPathNotFound); }, ecBadId},
-      {"held by another program", [](auto& p) { RefuseWith(p, kSysAccessDenied); }, ecAlreadyOpen},
+      {"held by another program", [](auto& p) { RefuseWith(p, kSysSharingViolation); }, ecAlreadyOpen},
+      {"not allowed to this user", [](auto& p) { RefuseWith(p, kSysAccessDenied); }, ecAccessDenied},
       {"a device failure", [](auto& p) { RefuseWith(p, kSysGenFailure); }, -kSysGenFailure},
       {"out of memory", [](auto& p) { RefuseWith(p, 0); }, ecOutOfMemory},
       {"no port and no prompt",
