@@ -25,6 +25,7 @@ struct Lines {
   std::size_t droppedUnsaid = 0;     // not said yet
   std::uint64_t saidCount = 0;       // lines queued in all
   std::uint64_t writtenCount = 0;    // lines the writer is done with
+  bool sayingDropped = false;        // the writer is writing how many were dropped
   bool writerStarted = false;
 };
 
@@ -59,11 +60,13 @@ void WriteAll(const std::string& text) {
       text = "trelmsrv: " + std::to_string(s.droppedUnsaid) +
              " lines for standard error were dropped while it was held up\n";
       s.droppedUnsaid = 0;
+      s.sayingDropped = true;
     }
     guard.unlock();
     WriteAll(text);
     guard.lock();
     if (queued) ++s.writtenCount;
+    s.sayingDropped = false;
     s.written.notify_all();
   }
 }
@@ -120,7 +123,9 @@ bool FlushStderrLines(std::chrono::milliseconds limit) {
   Lines& s = State();
   std::unique_lock guard(s.lock);
   const std::uint64_t target = s.saidCount;
-  return s.written.wait_for(guard, limit, [&] { return s.writtenCount >= target; });
+  return s.written.wait_for(guard, limit, [&] {
+    return s.writtenCount >= target && s.droppedUnsaid == 0 && !s.sayingDropped;
+  });
 }
 
 std::size_t DroppedStderrLines() {

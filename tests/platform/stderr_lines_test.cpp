@@ -4,28 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fcntl.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
 
 #include "platform/stderr_lines.h"
+#include "tests/support/full_pipe.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
 TEST(StderrLines, AFullPipeNeverHoldsUpTheThreadThatSaysALine) {
-  int fds[2];
-  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
   // Full before anything is said: a service manager that stopped reading.
-  ASSERT_EQ(::fcntl(fds[1], F_SETFL, O_NONBLOCK), 0);
-  const std::string block(4096, '.');
-  while (::write(fds[1], block.data(), block.size()) > 0) {
-  }
-  ASSERT_EQ(::fcntl(fds[1], F_SETFL, 0), 0);
+  FullPipe pipe;
+  ASSERT_GE(pipe.write, 0);
   const int saved = ::dup(STDERR_FILENO);
-  ASSERT_GE(::dup2(fds[1], STDERR_FILENO), 0);
+  ASSERT_GE(::dup2(pipe.write, STDERR_FILENO), 0);
 
   const std::size_t droppedBefore = DroppedStderrLines();
   constexpr int kSaid = static_cast<int>(kHeldStderrLines) + 500;
@@ -37,14 +32,13 @@ TEST(StderrLines, AFullPipeNeverHoldsUpTheThreadThatSaysALine) {
   std::string read;
   std::thread reader([&] {
     char buffer[65536];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) read.append(buffer, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(pipe.read, buffer, sizeof buffer)) > 0;) read.append(buffer, static_cast<std::size_t>(n));
   });
   EXPECT_TRUE(FlushStderrLines(20s));
   ::dup2(saved, STDERR_FILENO);
   ::close(saved);
-  ::close(fds[1]);
+  pipe.CloseWrite();
   reader.join();
-  ::close(fds[0]);
   const std::size_t first = read.find("trelmsrv: line 0\n");
   ASSERT_NE(first, std::string::npos);
   const std::size_t lastHeld = read.find("trelmsrv: line " + std::to_string(kHeldStderrLines - 1) + "\n");

@@ -21,6 +21,7 @@
 #include "server/store/queue_file.h"
 #include "tests/server/loopback_client.h"
 #include "tests/support/child_process.h"
+#include "tests/support/full_pipe.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -169,15 +170,10 @@ TEST(ServerProcess, AFullStandardErrorHoldsUpNeitherTheClientsNorTheStop) {
   fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
   ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"),
                                   "[CONNECTION]\nEthernetPort=" + std::to_string(kAnyPort) + "\n"));
-  int fds[2];
-  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-  ASSERT_EQ(::fcntl(fds[1], F_SETFL, O_NONBLOCK), 0);
-  const std::string block(4096, '.');
-  while (::write(fds[1], block.data(), block.size()) > 0) {
-  }
-  ASSERT_EQ(::fcntl(fds[1], F_SETFL, 0), 0);
-  const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), fds[1]);
-  ::close(fds[1]);
+  FullPipe pipe;
+  ASSERT_GE(pipe.write, 0);
+  const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), pipe.write);
+  pipe.CloseWrite();
   ASSERT_GT(pid, 0);
 
   std::vector<int> ports;
@@ -196,7 +192,6 @@ TEST(ServerProcess, AFullStandardErrorHoldsUpNeitherTheClientsNorTheStop) {
   }
   ASSERT_EQ(::kill(pid, SIGTERM), 0);
   EXPECT_EQ(WaitForExit(pid), 0);
-  ::close(fds[0]);
   const auto saved = ReadMessageFile(dir.File(kOutgoingQueueFile));
   ASSERT_EQ(saved.size(), 1u);
   EXPECT_EQ(saved[0].text(), "kept");
