@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <new>
 #include <optional>
 #include <sys/stat.h>
 #include <tuple>
@@ -30,7 +31,7 @@ void Step(const std::string& path, StoreStep step) {
   if (StepHook()) StepHook()(path, step);
 }
 
-std::vector<std::uint8_t> LogBytes(const std::vector<LogEntry>& entries) {
+std::vector<std::uint8_t> LogBytes(std::span<const LogEntry> entries) {
   std::vector<std::uint8_t> bytes;
   bytes.reserve(entries.size() * kLogEntrySize);
   for (const LogEntry& e : entries) {
@@ -345,7 +346,16 @@ void FileMessageStore::Run() {
       changed_.wait_until(lock, retryAt_);
       continue;
     }
-    const bool written = WriteBatch(lock);
+    bool written = false;
+    try {
+      // The close's compaction wants everything on disk first.
+      do written = WriteBatch(lock);
+      while (written && compactAsked_ && Pending());
+    } catch (const std::bad_alloc&) {
+      // No memory for the log's bytes: nothing was changed, and it is tried again.
+      failing_ = true;
+      retryAt_ = Clock::now() + kRetry;
+    }
     if (compactAsked_) {
       if (written && !Rewrite()) LogUnrewrittenQueueFile(path_, errno);
       // A record a thread took in meanwhile, and the rewrite did not take, is not saved yet.
@@ -364,15 +374,19 @@ void FileMessageStore::Run() {
 
 bool FileMessageStore::WriteBatch(std::unique_lock<std::mutex>& lock) {
   if (!Pending()) return true;
-  // The pending records change places with the emptied batch of the last time,
-  // so that neither grows its room anew at every batch.
-  writing_.swap(records_);
-  std::vector<std::uint8_t>& records = writing_;
-  std::vector<LogEntry> entries = logUnusable_ ? std::vector<LogEntry>{} : std::move(entries_);
-  entries_.clear();
+  // A batch whose records could not be written is tried again first, alone: the
+  // entries that came since may name records not in it. Nothing here that may
+  // fail for want of memory comes after a change, and a batch that fails is kept
+  // where it is, so that no record loses its place in the file.
+  const bool again = !writing_.empty();
+  const std::size_t entryCount = again || logUnusable_ ? 0 : entries_.size();
+  const std::vector<std::uint8_t> logBytes = LogBytes(std::span(entries_).first(entryCount));
+  if (!again) writing_.swap(records_);  // the emptied batch of the last time keeps its room
+  const std::vector<std::uint8_t>& records = writing_;
   const std::uint64_t at = written_;
   const std::uint64_t logAt = logEntries_;
   const std::uint64_t upTo = changes_;
+  const bool everything = records_.empty() && entryCount == entries_.size();
   lock.unlock();
 
   bool recordsWritten = true;
@@ -386,21 +400,26 @@ bool FileMessageStore::WriteBatch(std::unique_lock<std::mutex>& lock) {
     if (recordsWritten) Step(path_, StoreStep::RecordsWritten);
   }
   // Entries go after the records they may name, never before.
-  if (recordsWritten && !entries.empty()) {
-    entriesWritten = AppendLog(logPath_, logAt, entries);
+  if (recordsWritten && !logBytes.empty()) {
+    RecordFileAppender log(logPath_, kLogEntrySize);
+    log.AppendAt(logAt, logBytes);
+    entriesWritten = log.Flush();
     error = errno;
   }
 
   lock.lock();
-  if (recordsWritten) written_ += records.size() / kPacketSize;
-  else records_.insert(records_.begin(), records.begin(), records.end());
-  records.clear();
-  if (records.capacity() > kKeptRoom * kPacketSize) records.shrink_to_fit();  // after a burst, or a disk that failed
-  if (recordsWritten && entriesWritten) logEntries_ += entries.size();
-  else entries_.insert(entries_.begin(), entries.begin(), entries.end());
+  if (recordsWritten) {
+    written_ += records.size() / kPacketSize;
+    writing_.clear();
+    if (writing_.capacity() > kKeptRoom * kPacketSize) writing_.shrink_to_fit();  // after a burst
+  }
+  if (recordsWritten && entriesWritten) {
+    logEntries_ += entryCount;
+    entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(entryCount));
+  }
   const bool ok = recordsWritten && entriesWritten;
   if (ok) {
-    writtenChanges_ = upTo;
+    if (everything) writtenChanges_ = upTo;
     if (failing_) LogQueueFileWrittenAgain(path_);
     failing_ = false;
   } else {

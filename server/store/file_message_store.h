@@ -55,7 +55,7 @@ class FileMessageStore final : public MessageStore {
 
   void Run();
   void Wake();
-  bool Pending() const { return !records_.empty() || !entries_.empty(); }
+  bool Pending() const { return !records_.empty() || !writing_.empty() || !entries_.empty(); }
   // Writes and flushes what is pending, the lock let go meanwhile. False when it
   // could not (it stays pending).
   bool WriteBatch(std::unique_lock<std::mutex>& lock);
@@ -81,7 +81,7 @@ class FileMessageStore final : public MessageStore {
   std::uint64_t left_ = 0;         // records of the file that left the queue
   std::uint64_t logEntries_ = 0;   // in the log on disk
   std::vector<std::uint8_t> records_;  // pending, whole records back to back
-  std::vector<std::uint8_t> writing_;  // the batch being written; kept for its room
+  std::vector<std::uint8_t> writing_;  // the batch being written, or one that failed; kept for its room
   std::vector<LogEntry> entries_;  // pending
   bool writerIdle_ = false;        // the writer waits for something to write
   bool logUnusable_ = false;       // a rewrite could not remove the log: nothing more goes in
@@ -123,5 +123,5 @@ enum class StoreStep {
   LogRemoved,      // the rewrite is over
 };
 using StoreStepHook = std::function<void(const std::string& queuePath, StoreStep step)>;
-// Set before any store is made; called with the store's lock held.
+// Set before any store is made; called on the thread that reaches the step.
 void SetStoreStepHook(StoreStepHook hook);
