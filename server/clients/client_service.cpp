@@ -17,7 +17,7 @@ ClientService::ClientService(std::shared_ptr<ServerState> state, stream_server& 
       config_(config),
       registryPath_(std::move(registryPath)),
       outgoingQueuePath_(std::move(outgoingQueuePath)),
-      connectionStop_{state_->StopFlag, stopping_.Descriptor(), deadline_, quiet_} {}
+      connectionStop_{stopBegun_, stopping_.Descriptor(), deadline_, std::chrono::milliseconds(200)} {}
 
 ClientService::~ClientService() { Stop(); }
 
@@ -26,10 +26,10 @@ void ClientService::StartAcceptThread() {
 }
 
 void ClientService::BeginStop(Clock::time_point deadline) {
-  if (state_->StopFlag.load()) return;
+  if (stopBegun_.load()) return;
   deadline_.store(deadline.time_since_epoch().count());
-  connectionStop_.quiet = quiet_;
-  state_->StopFlag.store(true);  // before the wake-up: a woken wait finds it set
+  state_->StopFlag.store(true);
+  stopBegun_.store(true);  // before the wake-up: a woken wait finds it set
   stopping_.Set();
 }
 
@@ -53,9 +53,12 @@ std::chrono::milliseconds AcceptRest(std::int32_t timeoutMs, unsigned failuresIn
 
 void ClientService::AcceptThread() {
   unsigned failures = 0;
-  while (!state_->StopFlag.load()) {
+  const auto rest = [&] {
+    stopping_.Wait(static_cast<std::uint32_t>(AcceptRest(config_.Timeout, ++failures).count()));
+  };
+  while (!stopBegun_.load()) {
     if (!listener_.WaitForClient(stopping_.Descriptor())) {
-      if (!state_->StopFlag.load()) stopping_.Wait(static_cast<std::uint32_t>(AcceptRest(config_.Timeout, ++failures).count()));
+      if (!stopBegun_.load()) rest();  // the listener failed: not a spin
       continue;
     }
     sockaddr_in peer{};
@@ -68,7 +71,7 @@ void ClientService::AcceptThread() {
     // Gone before it was accepted: nothing to rest for.
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNABORTED) continue;
     // Out of descriptors, say: rest, unless stopping.
-    stopping_.Wait(static_cast<std::uint32_t>(AcceptRest(config_.Timeout, ++failures).count()));
+    rest();
   }
   // Clients that connected before the stop have handed over what they sent as
   // much as those already served: the backlog is taken in, then no one more.

@@ -54,8 +54,8 @@ class ClientService : public std::enable_shared_from_this<ClientService> {
   // Connections being served right now.
   std::size_t Connections() { return clients_.Running(); }
 
-  // How long a connection must be quiet after a stop to be done.
-  void set_quiet(std::chrono::milliseconds quiet) { quiet_ = quiet; }
+  // How long a connection must be quiet after a stop to be done; set before the stop.
+  void set_quiet(std::chrono::milliseconds quiet) { connectionStop_.quiet = quiet; }
 
   // Acts on one received request. A type-1 packet is taken into the outgoing queue
   // with its number as the modem takes it, or, when the modem cannot take its
@@ -77,9 +77,11 @@ class ClientService : public std::enable_shared_from_this<ClientService> {
   const ServerConfig config_;
   const std::string registryPath_;
   const std::string outgoingQueuePath_;
-  TEvent stopping_{true};  // set by BeginStop: wakes the accept thread and the connections
+  // Set by BeginStop, the deadline first: they end the accept loop and tell the
+  // connections, whose waits the event wakes.
+  std::atomic<bool> stopBegun_{false};
   std::atomic<Clock::rep> deadline_{0};
-  std::chrono::milliseconds quiet_{200};
+  TEvent stopping_{true};
   ConnectionStop connectionStop_;
 
   std::thread acceptThread_;

@@ -51,7 +51,9 @@ bool AppendLog(const std::string& path, std::uint64_t at, const std::vector<LogE
 // them; nothing otherwise.
 std::optional<std::uint64_t> DigestOf(const std::string& path, std::uint64_t records) {
   int fd = -1;
-  if (OpenStoredFile(path, fd) != QueueFileLoad::Loaded) return records == 0 ? std::optional(RecordDigest().Value()) : std::nullopt;
+  if (OpenStoredFile(path, fd) != QueueFileLoad::Loaded) {
+    return records == 0 ? std::optional(RecordDigest().Value()) : std::nullopt;  // no file: no records
+  }
   RecordDigest digest;
   std::vector<std::uint8_t> batch(kWindow * kPacketSize);
   std::uint64_t seen = 0;

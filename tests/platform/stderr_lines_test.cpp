@@ -32,7 +32,8 @@ TEST(StderrLines, AFullPipeNeverHoldsUpTheThreadThatSaysALine) {
   std::string read;
   std::thread reader([&] {
     char buffer[65536];
-    for (ssize_t n; (n = ::read(pipe.read, buffer, sizeof buffer)) > 0;) read.append(buffer, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(pipe.read, buffer, sizeof buffer)) > 0;)
+      read.append(buffer, static_cast<std::size_t>(n));
   });
   EXPECT_TRUE(FlushStderrLines(20s));
   ::dup2(saved, STDERR_FILENO);
