@@ -33,6 +33,14 @@ std::string_view Unquote(std::string_view v) {
   return v;
 }
 
+// The value as written: in quotes when reading would otherwise trim or unquote it.
+std::string StoredValue(std::string_view value) {
+  if (Unquote(TrimSpaces(value)) == value) return std::string(value);
+  return "\"" + std::string(value) + "\"";
+}
+
+bool HasBlankEnds(std::string_view text) { return TrimSpaces(text).size() != text.size(); }
+
 // The file's lines, none when it is missing. Nothing when it is there but cannot be
 // read, or is no regular file: a writer must not take that for an empty file.
 std::optional<Parsed> LoadToWrite(const std::string& path) {
@@ -114,6 +122,14 @@ std::optional<std::int32_t> ParseInteger(std::string_view text) {
 
 }  // namespace
 
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+bool IniHolds(std::string_view section, std::string_view key, std::string_view value) {
+  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
+  if (HasBlankEnds(section) || HasBlankEnds(key) || key.empty()) return false;
+  return key.front() != '[' && key.front() != ';' && key.find('=') == std::string_view::npos;
+}
+
 std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
   const Parsed p = Load(path_);
   if (const Section* s = FindSection(p, section))
@@ -129,14 +145,16 @@ std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  if (!IniHolds(section, key, value)) return false;
   std::lock_guard guard(WriteLock());
   std::optional<Parsed> loaded = LoadToWrite(path_);
   if (!loaded) return false;
   Parsed& p = *loaded;
   auto& lines = p.text.lines;
-  const std::string line = std::string(key) + "=" + std::string(value);
+  const std::string stored = StoredValue(value);
+  const std::string line = std::string(key) + "=" + stored;
   if (const Section* s = FindSection(p, section)) {
-    if (const Entry* e = FindEntry(*s, key)) lines[e->line] = e->key + "=" + std::string(value);
+    if (const Entry* e = FindEntry(*s, key)) lines[e->line] = e->key + "=" + stored;
     else lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(s->lastLine + 1), line);
   } else {
     if (!lines.empty() && !TrimSpaces(lines.back()).empty()) lines.emplace_back();

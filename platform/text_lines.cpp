@@ -37,7 +37,8 @@ std::string_view TrimSpaces(std::string_view s) {
 std::optional<std::string_view> SectionHeaderName(std::string_view line) {
   line = TrimSpaces(line);
   if (line.empty() || line.front() != '[') return std::nullopt;
-  const std::size_t close = line.find(']');
+  // The last "]" closes it, so a name may hold "]" itself.
+  const std::size_t close = line.rfind(']');
   if (close == std::string_view::npos) return std::nullopt;
   return TrimSpaces(line.substr(1, close - 1));
 }

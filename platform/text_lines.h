@@ -16,5 +16,6 @@ TextLines SplitLines(std::string_view text);
 std::string JoinLines(const TextLines& text);
 
 std::string_view TrimSpaces(std::string_view s);
-// The name inside "[name]" (trimmed), or nothing when the line is no header.
+// The name between "[" and the line's last "]" (trimmed), or nothing when the
+// line is no header.
 std::optional<std::string_view> SectionHeaderName(std::string_view line);

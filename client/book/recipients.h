@@ -4,7 +4,8 @@
 #include <string_view>
 #include <vector>
 
-// Cut at every ","; n commas give n + 1 numbers, empty ones included, repeats kept.
+// The numbers, in the order typed, repeats kept: the text cut at every ",",
+// each entry without the blanks around it. An entry left empty is no recipient.
 std::vector<std::string> SplitRecipients(std::string_view text);
 
 // Appends `number` after a "," unless it already occurs anywhere in the text, even

@@ -11,25 +11,19 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
   return value;
 }
 
-std::optional<std::uint32_t> StoredAddressValue(std::string_view address, std::string* badPart) {
+std::optional<std::uint32_t> StoredAddressValue(std::string_view address) {
   std::uint32_t value = 0;
   std::string_view rest = address;
   for (int i = 0; i < 4; ++i) {
     std::string_view part = rest;
     if (i < 3) {
       const auto dot = rest.find('.');
-      if (dot == std::string_view::npos) {
-        if (badPart) *badPart = std::string(rest);
-        return std::nullopt;
-      }
+      if (dot == std::string_view::npos) return std::nullopt;
       part = rest.substr(0, dot);
       rest.remove_prefix(dot + 1);
     }
     const auto number = ParseInt32(part);
-    if (!number) {
-      if (badPart) *badPart = std::string(part);
-      return std::nullopt;
-    }
+    if (!number) return std::nullopt;
     value += static_cast<std::uint32_t>(*number) << (24 - 8 * i);
   }
   return value;

@@ -27,9 +27,14 @@ void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, 
       inbox.Append(p);
       break;
     case kPacketLogin:
+      connection->set_login(LoginState::Asked);
       ShowLoginDialog(client, connection, hooks);
       break;
+    case kPacketLoginAccepted:
+      connection->set_login(LoginState::Accepted);
+      break;
     case kPacketLoginRefused:
+      connection->set_login(LoginState::Refused);
       hooks.ShowConnectionMessage(Ansi("Отказ в регистрации"));
       break;
     default:
@@ -38,14 +43,21 @@ void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, 
 }
 
 void ShowLoginDialog(stream_client& client, const ConnectionPtr& connection, ReceiveHooks& hooks) {
-  hooks.RunLoginDialog([&client, connection](const LoginAnswer& answer) {
-    packet reply{};
-    PacketInit(reply);
-    reply.set_type(kPacketLogin);
-    PacketSetNumber(reply, answer.userName);
-    PacketSetText(reply, answer.password);
-    client.Send(connection, reply);
-  });
+  hooks.RunLoginDialog(
+      [&client, connection](const LoginAnswer& answer) { SendLoginAnswer(client, connection, answer); });
+}
+
+void SendLoginAnswer(stream_client& client, const ConnectionPtr& connection, const LoginAnswer& answer) {
+  packet reply{};
+  PacketInit(reply);
+  reply.set_type(kPacketLogin);
+  PacketSetNumber(reply, answer.userName);
+  PacketSetText(reply, answer.password);
+  // Before it goes, as the verdict may come back before Send returns; a verdict
+  // already in stays.
+  LoginState asked = LoginState::Asked;
+  connection->exchange_login(asked, LoginState::Answered);
+  client.Send(connection, reply);
 }
 
 int ClientReceiveThread(stream_client& client, ConnectionPtr connection, ReceiveHooks& hooks) {
@@ -62,8 +74,9 @@ int ClientReceiveThread(stream_client& client, ConnectionPtr connection, Receive
   } while (connection->open());
   FlushInbox(inbox, hooks);
   PacketFree(received);
+  const bool hungUp = connection->HungUp();
   connection.reset();  // lets the socket close before the user reads the message
-  hooks.ShowConnectionMessage(Ansi("Сервер сбросил соединение"));
+  if (!hungUp) hooks.ShowConnectionMessage(Ansi("Сервер сбросил соединение"));
   return 0;
 }
 

@@ -43,8 +43,8 @@ class ReceiveHooks {
 void FlushInbox(MessageFileAppender& inbox, ReceiveHooks& hooks);
 
 // Acts on one verified packet from the server: 1 is appended to `inbox` (the
-// caller flushes it), 2 asks for a login, 4 reports the refusal; every other
-// type is ignored.
+// caller flushes it), 2 asks for a login, 3 and 4 settle it (4 is reported);
+// every other type is ignored.
 void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, const packet& p,
                         ReceiveHooks& hooks, MessageFileAppender& inbox);
 
@@ -52,8 +52,12 @@ void HandleServerPacket(stream_client& client, const ConnectionPtr& connection, 
 // whose server asked, never a newer one.
 void ShowLoginDialog(stream_client& client, const ConnectionPtr& connection, ReceiveHooks& hooks);
 
+// Sends the login answer on `connection`, which then awaits the server's verdict.
+void SendLoginAnswer(stream_client& client, const ConnectionPtr& connection, const LoginAnswer& answer);
+
 // The receive loop for one connection; ends when it fails, a packet fails its
-// checksum or the connection is closed, always with "Сервер сбросил соединение".
+// checksum or the connection is closed, with "Сервер сбросил соединение" unless
+// the user closed it.
 int ClientReceiveThread(stream_client& client, ConnectionPtr connection, ReceiveHooks& hooks);
 
 // The receive threads of one client. Finished ones are joined when the next

@@ -85,6 +85,16 @@ void Connection::Shutdown() {
   if (open_.exchange(false)) ::shutdown(socket_, SHUT_RDWR);
 }
 
+void Connection::HangUp() {
+  hungUp_ = true;
+  Shutdown();
+}
+
+bool Connection::LoginPending() const {
+  const LoginState state = login();
+  return state != LoginState::None && state != LoginState::Accepted;
+}
+
 stream_client::stream_client() = default;
 
 stream_client::~stream_client() { Close(); }
@@ -136,7 +146,7 @@ bool stream_client::FinishConnect(PendingConnect& pending) {
     std::lock_guard guard(lock_);
     old = std::exchange(current_, std::move(connection));
   }
-  if (old) old->Shutdown();
+  if (old) old->HangUp();
   return true;
 }
 
@@ -149,8 +159,14 @@ bool stream_client::Connect(std::string_view address) {
 
 bool stream_client::Send(packet& p) { return Send(Current(), p); }
 
+bool stream_client::LoginPending() const {
+  const ConnectionPtr connection = Current();
+  return connection && connection->LoginPending();
+}
+
 bool stream_client::Send(const ConnectionPtr& connection, packet& p) {
   if (!connection) return false;
+  if (p.type() != kPacketLogin && connection->LoginPending()) return false;
   if (connection->Send(p, sendWait)) return true;
   Close(connection);
   return false;
@@ -173,7 +189,7 @@ void stream_client::Close() {
     std::lock_guard guard(lock_);
     old = std::move(current_);
   }
-  if (old) old->Shutdown();
+  if (old) old->HangUp();
 }
 
 void stream_client::Close(const ConnectionPtr& connection) {

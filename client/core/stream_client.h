@@ -26,6 +26,16 @@
 
 using SteadyTime = std::chrono::steady_clock::time_point;
 
+// Where a connection stands with the server's login: the server asks for one
+// (a type-2 packet) right after the connect, or never.
+enum class LoginState {
+  None,      // nothing asked
+  Asked,     // asked, not answered (the dialog is up, or was dismissed)
+  Answered,  // answered, the server's verdict not yet in
+  Accepted,
+  Refused,
+};
+
 // Waits until `socket` can take more of a packet, or `deadline` passes; true
 // when it can. False also ends the wait early (the program is closing).
 using SendWaitUntil = std::function<bool(int socket, SteadyTime deadline)>;
@@ -52,11 +62,28 @@ class Connection {
   bool WaitReadable(std::chrono::milliseconds timeout) const;
   // Marks it closed and wakes a thread blocked in Receive. Idempotent.
   void Shutdown();
+  // The same, by the user's own wish (a reconnect, the program's end): its end
+  // is no failure to report.
+  void HangUp();
+  bool HungUp() const { return hungUp_.load(); }
+
+  LoginState login() const { return login_.load(); }
+  void set_login(LoginState state) { login_.store(state); }
+  // Moves from `expected` to `state`; false (and `expected` set to the state
+  // found) when it stood elsewhere.
+  bool exchange_login(LoginState& expected, LoginState state) {
+    return login_.compare_exchange_strong(expected, state);
+  }
+  // The server asked for a login that has not been accepted: it takes nothing
+  // else meanwhile (it ends the connection on any other packet).
+  bool LoginPending() const;
 
  private:
   const int socket_;
   const std::chrono::milliseconds sendLimit_;
   std::atomic<bool> open_{true};
+  std::atomic<bool> hungUp_{false};
+  std::atomic<LoginState> login_{LoginState::None};
   std::mutex sendLock_;
   std::atomic<std::thread::id> sender_;  // the thread inside Send, if any
 };
@@ -118,10 +145,14 @@ class stream_client {
   // Begins, waits for the server in poll and finishes.
   bool Connect(std::string_view address);
   // Sends on the open connection; a failure closes it. True when the whole
-  // packet was handed to the connection.
+  // packet was handed to the connection. While a login is pending only the
+  // login answer goes; anything else is refused and the connection stays.
   bool Send(packet& p);
+  // The open connection's server waits for a login (see Connection).
+  bool LoginPending() const;
   // Receives one packet on the open connection and verifies its checksum.
   bool Receive(packet& p);
+  // Closes the open connection by the user's wish (Connection::HangUp).
   void Close();
 
   // The open connection, or nullptr. A receive thread keeps the one it got.

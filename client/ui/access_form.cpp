@@ -1,5 +1,6 @@
 #include "client/ui/access_form.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,3 +42,5 @@ TAccessForm::TAccessForm(QWidget* owner)
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 }
+
+void TAccessForm::closeEvent(QCloseEvent* event) { event->ignore(); }

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QEventLoop>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
@@ -59,14 +60,17 @@ void CommandWindows::FilterInput() {
 
 int CommandWindows::Run(QDialog& dialog) {
   if (ownerClosed_) return QDialog::Rejected;
+  const QPointer<QDialog> alive(&dialog);
   dialog.setWindowModality(Qt::NonModal);
   QEventLoop loop;
   connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+  connect(&dialog, &QObject::destroyed, &loop, &QEventLoop::quit);
   connect(this, &CommandWindows::Closing, &loop, &QEventLoop::quit);
   {
     const Hold hold(*this, dialog);
     if (dialog.isVisible()) loop.exec();
   }
+  if (!alive) return QDialog::Rejected;
   if (!ownerClosed_) return dialog.result();
   dialog.hide();
   return QDialog::Rejected;
@@ -119,6 +123,12 @@ void CommandWindows::OwnerClosed() {
 }
 
 QWidget* CommandWindows::Current() const { return shown_.empty() ? nullptr : shown_.back().data(); }
+
+QWidget* CommandWindows::BoxOwner() const {
+  for (auto it = shown_.rbegin(); it != shown_.rend(); ++it)
+    if (*it && !qobject_cast<QMessageBox*>(it->data())) return it->data();
+  return &owner_;
+}
 
 // Input meant for the owner, or for a window a later one waits over, is dropped;
 // every other window (those the receive thread shows) goes on as it was, except

@@ -27,7 +27,8 @@ class CommandWindows : public QObject {
 
   // Shows the dialog over the owner and waits until it is done: its result, or
   // QDialog::Rejected when the owner was closed first (the dialog is then
-  // hidden). Once the owner is closed nothing more is shown.
+  // hidden) or the dialog went away unanswered. Once the owner is closed
+  // nothing more is shown.
   int Run(QDialog& dialog);
 
   // For as long as it lives, `window` is shown and the owner takes no input.
@@ -51,6 +52,11 @@ class CommandWindows : public QObject {
   bool IsOwnerClosed() const { return ownerClosed_; }
   // The window that takes the input in place of the owner now, or nullptr.
   QWidget* Current() const;
+  // The window a message box of a command belongs to: the innermost of the
+  // command's own windows that is no box (a dialog whose check raised it),
+  // else the owner. Never a box, which goes once answered and takes what it
+  // owns along.
+  QWidget* BoxOwner() const;
 
  signals:
   void Closing();

@@ -8,8 +8,8 @@
 #include "client/ui/ip_address_edit.h"
 
 TConfigForm::TConfigForm(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint) {
+    : TCheckedDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("ConfigForm"));
   setWindowTitle(QStringLiteral("Настройки"));
   setFixedSize(197, 149);
@@ -30,7 +30,7 @@ TConfigForm::TConfigForm(QWidget* owner)
   btnSave = new QPushButton(QStringLiteral("Сохранить"), this);
   btnSave->setObjectName(QStringLiteral("btnSave"));
   btnSave->setGeometry(45, 112, 113, 25);
-  connect(btnSave, &QPushButton::clicked, this, [this] { done(kResultYes); });
+  connect(btnSave, &QPushButton::clicked, this, [this] { Confirm(kResultYes); });
 
   FormCreate();
 }

@@ -55,6 +55,7 @@ class TMainForm::Hooks : public ReceiveHooks {
     TMainForm* form = &form_;
     SynchronizeUntilDone([form, send](SyncDone done) {
       auto* dialog = new TAccessForm(form);
+      form->loginDialog_ = dialog;
       QObject::connect(dialog, &QDialog::finished, dialog, [dialog, send, done](int result) {
         if (result == QDialog::Accepted)
           send(LoginAnswer{ToAnsi(dialog->UserName->text()), ToAnsi(dialog->UserPassword->text())});
@@ -264,41 +265,77 @@ void TMainForm::actConnectExecute() {
   StartConnect(true);
 }
 
+namespace {
+
+// A port the connection can use, or nothing.
+std::optional<std::int32_t> PortOf(const QString& text) {
+  const std::optional<std::int32_t> port = ParseInt32(ToAnsi(text));
+  if (!port || *port < 1 || *port > 65535) return std::nullopt;
+  return port;
+}
+
+// What the settings dialog holds, checked before it closes: the first fault is
+// told and the dialog stays open.
+bool SettingsTyped(const TConfigForm& dialog) {
+  const char* fault = nullptr;
+  if (dialog.IPAddressHandle->IsBlank())
+    fault = "IP адрес не задан!";
+  else if (!PortOf(dialog.RemotePort->text()))
+    fault = "Порт должен быть от 1 до 65535";
+  if (!fault) return true;
+  MessageBox(Ansi(fault), Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
+  return false;
+}
+
+}  // namespace
+
 void TMainForm::actOptionsExecute() {
   Highlight(qmOptions);
   auto dialog = std::make_unique<TConfigForm>(this);
   dialog->RemotePort->setText(QString::number(client_.port));
-  std::string badPart;
-  const std::optional<std::uint32_t> address = StoredAddressValue(ServerIP, &badPart);
-  if (!address) {
-    MessageBox(Ansi("'") + badPart + Ansi("' - неверное целое число"), Ansi("Trelm SMS Клиент"), MbButtons::Ok,
-               MbIcon::Error);
-  } else {
+  // A stored address the control cannot show (a host name) leaves it blank;
+  // saving then asks for one.
+  if (const std::optional<std::uint32_t> address = StoredAddressValue(ServerIP))
     dialog->IPAddressHandle->SetAddress(*address);
-    if (windows_.Run(*dialog) == TConfigForm::kResultYes) {
-      const std::optional<std::int32_t> port = ParseInt32(ToAnsi(dialog->RemotePort->text()));
-      if (dialog->IPAddressHandle->IsBlank()) {
-        MessageBox(Ansi("IP адрес не задан!"), Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
-      } else if (!port) {
-        // Checked before anything changes, so a bad port keeps the old connection.
-        MessageBox(Ansi("'") + ToAnsi(dialog->RemotePort->text()) + Ansi("' - неверное целое число"),
-                   Ansi("Trelm SMS Клиент"), MbButtons::Ok, MbIcon::Error);
-      } else {
-        ServerIP = DottedAddress(dialog->IPAddressHandle->GetAddress());
-        Disconnect();
-        client_.port = *port;
-        if (!WriteClientConfig(AppDir, ClientConfig{ServerIP, client_.port}))
-          MessageBox(Ansi("Не удалось записать файл ") + ClientConfigPath(AppDir), Ansi("Предупреждение"),
-                     MbButtons::Ok, MbIcon::Warning);
-        StartConnect(true);
-      }
-    }
+  dialog->SetCheck([&typed = *dialog] { return SettingsTyped(typed); });
+  if (windows_.Run(*dialog) == TConfigForm::kResultYes) {
+    ServerIP = DottedAddress(dialog->IPAddressHandle->GetAddress());
+    Disconnect();
+    client_.port = *PortOf(dialog->RemotePort->text());
+    if (!WriteClientConfig(AppDir, ClientConfig{ServerIP, client_.port}))
+      MessageBox(Ansi("Не удалось записать файл ") + ClientConfigPath(AppDir), Ansi("Предупреждение"),
+                 MbButtons::Ok, MbIcon::Warning);
+    StartConnect(true);
   }
   dialog.reset();
   ResetQuickMenuHighlight();
 }
 
-void TMainForm::PerformMailCheckClick() { RequestReceivedMessages(client_); }
+void TMainForm::PerformMailCheckClick() {
+  if (LoginStillNeeded()) return;
+  RequestReceivedMessages(client_);
+}
+
+bool TMainForm::LoginStillNeeded() {
+  const ConnectionPtr connection = client_.Current();
+  if (!connection || !connection->LoginPending()) return false;
+  if (MessageBox(Ansi("Сервер требует авторизации. Войти?"), Ansi("Предупреждение"), MbButtons::YesNo,
+                 MbIcon::Question) == MbResult::Yes)
+    OfferLogin(connection);
+  return true;
+}
+
+void TMainForm::OfferLogin(const ConnectionPtr& connection) {
+  if (loginDialog_ && loginDialog_->isVisible()) {
+    loginDialog_->raise();
+    loginDialog_->activateWindow();
+    return;
+  }
+  TAccessForm dialog(this);
+  if (windows_.Run(dialog) == QDialog::Accepted)
+    SendLoginAnswer(client_, connection,
+                    LoginAnswer{ToAnsi(dialog.UserName->text()), ToAnsi(dialog.UserPassword->text())});
+}
 
 // A click on the window's own bare area, not on any of its parts, edits the
 // selected contact.

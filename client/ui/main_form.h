@@ -8,6 +8,7 @@
 // main_form_contacts.cpp; this class owns every component they use.
 #include <QColor>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <memory>
 #include <string>
@@ -32,6 +33,8 @@ class QToolBar;
 class QToolButton;
 class QTreeView;
 class ConnectAttempt;
+class TAccessForm;
+class TComposeForm;
 class TReportList;
 
 // What the status line shows for a connection state.
@@ -180,6 +183,15 @@ class TMainForm : public QMainWindow {
   void Disconnect();
   // Ends the receive threads: nothing may wait on this window after it is gone.
   void StopReceiving();
+  // True while the server waits for a login it has not accepted: it would end
+  // the connection on anything else. The user is told and may log in now; the
+  // command that asked goes no further either way.
+  bool LoginStillNeeded();
+  // The login dialog again (the one still up, or a new one), its answer on
+  // `connection`.
+  void OfferLogin(const ConnectionPtr& connection);
+  // The compose dialog's check before it closes.
+  bool ComposeTyped(TComposeForm& form);
 
   stream_client& client_;
   std::string ServerIP;                // Windows-1251, as stored in Config.ini
@@ -189,6 +201,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<Hooks> hooks_;
   ReceiveThreads receiveThreads_;
   std::unique_ptr<ConnectAttempt> connecting_;
+  QPointer<TAccessForm> loginDialog_;  // the one the server's prompt raised, while up
   bool warnIfConnectFails_ = false;
   bool closed_ = false;
 };

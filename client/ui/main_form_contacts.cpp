@@ -1,7 +1,9 @@
 // The contacts view's commands and compose, on the main window.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTextEdit>
 #include <QToolButton>
+#include <functional>
 #include <memory>
 
 #include "client/book/input_checks.h"
@@ -30,6 +32,35 @@ Contact InputOf(const TEditForm& form) {
   return {ToAnsi(form.NameEdit->text()), ToAnsi(form.NumEdit->text()), ToAnsi(form.GroupSelect->currentText())};
 }
 
+// Names the characters of `text` the code page lacks and has `select`(from, to)
+// mark the first of them; false when there are none.
+bool RefuseCharactersOutsideAnsi(const QString& text, CodePageUse use, const std::function<void(int, int)>& select) {
+  const std::u32string lacking = CharactersOutsideAnsi(text);
+  if (lacking.empty()) return false;
+  Warn(CodePageWarning(lacking, use));
+  const auto at = static_cast<int>(FirstOutsideAnsi(text));
+  select(at, at + (text.at(at).isHighSurrogate() ? 2 : 1));
+  return true;
+}
+
+// What the contact dialog holds, checked before it closes: the first fault is
+// told and the dialog stays open.
+bool ContactTyped(const TEditForm& form) {
+  const Contact in = InputOf(form);
+  if (auto w = CheckContactInput(in.name, in.number, in.group)) {
+    Warn(*w);
+    return false;
+  }
+  for (QLineEdit* field : {form.NameEdit, form.GroupSelect->lineEdit()}) {
+    const auto select = [field](int from, int to) {
+      field->setFocus();
+      field->setSelection(from, to - from);
+    };
+    if (RefuseCharactersOutsideAnsi(field->text(), CodePageUse::Save, select)) return false;
+  }
+  return true;
+}
+
 bool SameContact(const QTreeWidgetItem* row, const Contact& c) {
   if (!row) return false;
   const Contact now = ContactOfRow(row);
@@ -43,10 +74,10 @@ void TMainForm::actContactAddExecute() {
   form->ClearFields();
   LoadGroupNames(AppDir, form->GroupSelect);
   form->setWindowTitle(QStringLiteral("Создать новый"));
+  form->SetCheck([&typed = *form] { return ContactTyped(typed); });
   if (windows_.Run(*form) != QDialog::Accepted) return;
   Contact in = InputOf(*form);
   form.reset();
-  if (auto w = CheckContactInput(in.name, in.number)) return Warn(*w);
   // Without a group the contact goes to "нет"; the edit command's "Нет" is the same section.
   if (in.group.empty()) in.group = Ansi("нет");
   // The row is shown only for a contact that reached the file.
@@ -65,10 +96,10 @@ void TMainForm::actContactEditExecute() {
   form->setWindowTitle(QStringLiteral("Редактировать"));
   form->FillFields(FromAnsi(old.name), FromAnsi(old.number), FromAnsi(old.group));
   LoadGroupNames(AppDir, form->GroupSelect);
+  form->SetCheck([&typed = *form] { return ContactTyped(typed); });
   if (windows_.Run(*form) != QDialog::Accepted) return;
   Contact in = InputOf(*form);
   form.reset();
-  if (auto w = CheckContactInput(in.name, in.number)) return Warn(*w);
 
   // The list may have been refilled while the dialog was open: change the row
   // only when it still shows the contact that was edited.
@@ -118,15 +149,16 @@ void TMainForm::actComposeExecute() {
     MessageBox(Ansi("Вы не подключены к серверу"), Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
     return;
   }
-  auto form = std::make_unique<TComposeForm>(this, AppDir);
-  form->LoadPicker();
-  if (windows_.Run(*form) != QDialog::Accepted) {
+  if (LoginStillNeeded()) {
     ResetQuickMenuHighlight();
     return;
   }
-  if (auto w = CheckComposeInput(form->MessageAnsi(), form->RecipientsAnsi())) {
+  auto form = std::make_unique<TComposeForm>(this, AppDir);
+  form->LoadPicker();
+  form->SetCheck([this, &typed = *form] { return ComposeTyped(typed); });
+  if (windows_.Run(*form) != QDialog::Accepted) {
     ResetQuickMenuHighlight();
-    return Warn(*w);
+    return;
   }
   MailList = SplitRecipients(form->RecipientsAnsi());
   std::string message = form->MessageAnsi();
@@ -155,6 +187,24 @@ void TMainForm::actComposeExecute() {
                Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
   if (!result.recorded) WarnNotSaved(outbox);
   ResetQuickMenuHighlight();
+}
+
+// Checked before the dialog closes, so a refusal keeps what was typed.
+bool TMainForm::ComposeTyped(TComposeForm& form) {
+  if (auto w = CheckComposeInput(form.MessageAnsi(), form.RecipientsAnsi())) {
+    Warn(*w);
+    return false;
+  }
+  QTextEdit* message = form.MessageText;
+  const auto select = [message](int from, int to) {
+    QTextCursor cursor = message->textCursor();
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    message->setTextCursor(cursor);
+    message->setFocus();
+  };
+  if (RefuseCharactersOutsideAnsi(message->toPlainText(), CodePageUse::Send, select)) return false;
+  return !LoginStillNeeded();
 }
 
 void TMainForm::actPutToMailListExecute() {

@@ -73,15 +73,17 @@ void TMainForm::BuildActions() {
     action->setObjectName(QString::fromLatin1(name));
     return action;
   };
-  actContactEdit = make("actContactEdit", QStringLiteral("Редактировать"), EditPicture());
-  actContactAdd = make("actContactAdd", QStringLiteral("Добавить"), AddPicture());
-  actSearch = make("actSearch", QStringLiteral("Поиск"), SearchPicture());
-  actContactRemove = make("actContactRemove", QStringLiteral("Удалить"), RemovePicture());
+  // Each caption marks its menu mnemonic ("&"), which only underlines it; the
+  // tool buttons show the caption without it.
+  actContactEdit = make("actContactEdit", QStringLiteral("&Редактировать"), EditPicture());
+  actContactAdd = make("actContactAdd", QStringLiteral("&Добавить"), AddPicture());
+  actSearch = make("actSearch", QStringLiteral("&Поиск"), SearchPicture());
+  actContactRemove = make("actContactRemove", QStringLiteral("&Удалить"), RemovePicture());
   for (QAction* action : {actContactEdit, actContactAdd, actSearch, actContactRemove})
     action->setProperty("category", QStringLiteral("ManageContacts"));
-  actCompose = make("actCompose", QStringLiteral("Написать сообщение"));
-  actConnect = make("actConnect", QStringLiteral("Подключиться к серверу"));
-  actOptions = make("actOptions", QStringLiteral("Настройки"));
+  actCompose = make("actCompose", QStringLiteral("&Написать сообщение"));
+  actConnect = make("actConnect", QStringLiteral("&Подключиться к серверу"));
+  actOptions = make("actOptions", QStringLiteral("Н&астройки"));
 
   connect(actContactEdit, &QAction::triggered, this, &TMainForm::actContactEditExecute);
   connect(actContactAdd, &QAction::triggered, this, &TMainForm::actContactAddExecute);
@@ -116,7 +118,7 @@ void TMainForm::BuildQuickMenu() {
   qmOutBox = button("qmOutBox", QStringLiteral("Отправленные"), OutBoxPicture(), 82);
   qmInBox = button("qmInBox", QStringLiteral("Принятые"), InBoxPicture(), 162);
   qmContacts = button("qmContacts", QStringLiteral("Контакты"), ContactsPicture(), 242);
-  qmOptions = button("qmOptions", actOptions->text(), OptionsPicture(), 322);
+  qmOptions = button("qmOptions", QStringLiteral("Настройки"), OptionsPicture(), 322);
 
   connect(qmCompose, &QToolButton::clicked, actCompose, &QAction::trigger);
   connect(qmOutBox, &QToolButton::clicked, this, &TMainForm::qmOutBoxClick);
@@ -233,21 +235,27 @@ void TMainForm::BuildMessageView() {
 void TMainForm::BuildMenus() {
   MainMenu = menuBar();
   MainMenu->setObjectName(QStringLiteral("MainMenu"));
-  mmFile = MainMenu->addMenu(QStringLiteral("Файл"));
+  // Alt with a caption's marked letter opens its menu, and F10 the first one.
+  mmFile = MainMenu->addMenu(QStringLiteral("&Файл"));
   mmFile->setObjectName(QStringLiteral("mmFile"));
-  mmInBox = mmFile->addAction(QStringLiteral("Принятые"), this, &TMainForm::qmInBoxClick);
-  mmOutBox = mmFile->addAction(QStringLiteral("Отправленные"), this, &TMainForm::qmOutBoxClick);
-  mmContacts = mmFile->addAction(QStringLiteral("Контакты"), this, &TMainForm::qmContactsClick);
-  mmClose = mmFile->addAction(QStringLiteral("Выход"), this, &TMainForm::mmCloseClick);
+  mmInBox = mmFile->addAction(QStringLiteral("&Принятые"), this, &TMainForm::qmInBoxClick);
+  mmOutBox = mmFile->addAction(QStringLiteral("&Отправленные"), this, &TMainForm::qmOutBoxClick);
+  mmContacts = mmFile->addAction(QStringLiteral("&Контакты"), this, &TMainForm::qmContactsClick);
+  mmClose = mmFile->addAction(QStringLiteral("&Выход"), this, &TMainForm::mmCloseClick);
+  mmClose->setShortcut(QKeySequence::Quit);
+  auto* openMenu = new QAction(this);
+  openMenu->setShortcut(Qt::Key_F10);
+  connect(openMenu, &QAction::triggered, this, [this] { MainMenu->setActiveAction(mmFile->menuAction()); });
+  addAction(openMenu);
 
-  mmServices = MainMenu->addMenu(QStringLiteral("Сервис"));
+  mmServices = MainMenu->addMenu(QStringLiteral("&Сервис"));
   mmServices->setObjectName(QStringLiteral("mmServices"));
   mmServices->addAction(actConnect);
   mmConnect = actConnect;
-  PerformMailCheck = mmServices->addAction(QStringLiteral("Считать сообщения"), this, &TMainForm::PerformMailCheckClick);
+  PerformMailCheck = mmServices->addAction(QStringLiteral("&Считать сообщения"), this, &TMainForm::PerformMailCheckClick);
   mmServices->addAction(actCompose);
   mmCompose = actCompose;
-  mmContactsList = mmServices->addMenu(QStringLiteral("Список контактов"));
+  mmContactsList = mmServices->addMenu(QStringLiteral("Список &контактов"));
   mmContactsList->setObjectName(QStringLiteral("mmContactsList"));
   mmServices->addAction(actOptions);
   mmOptions = actOptions;
@@ -270,7 +278,9 @@ void TMainForm::BuildStatusBar() {
   StatusBar->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
   StatusPanel = new OwnerDrawPanel(this, StatusBar);
   StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
-  StatusPanel->setFixedWidth(200);
+  // 200 at the least, and the whole status line when the window gives it: a
+  // long server address is shown whole.
+  StatusPanel->setMinimumWidth(200);
   StatusPanel->setMinimumHeight(StatusBar->fontMetrics().height() + 4);
-  StatusBar->addWidget(StatusPanel);
+  StatusBar->addWidget(StatusPanel, 1);
 }

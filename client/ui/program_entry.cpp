@@ -44,7 +44,9 @@ std::unique_ptr<SingleInstance> ClaimClientInstance(const std::string& lockDir) 
 }
 
 void InstallClientMessageBoxes(TMainForm& form, bool dialogsWhenOffscreen) {
-  InstallQtMessageBoxes(dialogsWhenOffscreen, [&form](QMessageBox& box) { form.Windows().Run(box); });
+  InstallQtMessageBoxes(
+      dialogsWhenOffscreen, [&form](QMessageBox& box) { form.Windows().Run(box); },
+      [&form] { return form.Windows().BoxOwner(); });
 }
 
 int RunClientProgram(int argc, char** argv) {

@@ -1,7 +1,11 @@
 #include "platform/qt/message_box_qt.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QPointer>
+#include <QSpacerItem>
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -16,6 +20,22 @@ namespace {
 MbResult EscapeAnswer(MbButtons buttons) {
   if (buttons == MbButtons::Ok) return MbResult::Ok;
   return buttons == MbButtons::YesNo || buttons == MbButtons::OkNo ? MbResult::No : MbResult::Cancel;
+}
+
+// What a title bar takes beside its caption: the window's icon and buttons.
+constexpr int kTitleBarRoom = 150;
+
+// A window manager shortens a caption wider than its window ("Пред…ение"): a
+// box with a short text is made wide enough for its whole caption.
+void FitCaption(QMessageBox& box) {
+  QFont bold = box.font();
+  bold.setBold(true);
+  const QString& caption = box.windowTitle();
+  const int captionWidth = std::max(QFontMetrics(bold).horizontalAdvance(caption),
+                                    QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(caption));
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(captionWidth + kTitleBarRoom, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 QMessageBox* MakeBox(const MessageBoxRequest& r, QWidget* parent) {
@@ -35,7 +55,16 @@ QMessageBox* MakeBox(const MessageBoxRequest& r, QWidget* parent) {
     case MbButtons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
     case MbButtons::YesNoCancel: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
   }
-  return new QMessageBox(icon, FromAnsi(r.caption), FromAnsi(r.text), buttons, parent);
+  auto* box = new QMessageBox(icon, FromAnsi(r.caption), FromAnsi(r.text), buttons, parent);
+  FitCaption(*box);
+  return box;
+}
+
+// The active window, or the window a box there belongs to: never a box.
+QWidget* ActiveOwner() {
+  QWidget* window = QApplication::activeWindow();
+  while (qobject_cast<QMessageBox*>(window)) window = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+  return window;
 }
 
 MbResult AnswerOf(const QMessageBox& box, MbButtons buttons) {
@@ -49,14 +78,17 @@ MbResult AnswerOf(const QMessageBox& box, MbButtons buttons) {
 }
 
 // On the user-interface thread: modal, as any box the user's own command raises,
-// unless the program runs it its own way.
-MbResult ShowModalBox(const MessageBoxRequest& r, const RunBoxOnMainThread& run) {
-  std::unique_ptr<QMessageBox> box(MakeBox(r, QApplication::activeWindow()));
+// unless the program runs it its own way. A box that went with its owner
+// counts as closed without a button.
+MbResult ShowModalBox(const MessageBoxRequest& r, const RunBoxOnMainThread& run, const BoxOwner& owner) {
+  const QPointer<QMessageBox> box(MakeBox(r, owner ? owner() : ActiveOwner()));
   if (run)
     run(*box);
   else
     box->exec();
-  return AnswerOf(*box, r.buttons);
+  const MbResult answer = box ? AnswerOf(*box, r.buttons) : EscapeAnswer(r.buttons);
+  delete box.data();
+  return answer;
 }
 
 // For another thread: the box belongs to no window and blocks none, so the user
@@ -81,13 +113,13 @@ MbResult ShowBoxForWorker(const MessageBoxRequest& r) {
 
 }  // namespace
 
-void InstallQtMessageBoxes(bool dialogsWhenOffscreen, RunBoxOnMainThread run) {
+void InstallQtMessageBoxes(bool dialogsWhenOffscreen, RunBoxOnMainThread run, BoxOwner owner) {
   if (!dialogsWhenOffscreen && QGuiApplication::platformName() == QLatin1String("offscreen")) {
     SetMessageBoxHandler({});
     return;
   }
   ServeMessagesInQtEventLoop();
-  SetMessageBoxHandler([run = std::move(run)](const MessageBoxRequest& r) {
-    return IsMainThread() ? ShowModalBox(r, run) : ShowBoxForWorker(r);
+  SetMessageBoxHandler([run = std::move(run), owner = std::move(owner)](const MessageBoxRequest& r) {
+    return IsMainThread() ? ShowModalBox(r, run, owner) : ShowBoxForWorker(r);
   });
 }

@@ -96,6 +96,45 @@ TEST_F(IniFileTest, KeepsCrLfFilesCrLf) {
   EXPECT_EQ(*ReadWholeFile(path), "[A]\r\nx=1\r\ny=2\r\n");
 }
 
+// A value reads back as written: one the reader would trim or unquote goes
+// in quotes. A section name may hold "]" and brackets.
+TEST_F(IniFileTest, WhatIsWrittenReadsBackByteForByte) {
+  const std::vector<std::string> values = {
+      "  blanks  ", "\"quoted\"", "'single'", "\"\"", "\"", "a=b;c", "\tTab", "mid \" quote", "", "plain",
+  };
+  const std::vector<std::string> sections = {"G]roup", "[Brackets]", "]", "[", "a [b] c", ";x", "=y", "\"q\""};
+  for (const auto& section : sections) {
+    for (std::size_t i = 0; i < values.size(); ++i)
+      ASSERT_TRUE(ini.WriteString(section, "+" + std::to_string(i), values[i])) << section << values[i];
+  }
+  EXPECT_EQ(ini.ReadSections(), sections);
+  for (const auto& section : sections) {
+    const auto read = ini.ReadSectionValues(section);
+    ASSERT_EQ(read.size(), values.size()) << section;
+    for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(read[i].second, values[i]) << section;
+  }
+}
+
+// What would come back otherwise (a line break starts a line of its own, blanks
+// around a name are trimmed, a key may read as a header or a comment) is not
+// written, and the file stays as it was.
+TEST_F(IniFileTest, WhatTheFileCannotHoldIsNotWritten) {
+  ASSERT_TRUE(ini.WriteString("A", "k", "v"));
+  const std::string before = *ReadWholeFile(path);
+  struct Case { const char* section; const char* key; const char* value; };
+  const Case cases[] = {
+      {"A\nB", "k", "v"}, {"A", "k\r", "v"}, {"A", "k", "x\n+7=y"}, {"A", "k", "x\ry"},
+      {" A", "k", "v"},    {"A\t", "k", "v"},  {"A", " k", "v"},       {"A", "k ", "v"},
+      {"A", "", "v"},      {"A", "[k", "v]"}, {"A", ";k", "v"},        {"A", "k=1", "v"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(IniHolds(c.section, c.key, c.value)) << c.section << "|" << c.key << "|" << c.value;
+    EXPECT_FALSE(ini.WriteString(c.section, c.key, c.value));
+  }
+  EXPECT_EQ(*ReadWholeFile(path), before);
+  EXPECT_TRUE(IniHolds("A]", "+7", " \"x\" "));
+}
+
 TEST_F(IniFileTest, UnwritableFileReportsFailure) {
   IniFile nowhere(dir.File("no/such/dir/Config.ini"));
   EXPECT_FALSE(nowhere.WriteString("A", "k", "v"));

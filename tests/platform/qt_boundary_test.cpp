@@ -27,6 +27,15 @@ TEST(QtText, ConvertsAtTheBoundary) {
   }
 }
 
+TEST(QtText, FindsWhatTheCodePageLacks) {
+  EXPECT_EQ(CharactersOutsideAnsi(QString::fromUtf8("Привет, Ёж № 5 €")), U"");
+  EXPECT_EQ(FirstOutsideAnsi(QString::fromUtf8("Привет")), -1);
+  const QString mixed = QString::fromUtf8("Привет 😀 你好 😀é");
+  EXPECT_EQ(CharactersOutsideAnsi(mixed), U"\U0001F600\u4F60\u597D\u00E9");  // each once, in order
+  EXPECT_EQ(FirstOutsideAnsi(mixed), 7);
+  EXPECT_EQ(FirstOutsideAnsi(QString::fromUtf8("Ж😀")), 1);
+}
+
 // Presses `button` on the next message box that appears, while the watcher lives.
 std::unique_ptr<QTimer> AnswerNextBox(QMessageBox::StandardButton button) {
   return OnNextModal([button](QWidget* modal) {

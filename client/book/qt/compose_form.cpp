@@ -46,7 +46,8 @@ qsizetype PreviousCharStart(const QString& text, qsizetype pos) {
 
 }  // namespace
 
-TComposeForm::TComposeForm(QWidget* owner, std::string appDir) : QDialog(owner), appDir_(std::move(appDir)) {
+TComposeForm::TComposeForm(QWidget* owner, std::string appDir)
+    : TCheckedDialog(owner), appDir_(std::move(appDir)) {
   setWindowTitle(QStringLiteral("Сообщение"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setFixedSize(756, 322);
@@ -70,6 +71,7 @@ TComposeForm::TComposeForm(QWidget* owner, std::string appDir) : QDialog(owner),
   MessageText = new QTextEdit(ComposePanel);
   MessageText->setObjectName("MessageText");
   MessageText->setAcceptRichText(false);
+  MessageText->setTabChangesFocus(true);  // an SMS has no use for a tab
   MessageText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MessageText->setGeometry(8, 79, 321, 177);
 

@@ -1,8 +1,9 @@
 #pragma once
 // The compose dialog: recipients, message text with its part counter, and a
 // contact picker that adds numbers to the recipients. Created per use with the
-// main window as owner and run modally; "Отправить" accepts it.
-#include <QDialog>
+// main window as owner and run modally; "Отправить" accepts it once the
+// caller's check lets it. Tab in the message moves on to the next field.
+#include "client/book/qt/checked_dialog.h"
 #include <string>
 
 class QLabel;
@@ -18,7 +19,7 @@ class QWidget;
 // The most a message may hold: one packet text, in Windows-1251 bytes.
 inline constexpr int kMaxMessageBytes = 1024;
 
-class TComposeForm : public QDialog {
+class TComposeForm : public TCheckedDialog {
   Q_OBJECT
  public:
   TComposeForm(QWidget* owner, std::string appDir);

@@ -19,7 +19,7 @@ QLabel* LabelLeftOf(QWidget* parent, const QString& text, const QWidget* edit) {
 
 }  // namespace
 
-TEditForm::TEditForm(QWidget* owner) : QDialog(owner) {
+TEditForm::TEditForm(QWidget* owner) : TCheckedDialog(owner) {
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 

@@ -1,13 +1,14 @@
 #pragma once
 // The contact dialog: name, number and group of one contact. Created per use with
-// the main window as owner; the caller sets the caption and runs it modally.
-#include <QDialog>
+// the main window as owner; the caller sets the caption and the check of what
+// was typed, and runs it modally.
+#include "client/book/qt/checked_dialog.h"
 
 class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-class TEditForm : public QDialog {
+class TEditForm : public TCheckedDialog {
   Q_OBJECT
  public:
   explicit TEditForm(QWidget* owner);

@@ -10,14 +10,19 @@ namespace {
 
 using Numbers = std::vector<std::string>;
 
-TEST(SplitRecipients, CutsAtEveryCommaKeepingEmptyAndRepeatedNumbers) {
+// Stray commas and blanks make no recipient: every entry is a number.
+TEST(SplitRecipients, CutsAtEveryCommaKeepingRepeatsAndDroppingEmptyEntries) {
   struct Case { const char* text; Numbers numbers; };
   const Case cases[] = {
       {"+79161234567", {"+79161234567"}},
       {"111,222", {"111", "222"}},
-      {"111,,222", {"111", "", "222"}},
-      {",111,", {"", "111", ""}},
       {"111,111", {"111", "111"}},
+      {"+79161234567,,89161234567,", {"+79161234567", "89161234567"}},
+      {",111,", {"111"}},
+      {" 111 , 222\t,  ,", {"111", "222"}},
+      {"1 2", {"1 2"}},  // a blank inside stays, for the check to refuse
+      {"", {}},
+      {" , ,", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(SplitRecipients(c.text), c.numbers) << c.text;
 }
@@ -32,23 +37,33 @@ TEST(AddRecipient, SkipsNumbersAlreadyContainedAndSeparatesWithComma) {
   EXPECT_EQ(r, "+79161234567,8800");
 }
 
-TEST(CheckContactInput, NumberCharactersFirstThenEmptyFields) {
-  const std::string badNumber = Ansi("Номер телефона задан неверно!");
-  const std::string emptyField = Ansi("Поля \"имя абонента\" и \"номер телефона\" не должны быть пустыми");
-  struct Case { std::string name, number, warning; };
+TEST(CheckContactInput, NumberCharactersFirstThenEmptyFieldsThenWhatTheBookCannotHold) {
+  const std::string badNumber = "Номер телефона задан неверно!";
+  const std::string emptyField = "Поля \"имя абонента\" и \"номер телефона\" не должны быть пустыми";
+  const std::string nameBreak = "Поле \"имя абонента\" не должно содержать переводов строки";
+  const std::string groupBreak = "Поле \"группа\" не должно содержать переводов строки";
+  const std::string groupBlank = "Поле \"группа\" не должно начинаться или кончаться пробелом";
+  struct Case { std::string name, number, group, warning; };
   const Case cases[] = {
-      {"Ann", "+7 916", badNumber},
-      {"Ann", "916-12", badNumber},
-      {"Ann", "916,12", badNumber},
-      {"", "12a", badNumber},  // the character test comes first
-      {"Ann", "", emptyField},
-      {"", "123", emptyField},
-      {"Ann", "12+3", ""},  // a plus may stand anywhere
-      {Ansi("Иван"), "+79161234567", ""},
+      {"Ann", "+7 916", "", badNumber},
+      {"Ann", "916-12", "", badNumber},
+      {"Ann", "916,12", "", badNumber},
+      {"", "12a", "", badNumber},  // the character test comes first
+      {"Ann", "", "", emptyField},
+      {"", "123", "", emptyField},
+      {"Ann", "12+3", "", ""},  // a plus may stand anywhere
+      {"Иван", "+79161234567", "Друзья", ""},
+      {"Подделка\r\n+7666=x", "1", "", nameBreak},
+      {"a\nb", "1", "", nameBreak},
+      {"Ann", "1", "Коллеги\n+7777=Чужой", groupBreak},
+      {"Ann", "1", "  Друзья  ", groupBlank},
+      {"Ann", "1", "Друзья\t", groupBlank},
+      {"  \"Ann\"  ", "1", "Г]руппа", ""},  // the book holds these as typed
+      {"Ann", "1", "[Скобки]", ""},
   };
   for (const auto& c : cases) {
-    const auto w = CheckContactInput(c.name, c.number);
-    EXPECT_EQ(w ? w->text : "", c.warning) << c.name << " / " << c.number;
+    const auto w = CheckContactInput(Ansi(c.name), c.number, Ansi(c.group));
+    EXPECT_EQ(w ? AnsiToUtf8(w->text) : "", c.warning) << c.name << " / " << c.number << " / " << c.group;
   }
 }
 
@@ -58,10 +73,13 @@ TEST(CheckComposeInput, MessageThenRecipientsThenTheirCharacters) {
       {"", "", "Невозможно отправить пустое сообщение"},
       {"", "12 3", "Невозможно отправить пустое сообщение"},
       {"hi", "", "Не определён список получателей"},
-      {"hi", "111, 222", "Номер телефона задан неверно!"},
+      {"hi", "111 222", "Номер телефона задан неверно!"},
       {"hi", "111;222", "Номер телефона задан неверно!"},
-      {"hi", "111,,222", ""},
-      {"hi", ",", ""},
+      {"hi", ",,x", "Номер телефона задан неверно!"},
+      {"hi", "111, 222", ""},
+      {"hi", "111,,222,", ""},
+      {"hi", ",", "Не определён список получателей"},
+      {"hi", " , ", "Не определён список получателей"},
   };
   for (const auto& c : cases) {
     const auto w = CheckComposeInput(c.message, c.recipients);
@@ -70,6 +88,18 @@ TEST(CheckComposeInput, MessageThenRecipientsThenTheirCharacters) {
       EXPECT_EQ(AnsiToUtf8(w->caption), "Предупреждение");
     }
   }
+}
+
+TEST(CodePageWarning, NamesTheCharactersByCodeAndSaysWhy) {
+  EXPECT_EQ(AnsiToUtf8(CodePageWarning(U"\U0001F600\u4F60\u597D", CodePageUse::Send).text),
+            "Невозможно отправить символы U+1F600, U+4F60, U+597D: их нет в кодировке Windows-1251");
+  EXPECT_EQ(AnsiToUtf8(CodePageWarning(U"\u00E9", CodePageUse::Save).text),
+            "Невозможно сохранить символы U+00E9: их нет в кодировке Windows-1251");
+  const std::u32string many = U"\u4E00\u4E01\u4E02\u4E03\u4E04\u4E05\u4E06\u4E07\u4E08\u4E09\u4E0A";
+  EXPECT_EQ(AnsiToUtf8(CodePageWarning(many, CodePageUse::Send).text),
+            "Невозможно отправить символы U+4E00, U+4E01, U+4E02, U+4E03, U+4E04, U+4E05, U+4E06, U+4E07, "
+            "U+4E08, U+4E09 и другие: их нет в кодировке Windows-1251");
+  EXPECT_EQ(AnsiToUtf8(CodePageWarning(many, CodePageUse::Save).caption), "Предупреждение");
 }
 
 TEST(PartCounterText, CountsPartsByTheSharedCodingRule) {

@@ -191,6 +191,50 @@ TEST_F(ReceiveThreadTest, UnconfirmedLoginSendsNothing) {
   EXPECT_TRUE(client.connected()) << "the server keeps waiting for the answer";
 }
 
+// A server that asked for a login ends the connection on anything else: until
+// it accepts one, nothing but the answer goes, and a refused send leaves the
+// connection as it was.
+TEST_F(ReceiveThreadTest, UntilTheLoginIsAcceptedOnlyTheAnswerGoes) {
+  packet message = MakePacket(kPacketMessage, "+7", "early");
+  EXPECT_FALSE(client.LoginPending()) << "no login asked";
+  user.QueueAnswer(std::nullopt);  // put away unanswered
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLogin)));
+  ASSERT_TRUE(WaitUntil([&] { return client.LoginPending(); }));
+  EXPECT_EQ(client.Current()->login(), LoginState::Asked);
+  packet copy = message;
+  EXPECT_FALSE(client.Send(copy));
+  EXPECT_TRUE(client.connected());
+
+  SendLoginAnswer(client, client.Current(), LoginAnswer{"ivan", "secret"});
+  EXPECT_TRUE(client.LoginPending()) << "answered, not yet accepted";
+  const auto answer = peer.Receive();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->type(), kPacketLogin);
+  EXPECT_EQ(answer->number(), "ivan");
+  copy = message;
+  EXPECT_FALSE(client.Send(copy));
+  EXPECT_TRUE(peer.Quiet());
+
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLoginAccepted)));
+  ASSERT_TRUE(WaitUntil([&] { return !client.LoginPending(); }));
+  copy = message;
+  EXPECT_TRUE(client.Send(copy));
+  const auto sent = peer.Receive();
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(sent->text(), "early");
+  EXPECT_TRUE(user.Messages().empty());
+}
+
+TEST_F(ReceiveThreadTest, RefusedLoginStaysPending) {
+  user.QueueAnswer(LoginAnswer{"ivan", "wrong"});
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLogin)));
+  ASSERT_TRUE(peer.Receive());
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLoginRefused)));
+  ASSERT_TRUE(user.WaitForMessages(1));
+  EXPECT_EQ(client.Current()->login(), LoginState::Refused);
+  EXPECT_TRUE(client.LoginPending());
+}
+
 TEST_F(ReceiveThreadTest, RefusalIsShownThenTheLostConnection) {
   ASSERT_TRUE(peer.Send(MakePacket(kPacketLoginRefused)));
   ASSERT_TRUE(user.WaitForMessages(1));
@@ -210,11 +254,12 @@ TEST_F(ReceiveThreadTest, SpoiledPacketEndsTheThreadAndClosesTheConnection) {
   EXPECT_FALSE(std::filesystem::exists(Inbox()));
 }
 
-TEST_F(ReceiveThreadTest, ReconnectEndsTheOldThreadWithoutTouchingTheNewConnection) {
+// The user closed the old connection: its end is no failure to report.
+TEST_F(ReceiveThreadTest, ReconnectEndsTheOldThreadQuietlyWithoutTouchingTheNewConnection) {
   ASSERT_TRUE(client.Connect("127.0.0.1"));
   LoopbackPeer second = server.Accept();
-  ASSERT_TRUE(user.WaitForMessages(1));
-  EXPECT_EQ(user.Messages(), std::vector<std::string>{kGone});
+  ASSERT_TRUE(WaitUntil([&] { return threads.Running() == 0; }));
+  EXPECT_TRUE(user.Messages().empty());
   EXPECT_TRUE(client.connected());
   EXPECT_TRUE(second.Quiet());
 
@@ -222,7 +267,8 @@ TEST_F(ReceiveThreadTest, ReconnectEndsTheOldThreadWithoutTouchingTheNewConnecti
   threads.StartReceiveThread(client, user);
   ASSERT_TRUE(second.Send(MakePacket(kPacketMessage, "+5", "new")));
   second.Close();
-  ASSERT_TRUE(user.WaitForMessages(2));
+  ASSERT_TRUE(user.WaitForMessages(1));
+  EXPECT_EQ(user.Messages(), std::vector<std::string>{kGone});
   const auto inbox = ReadMessageFile(Inbox());
   ASSERT_EQ(inbox.size(), 1u);
   EXPECT_EQ(inbox[0].text(), "new");

@@ -4,8 +4,10 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextEdit>
 #include <filesystem>
 
+#include "client/book/qt/compose_form.h"
 #include "client/core/client_config.h"
 #include "client/ui/access_form.h"
 #include "client/ui/main_form.h"
@@ -17,6 +19,7 @@
 #include "server/clients/check_user.h"
 #include "server/server_core.h"
 #include "tests/client/core/loopback_server.h"
+#include "tests/client/ui/log_in_driver.h"
 #include "tests/server/loopback_client.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
@@ -59,6 +62,29 @@ class ClientServerTest : public ::testing::Test {
     dialog->OKButton->click();
   }
 
+  // Runs compose with this text to these recipients; true when the dialog
+  // showed. Nothing else may show meanwhile.
+  bool Compose(const QString& recipients, const QString& text) {
+    bool shown = false;
+    const auto watcher = OnNextDialog([&](QWidget* w) {
+      auto* compose = qobject_cast<TComposeForm*>(w);
+      ASSERT_NE(compose, nullptr);
+      shown = true;
+      compose->RecepientsEdit->setText(recipients);
+      compose->MessageText->setPlainText(text);
+      compose->accept();
+    });
+    form->actCompose->trigger();
+    return shown;
+  }
+
+  std::vector<packet> Queued() {
+    std::lock_guard guard(core->state().QueueLock);
+    std::vector<packet> out;
+    for (const PacketPtr& p : core->state().OutgoingQueue) out.push_back(*p);
+    return out;
+  }
+
   void QueueReceived(const std::vector<packet>& packets) {
     std::lock_guard guard(core->state().QueueLock);
     for (const packet& p : packets) {
@@ -84,6 +110,7 @@ TEST_F(ClientServerTest, LoggedInClientFetchesTheReceivedMessagesInOrder) {
   StartClient();
   EXPECT_EQ(form->CurrentStatusLine().text, "Подключен к 127.0.0.1");
   LogIn(QStringLiteral("ivan"), QStringLiteral("Secret1"));
+  ASSERT_TRUE(WaitUntil([&] { return !client.LoginPending(); }));
 
   const std::vector<packet> received = {
       MakePacket(kPacketMessage, "+79001112233", Ansi("Здравствуйте"), "09.12.2026 09:00:00"),
@@ -95,6 +122,39 @@ TEST_F(ClientServerTest, LoggedInClientFetchesTheReceivedMessagesInOrder) {
   EXPECT_EQ(core->state().IncomingCount(), 0u);
   EXPECT_TRUE(boxes.Asked().empty());
   EXPECT_TRUE(client.connected());
+}
+
+// A login put away unanswered lets nothing go: the server would end the
+// connection and queue nothing, while the sent list showed the message. The
+// user is told, logs in, and then the message goes.
+TEST_F(ClientServerTest, NothingIsSentBeforeTheLoginIsAccepted) {
+  StartServer(true);
+  StartClient();
+  TAccessForm* dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindTopLevel<TAccessForm>()) != nullptr; }));
+  dialog->reject();  // Escape
+
+  boxes.SetAnswer(MbResult::No);
+  EXPECT_FALSE(Compose("+79161234567", "early")) << "no compose before the login";
+  EXPECT_EQ(boxes.TextsUtf8(), std::vector<std::string>{"Сервер требует авторизации. Войти?"});
+  EXPECT_TRUE(client.connected());
+  EXPECT_EQ(form->CurrentStatusLine().text, "Подключен к 127.0.0.1");
+
+  boxes.SetAnswer(MbResult::Yes);
+  {
+    const auto watcher = LogInOnNextDialog("ivan", "Secret1");
+    EXPECT_FALSE(Compose("+79161234567", "early"));
+  }
+  ASSERT_TRUE(WaitUntil([&] { return !client.LoginPending(); }));
+  EXPECT_TRUE(Queued().empty());
+  EXPECT_FALSE(std::filesystem::exists(PathJoin(clientDir.path(), "outbox.db")));
+
+  ASSERT_TRUE(Compose("+79161234567", "after the login"));
+  ASSERT_TRUE(WaitUntil([&] { return Queued().size() == 1; }));
+  EXPECT_EQ(Queued()[0].text(), "after the login");
+  EXPECT_EQ(ReadMessageFile(PathJoin(clientDir.path(), "outbox.db")).size(), 1u);
+  EXPECT_TRUE(client.connected());
+  EXPECT_EQ(boxes.Asked().size(), 2u);
 }
 
 TEST_F(ClientServerTest, WrongPasswordIsRefusedAndTheConnectionEnds) {

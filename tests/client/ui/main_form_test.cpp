@@ -7,19 +7,26 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "client/book/qt/report_list.h"
 #include "client/core/client_config.h"
+#include "client/book/qt/compose_form.h"
 #include "client/ui/access_form.h"
+#include "client/ui/config_form.h"
 #include "client/ui/load_mailbox.h"
 #include "client/ui/program_entry.h"
 #include "platform/codepage.h"
@@ -28,6 +35,7 @@
 #include "platform/qt/qt_russian.h"
 #include "protocol/message_file.h"
 #include "tests/client/core/loopback_server.h"
+#include "tests/client/ui/log_in_driver.h"
 #include "tests/support/message_box_answers.h"
 #include "tests/support/qt_print.h"
 #include "tests/support/qt_wait.h"
@@ -59,9 +67,11 @@ std::vector<std::string> Rows(const QTreeView* list) {
   return rows;
 }
 
-QStringList MenuTexts(const QMenu* menu) {
+// The captions as they read: a mnemonic's "&" only underlines its letter.
+QStringList MenuTexts(const QWidget* menu) {
   QStringList texts;
-  for (const QAction* a : menu->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  for (const QAction* a : menu->actions())
+    texts << (a->isSeparator() ? QStringLiteral("-") : QString(a->text()).remove(u'&'));
   return texts;
 }
 
@@ -81,6 +91,15 @@ class MainFormTest : public ::testing::Test {
     return WaitUntil([&] { return boxes.Asked().size() >= count; });
   }
   std::string File(const char* name) const { return PathJoin(dir.path(), name); }
+  // The server accepts the login: the user's requests go from then on.
+  void ExpectAFetchOnceTheLoginIsAccepted() {
+    ASSERT_TRUE(peer.Send(MakePacket(kPacketLoginAccepted)));
+    ASSERT_TRUE(WaitUntil([&] { return !client.LoginPending(); }));
+    form->PerformMailCheck->trigger();
+    const auto request = peer.Receive();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->type(), kPacketFetch);
+  }
 
   TempDir dir;
   LoopbackServer server;
@@ -231,7 +250,6 @@ TEST_F(MainFormTest, LoginDialogSendsTheTypedNameCutTo24AndThePassword) {
   EXPECT_EQ(dialog->UserName->text().size(), 25);
   dialog->UserPassword->setText(QStringLiteral("пароль"));
   dialog->OKButton->click();
-  form->PerformMailCheck->trigger();  // the user's next step comes after the answer
 
   const auto answer = peer.Receive();
   ASSERT_TRUE(answer);
@@ -239,10 +257,61 @@ TEST_F(MainFormTest, LoginDialogSendsTheTypedNameCutTo24AndThePassword) {
   EXPECT_EQ(answer->number(), Ansi("Администратор_отдела_123"));
   EXPECT_EQ(answer->text(), Ansi("пароль"));
   EXPECT_TRUE(PacketVerify(*answer));
-  const auto request = peer.Receive();
-  ASSERT_TRUE(request);
-  EXPECT_EQ(request->type(), kPacketFetch);
   EXPECT_TRUE(WaitUntil([] { return FindTopLevel<TAccessForm>() == nullptr; }));
+
+  ExpectAFetchOnceTheLoginIsAccepted();
+  EXPECT_TRUE(boxes.Asked().empty());
+}
+
+// The server ends the connection on anything but the login it asked for: until
+// it has accepted one, a request says so and offers the login again.
+TEST_F(MainFormTest, BeforeTheLoginIsAcceptedNothingGoesAndTheLoginIsOfferedAgain) {
+  ASSERT_TRUE(peer.Send(MakePacket(kPacketLogin)));
+  TAccessForm* dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindTopLevel<TAccessForm>()) != nullptr; }));
+  EXPECT_FALSE(dialog->close()) << "a close box, should a window manager draw one, does nothing";
+  EXPECT_TRUE(dialog->isVisible());
+
+  // While it is up, a request brings it to the front.
+  boxes.SetAnswer(MbResult::Yes);
+  form->PerformMailCheck->trigger();
+  EXPECT_TRUE(dialog->isVisible());
+  dialog->reject();  // Escape puts it away unanswered
+  ASSERT_TRUE(WaitUntil([] { return FindTopLevel<TAccessForm>() == nullptr; }));
+
+  const std::string needed = "Сервер требует авторизации. Войти?";
+  boxes.SetAnswer(MbResult::No);
+  bool composeShown = false;
+  {
+    const auto watcher = OnNextDialog([&](QWidget* w) {
+      composeShown = true;
+      w->close();
+    });
+    form->actCompose->trigger();
+    form->PerformMailCheck->trigger();
+    QApplication::processEvents();
+  }
+  EXPECT_FALSE(composeShown) << "no compose dialog before the login";
+  EXPECT_EQ(boxes.TextsUtf8(), (std::vector<std::string>{needed, needed, needed}));
+  EXPECT_EQ(boxes.Asked().back().buttons, MbButtons::YesNo);
+  EXPECT_TRUE(peer.Quiet()) << "nothing went to the server";
+  EXPECT_TRUE(client.connected());
+  EXPECT_EQ(form->CurrentStatusLine().text, "Подключен к 127.0.0.1");
+
+  // Yes: the login dialog again, whose answer goes on the same connection.
+  boxes.SetAnswer(MbResult::Yes);
+  {
+    const auto watcher = LogInOnNextDialog("ivan", "Secret1");
+    form->PerformMailCheck->trigger();
+  }
+  const auto answer = peer.Receive();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->type(), kPacketLogin);
+  EXPECT_EQ(answer->number(), "ivan");
+  EXPECT_TRUE(peer.Quiet()) << "the request that offered the login went no further";
+
+  ExpectAFetchOnceTheLoginIsAccepted();
+  EXPECT_EQ(boxes.Asked().size(), 4u);
 }
 
 TEST_F(MainFormTest, LoginDialogClosedWithoutConfirmingSendsNothing) {
@@ -348,6 +417,7 @@ TEST_F(MainFormTest, MenuAndQuickMenuChooseTheSameViewAndHighlight) {
 }
 
 TEST_F(MainFormTest, MenusAreBuiltWithTheirSeparatorsAndContactCommands) {
+  EXPECT_EQ(MenuTexts(form->MainMenu), (QStringList{"Файл", "Сервис"}));
   EXPECT_EQ(MenuTexts(form->mmFile), (QStringList{"Принятые", "Отправленные", "Контакты", "-", "Выход"}));
   EXPECT_EQ(MenuTexts(form->mmServices), (QStringList{"Подключиться к серверу", "Считать сообщения",
                                                       "Написать сообщение", "-", "Список контактов", "-",
@@ -357,6 +427,61 @@ TEST_F(MainFormTest, MenusAreBuiltWithTheirSeparatorsAndContactCommands) {
   EXPECT_EQ(form->windowTitle(), "Trelm SMS Клиент");
   EXPECT_EQ(form->minimumSize(), QSize(696, 478));
   EXPECT_FALSE(form->ContactsSearchPanel->isVisibleTo(form.get()));
+}
+
+// Every menu and item can be reached from the keyboard: each has a letter of
+// its own in its menu, F10 opens the first menu, "Выход" has the usual keys.
+TEST_F(MainFormTest, MenusAreReachableFromTheKeyboard) {
+  const std::vector<const QWidget*> menus{form->MainMenu, form->mmFile, form->mmServices, form->mmContactsList};
+  for (const QWidget* menu : menus) {
+    std::set<QString> letters;
+    for (const QAction* a : menu->actions()) {
+      if (a->isSeparator()) continue;
+      const QKeySequence mnemonic = QKeySequence::mnemonic(a->text());
+      EXPECT_FALSE(mnemonic.isEmpty()) << a->text().toStdString();
+      EXPECT_TRUE(letters.insert(mnemonic.toString().toLower()).second) << a->text().toStdString();
+    }
+  }
+  EXPECT_EQ(form->mmClose->shortcut(), QKeySequence(QKeySequence::Quit));
+  EXPECT_EQ(form->ContactAdd->text(), "Добавить") << "tool buttons read as before";
+  EXPECT_EQ(form->qmOptions->text(), "Настройки");
+
+  form->show();
+  QAction* f10 = nullptr;
+  for (QAction* a : form->actions())
+    if (a->shortcut() == QKeySequence(Qt::Key_F10)) f10 = a;
+  ASSERT_NE(f10, nullptr);
+  f10->trigger();
+  EXPECT_EQ(form->MainMenu->activeAction(), form->mmFile->menuAction());
+  form->mmFile->close();
+}
+
+// The status line shows a long address whole when the window has the room,
+// and a box is never narrower than its caption.
+TEST_F(MainFormTest, TheStatusLineAndANarrowBoxShowTheirWholeText) {
+  form->resize(1200, 600);
+  form->show();
+  QApplication::processEvents();
+  QFont bold = form->StatusPanel->font();
+  bold.setBold(true);
+  const QString line = "Подключен к " + QString(60, u'x');
+  EXPECT_GE(form->StatusPanel->width(), QFontMetrics(bold).horizontalAdvance(line) + 5);
+
+  const MessageBoxHandler answered = SetMessageBoxHandler({});
+  InstallQtMessageBoxes(/*dialogsWhenOffscreen=*/true);
+  int boxWidth = 0;
+  int captionWidth = 0;
+  const auto watcher = OnNextModal([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    captionWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
+    boxWidth = box->width();
+    box->button(QMessageBox::Ok)->click();
+  });
+  MessageBox(Ansi("IP адрес не задан!"), Ansi("Предупреждение"), MbButtons::Ok, MbIcon::Warning);
+  SetMessageBoxHandler(answered);
+  EXPECT_GT(captionWidth, 0);
+  EXPECT_GE(boxWidth, captionWidth + 100) << "room for the caption beside the title bar's icon and buttons";
 }
 
 TEST_F(MainFormTest, ClosingTheWindowDisconnectsWithoutAMessage) {
@@ -379,6 +504,135 @@ TEST_F(MainFormTest, ClosingWhileTheLoginDialogIsOpenEndsCleanly) {
   EXPECT_TRUE(peer.WaitClosedByClient());
   form.reset();  // joins the receive thread, which no longer waits for the dialog
   EXPECT_TRUE(boxes.Asked().empty());
+}
+
+// The visible message box with this text, or nullptr.
+QMessageBox* FindBox(const QString& text) {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->text() == text) return box;
+  return nullptr;
+}
+
+// Two boxes up at once: the receive thread's, and one of a command raised while
+// the first is the active window. Each waits for its own answer: answering the
+// first leaves the second up, and the window takes input once both are done.
+class TwoBoxes : public MainFormTest {
+ protected:
+  void SetUp() override {
+    MainFormTest::SetUp();
+    answered = SetMessageBoxHandler({});
+    InstallClientMessageBoxes(*form, /*dialogsWhenOffscreen=*/true);
+    form->show();
+  }
+  void TearDown() override {
+    MainFormTest::TearDown();
+    SetMessageBoxHandler(answered);
+  }
+  // The server goes away; its box is up and the active window.
+  void ServerGoes() {
+    peer.Close();
+    ASSERT_TRUE(WaitUntil([&] { return (gone = FindBox(kGone)) != nullptr; }));
+    gone->activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return QApplication::activeWindow() == gone; }));
+  }
+  // Answers the server's box first, then, once it is gone, the command's box,
+  // which must still be up. True once both are answered.
+  bool AnswerBoth(const QString& commandText) {
+    if (!goneAnswered) {
+      if (!gone) {
+        ADD_FAILURE() << "the server's box went before it was answered";
+        return true;
+      }
+      command = FindBox(commandText);
+      if (!command) return false;
+      EXPECT_EQ(command->parentWidget(), form.get()) << "a box belongs to the main window, never to a box";
+      gone->button(QMessageBox::Ok)->click();
+      goneAnswered = true;
+      return false;
+    }
+    if (gone) return false;  // goes a turn later
+    if (!command) {
+      ADD_FAILURE() << "the command's box went with the other one, unanswered";
+      return true;
+    }
+    EXPECT_TRUE(command->isVisible()) << "the command's box stays until answered";
+    command->button(QMessageBox::Ok)->click();
+    return true;
+  }
+  // Starts the command and calls `step` every few milliseconds, also while the
+  // command waits, until it returns true. Then nothing is left up, the window
+  // takes input and closes.
+  void Drive(const std::function<void()>& command, const std::function<bool()>& step) {
+    bool done = false;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] { done = done || step(); });
+    driver.start(5);
+    command();
+    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    driver.stop();
+    EXPECT_EQ(FindTopLevel<QMessageBox>(), nullptr);
+    ClickAsUser(form->qmOutBox);
+    EXPECT_TRUE(form->PanelMessageBox->isVisible()) << "the window takes input again";
+    EXPECT_TRUE(form->close());
+    form.reset();
+  }
+
+  const QString kGone = QStringLiteral("Сервер сбросил соединение");
+  MessageBoxHandler answered;
+  QPointer<QMessageBox> gone;
+  QPointer<QMessageBox> command;
+  bool goneAnswered = false;
+};
+
+TEST_F(TwoBoxes, TheLostConnectionAndTheJobsPacketsNotSent) {
+  bool accepted = false;
+  Drive([&] { form->actCompose->trigger(); },
+        [&] {
+          if (auto* compose = FindTopLevel<TComposeForm>(); compose && !accepted) {
+            compose->RecepientsEdit->setText("1,2,3");
+            compose->MessageText->setPlainText("abc");
+            ServerGoes();  // while the dialog is open: the job's packets find no connection
+            accepted = true;
+            compose->accept();
+            return false;
+          }
+          return accepted && AnswerBoth(QStringLiteral("Не отправлено сообщений: 3 из 3"));
+        });
+  EXPECT_FALSE(std::filesystem::exists(File("outbox.db"))) << "nothing listed as sent";
+}
+
+TEST_F(TwoBoxes, TheLostConnectionAndANewPortTheServerRefuses) {
+  ServerGoes();
+  RefusingPort refusing;
+  bool saved = false;
+  Drive([&] { form->actOptions->trigger(); },
+        [&] {
+          if (auto* settings = FindTopLevel<TConfigForm>(); settings && !saved) {
+            saved = true;
+            settings->RemotePort->setText(QString::number(refusing.port()));
+            settings->btnSave->click();
+            return false;
+          }
+          return saved && AnswerBoth(QStringLiteral("Сервер не отвечает"));
+        });
+}
+
+// The box a command raises while the server's box is the active window.
+TEST_F(TwoBoxes, TheLostConnectionAndAConnectTheServerRefuses) {
+  ServerGoes();
+  RefusingPort refusing;
+  client.port = refusing.port();
+  Drive([&] { form->actConnect->trigger(); }, [&] { return AnswerBoth(QStringLiteral("Сервер не отвечает")); });
+}
+
+// Whatever takes a command's box away, the command's wait ends with it.
+TEST_F(MainFormTest, ACommandsWaitEndsWhenItsBoxIsGone) {
+  form->show();
+  auto* box = new QMessageBox(QMessageBox::Warning, "caption", "text", QMessageBox::Ok, form.get());
+  QTimer::singleShot(10, box, [box] { delete box; });
+  EXPECT_EQ(form->Windows().Run(*box), QDialog::Rejected);
+  ClickAsUser(form->qmOutBox);
+  EXPECT_TRUE(form->PanelMessageBox->isVisible()) << "the window takes input again";
 }
 
 TEST_F(MainFormTest, ClosingWhileABoxForTheReceiveThreadIsOpenEndsTheProgram) {

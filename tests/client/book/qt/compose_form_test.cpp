@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextEdit>
@@ -12,6 +13,7 @@
 #include "client/book/qt/report_list.h"
 #include "platform/codepage.h"
 #include "tests/support/qt_print.h"
+#include "tests/support/qt_wait.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -39,7 +41,7 @@ TEST_F(ComposeFormTest, CounterStartsEmptyAndFollowsTheText) {
       {QString(161, 'a'), "Сообщений: 2  Знаков: 161", std::string(161, 'a')},
       {"ж" + QString(70, 'a'), "Сообщений: 2  Знаков: 71", Ansi("ж") + std::string(70, 'a')},
       {"a\nb", "Сообщений: 1  Знаков: 4", "a\r\nb"},
-      // A character the code page lacks goes out as "?" and counts one byte.
+      // A character the code page lacks counts the one byte it would take.
       {QString::fromUtf8("\xF0\x9F\x98\x80") + "a", "Сообщений: 1  Знаков: 2", "?a"},
       {"", "Сообщений: 1  Знаков: 0", ""},
   };
@@ -48,6 +50,20 @@ TEST_F(ComposeFormTest, CounterStartsEmptyAndFollowsTheText) {
     EXPECT_EQ(form.CounterLabel->text(), c.shown) << c.text.toStdString();
     EXPECT_EQ(form.MessageAnsi(), c.sent);
   }
+}
+
+// An SMS has no use for a tab: Tab moves on to the next field, as in the rest
+// of the dialog.
+TEST_F(ComposeFormTest, TabInTheMessageMovesOnAndTypesNothing) {
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(WaitUntil([&] { return QApplication::activeWindow() == &form; }));
+  form.MessageText->setFocus();
+  form.MessageText->setPlainText("abc");
+  QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+  QApplication::sendEvent(form.MessageText, &tab);
+  EXPECT_EQ(form.MessageText->toPlainText(), "abc");
+  EXPECT_NE(QApplication::focusWidget(), form.MessageText);
 }
 
 TEST_F(ComposeFormTest, TextNeverGrowsPastOnePacket) {
