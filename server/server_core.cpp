@@ -29,6 +29,11 @@ ServerCore::~ServerCore() {
 
 std::string ServerCore::FilePath(const char* name) const { return PathJoin(appDir_, name); }
 
+void ServerCore::set_quiet_ms(int ms) {
+  quietMs_ = ms;
+  if (service_) service_->set_quiet(std::chrono::milliseconds(ms));
+}
+
 std::array<ServerCore::QueueFile, 2> ServerCore::QueueFiles() {
   return {{{kOutgoingQueueFile, &state_->OutgoingQueue, &rejects_[0]},
            {kIncomingQueueFile, &state_->IncomingQueue, &rejects_[1]}}};

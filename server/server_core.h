@@ -67,7 +67,7 @@ class ServerCore {
   // The time Close gives connections to finish what they are doing.
   void set_close_wait_ms(int ms) { closeWaitMs_ = ms; }
   // How long a connection must be quiet after a stop to be done (200 ms).
-  void set_quiet_ms(int ms) { quietMs_ = ms; }
+  void set_quiet_ms(int ms);
   // The most messages a queue holds (kQueueLimit); set before Start.
   void set_queue_limit(std::size_t limit) { state_->QueueLimit = limit; }
   // How long the modem workers started from now on wait for the modem's answers.

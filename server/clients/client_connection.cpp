@@ -35,13 +35,9 @@ bool ClientConnection::ReceivePacket(packet& p) {
       deadline_ = Clock::time_point(Clock::duration(stop_.deadline.load()));
       lastBytes_ = Clock::now();
     }
-    if (stopSeen_ && !left_) {
-      const Clock::time_point now = Clock::now();
-      // The close's time is up: what is whole in the connection now is what the
-      // client handed over; what comes after it is not waited for.
-      if (now >= deadline_) left_ = WaitingPackets(got);
-      else if (now >= lastBytes_ + stop_.quiet) return false;  // it has said all it had
-    }
+    // The close's time is up: what is whole in the connection now is what the
+    // client handed over; what comes after it is not waited for.
+    if (stopSeen_ && !left_ && Clock::now() >= deadline_) left_ = WaitingPackets(got);
     if (left_ && *left_ == 0) return false;
     const ssize_t n = ::recv(socket_, raw.data() + got, raw.size() - got, MSG_DONTWAIT);
     if (n > 0) {
@@ -50,6 +46,9 @@ bool ClientConnection::ReceivePacket(packet& p) {
     } else if (n < 0 && errno == EINTR) {
       continue;
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !left_) {
+      // Nothing came for a while since the stop (however long this thread was
+      // busy, what came meanwhile was read first): the client has said all it had.
+      if (stopSeen_ && Clock::now() >= lastBytes_ + stop_.quiet) return false;
       if (!WaitReadable()) return false;
     } else {
       return false;  // closed, failed, or short of what it held

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <linux/sockios.h>
 #include <optional>
 #include <string>
@@ -84,31 +85,40 @@ TEST_F(HandInTest, NumbersAreQueuedAsTheModemTakesThemAndTheOthersSetAside) {
 // The client counts a packet as handed over once its connection has taken it: a
 // stop must not drop what the connection holds. Here the connection's thread is
 // kept from queueing (the lock is held) while the client hands in, so that every
-// packet but the first still lies in the connection when the stop comes.
+// packet but the first still lies in the connection when the stop comes: whether
+// the close's time is up at once (each whole packet held is read), or the
+// connection is read until nothing more comes (the packets that came while its
+// thread was held up are read first, however long that was).
 TEST_F(HandInTest, AStopDuringAHandInKeepsEveryPacketTheConnectionTook) {
-  StartServer(Config());
-  constexpr int kCount = 40;
-  std::vector<std::string> texts;
-  LoopbackClient client(port);
-  {
-    std::unique_lock held(core->state().QueueLock);
-    for (int i = 0; i < kCount; ++i) {
-      texts.push_back("job message " + std::to_string(i));
-      ASSERT_TRUE(client.Send(MessagePacket("+79161234567", texts.back())));
+  for (const int closeWaitMs : {0, 20000}) {
+    SCOPED_TRACE(closeWaitMs);
+    StartServer(Config());
+    core->set_close_wait_ms(closeWaitMs);
+    core->set_quiet_ms(0);
+    constexpr int kCount = 40;
+    std::vector<std::string> texts;
+    LoopbackClient client(port);
+    {
+      std::unique_lock held(core->state().QueueLock);
+      for (int i = 0; i < kCount; ++i) {
+        texts.push_back("job message " + std::to_string(i));
+        ASSERT_TRUE(client.Send(MessagePacket("+79161234567", texts.back())));
+      }
+      // Every byte has reached the server's side of the connection.
+      ASSERT_TRUE(WaitUntil([&] {
+        int unacknowledged = -1;
+        return ::ioctl(client.fd(), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
+      }));
+      std::thread closer([&] { core->Close(); });
+      ASSERT_TRUE(WaitUntil([&] { return core->state().StopFlag.load(); }));
+      held.unlock();
+      closer.join();
     }
-    // Every byte has reached the server's side of the connection.
-    ASSERT_TRUE(WaitUntil([&] {
-      int unacknowledged = -1;
-      return ::ioctl(client.fd(), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
-    }));
-    std::thread closer([&] { core->Close(); });
-    ASSERT_TRUE(WaitUntil([&] { return core->state().StopFlag.load(); }));
-    held.unlock();
-    closer.join();
+    std::vector<std::string> saved;
+    for (const packet& p : ReadMessageFile(dir.File(kOutgoingQueueFile))) saved.emplace_back(p.text());
+    EXPECT_EQ(saved, texts);
+    std::filesystem::remove(dir.File(kOutgoingQueueFile));
   }
-  std::vector<std::string> saved;
-  for (const packet& p : ReadMessageFile(dir.File(kOutgoingQueueFile))) saved.emplace_back(p.text());
-  EXPECT_EQ(saved, texts);
 }
 
 // A client still handing in when the stop comes: more of what it sent is on its

@@ -2,7 +2,8 @@
 // over loopback TCP at once, while the outgoing queue's store appends them to
 // inbox.db and flushes it in batches. Then 60% of them leave the queue, as if sent
 // (the store notes that, and may write inbox.db anew meanwhile), and the close
-// writes inbox.db anew with the 40% left. Prints packets per second into the
+// writes inbox.db anew with the 40% left; the first argument, when given, is how
+// many leave instead (1: the close writes the whole file anew). Prints packets per second into the
 // outgoing queue and onto disk, the resident memory and how long the close takes.
 // Not a test: figures go in README.
 #include <atomic>
@@ -55,7 +56,7 @@ double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   const auto dir = std::filesystem::temp_directory_path() / ("trelm-server-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const long rssBefore = ResidentKiB();
@@ -104,8 +105,8 @@ int main() {
               total);
   std::fflush(stdout);
 
-  // 60% sent; the close writes inbox.db anew with the 40% left.
-  const std::size_t sent = total * 6 / 10;
+  // 60% sent; the close writes inbox.db anew with the rest.
+  const std::size_t sent = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : total * 6 / 10;
   {
     std::lock_guard guard(core.state().QueueLock);
     for (std::size_t i = 0; i < sent; ++i)
