@@ -358,16 +358,17 @@ void FileMessageStore::Run() {
       failing_ = true;
       retryAt_ = Clock::now() + kRetry;
     }
+    std::string inTheWay;
     if (compactAsked_) {
-      if (written && !Rewrite()) LogUnrewrittenQueueFile(path_, errno);
+      if (written && !Rewrite(inTheWay)) LogUnrewrittenQueueFile(path_, inTheWay, errno);
       // A record a thread took in meanwhile, and the rewrite did not take, is not saved yet.
       compacted_ = written && records_.empty();
       compactError_ = compacted_ ? 0 : failedError_ != 0 ? failedError_ : EIO;
       compactAsked_ = false;
       ++compactions_;
       flushed_.notify_all();
-    } else if (written && WorthRewriting() && !Rewrite()) {
-      LogUnrewrittenQueueFile(path_, errno);
+    } else if (written && WorthRewriting() && !Rewrite(inTheWay)) {
+      LogUnrewrittenQueueFile(path_, inTheWay, errno);
     }
   }
   if (Pending()) WriteBatch(lock);
@@ -487,12 +488,13 @@ bool FileMessageStore::WriteRewrittenFile(const std::vector<RecordId>& order, Fi
   return ok && aside.Finish();
 }
 
-bool FileMessageStore::Rewrite() {
+bool FileMessageStore::Rewrite(std::string& inTheWay) {
   if (logUnusable_) return true;
   const bool inFileOrder =
       places_.size() == fileRecords_ && records_.empty() && entries_.empty() && !places_.AnyMoved();
   if (inFileOrder && logEntries_ == 0) {
-    ::unlink((path_ + ".tmp").c_str());  // what a rewrite cut short by a crash left
+    ::unlink(AsideFile(path_).c_str());  // what a rewrite cut short by a crash left
+    inTheWay = logPath_;
     return RemoveLog();  // the file holds the queue already
   }
 
@@ -503,17 +505,25 @@ bool FileMessageStore::Rewrite() {
   std::optional<FileWrittenAside> aside;
   if (count != 0) {
     aside.emplace(path_);
-    if (!WriteRewrittenFile(order, *aside, digest)) return false;
+    if (!WriteRewrittenFile(order, *aside, digest)) {
+      inTheWay = aside->failedEntry().empty() ? path_ : aside->failedEntry();
+      return false;
+    }
   }
   Step(path_, StoreStep::RewriteWritten);
+  inTheWay = logPath_;
   if (!AppendLog(logPath_, logEntries_, {RewrittenEntry(count, digest)})) return false;
   ++logEntries_;
   Step(path_, StoreStep::RewriteLogged);
   if (count != 0) {
     // Only a folder's flush that failed leaves it in place: the log's removal
     // below flushes the folder again.
-    if (!aside->PutInPlace() && !aside->placed()) return false;
+    if (!aside->PutInPlace() && !aside->placed()) {
+      inTheWay = aside->failedEntry();
+      return false;
+    }
   } else if (::unlink(path_.c_str()) != 0 && errno != ENOENT) {
+    inTheWay = path_;
     return false;
   }
   Step(path_, StoreStep::RewriteInPlace);
@@ -525,6 +535,7 @@ bool FileMessageStore::Rewrite() {
   writtenChanges_ = changes_;
   // What the log holds is of the file that was replaced: an entry added after it
   // would be read against the wrong file.
+  inTheWay = logPath_;
   if (!RemoveLog()) {
     logUnusable_ = true;
     return false;

@@ -61,8 +61,9 @@ class FileMessageStore final : public MessageStore {
   bool WriteBatch(std::unique_lock<std::mutex>& lock);
   bool WorthRewriting() const;
   // Writes the queue file anew with exactly the queue, and removes the log. The
-  // lock is held throughout; everything must have been written before.
-  bool Rewrite();
+  // lock is held throughout. False, with errno set and `inTheWay` naming what
+  // stopped it, when it could not.
+  bool Rewrite(std::string& inTheWay);
   bool WriteRewrittenFile(const std::vector<RecordId>& order, FileWrittenAside& aside, std::uint64_t& digest);
   bool RewriteLog(const std::vector<LogEntry>& entries);
   bool RemoveLog();

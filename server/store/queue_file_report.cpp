@@ -93,9 +93,9 @@ void LogQueueFileWrittenAgain(const std::string& path) {
   StderrPrintf("trelmsrv: %s is written again\n", path.c_str());
 }
 
-void LogUnrewrittenQueueFile(const std::string& path, int error) {
-  StderrPrintf("trelmsrv: cannot write %s anew: %s; it and %s.done go on holding the queue\n", path.c_str(),
-               Utf8Reason(error).c_str(), path.c_str());
+void LogUnrewrittenQueueFile(const std::string& path, const std::string& inTheWay, int error) {
+  StderrPrintf("trelmsrv: cannot write %s anew: %s: %s; it and %s.done go on holding the queue\n", path.c_str(),
+               inTheWay.c_str(), Utf8Reason(error).c_str(), path.c_str());
 }
 
 void LogListenFailure(int port, int error) {

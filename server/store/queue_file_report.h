@@ -47,9 +47,9 @@ void LogSetAsideHandIn(std::string_view number, const std::string& setAsidePath,
 // written, one line more.
 void LogUnwritableQueueFile(const std::string& path, int error);
 void LogQueueFileWrittenAgain(const std::string& path);
-// One line on standard error: the queue file could not be written anew; it and
-// its log go on holding the queue.
-void LogUnrewrittenQueueFile(const std::string& path, int error);
+// One line on standard error: the queue file could not be written anew (`inTheWay`
+// stopped it); it and its log go on holding the queue.
+void LogUnrewrittenQueueFile(const std::string& path, const std::string& inTheWay, int error);
 
 // One line on standard error: the server cannot listen and does not start.
 void LogListenFailure(int port, int error);
