@@ -1,7 +1,6 @@
 #include "server/modem/modem_dialogue.h"
 
-#include <cstdio>
-
+#include "platform/stderr_lines.h"
 #include "serial/port/com_port.h"
 #include "server/modem/stored_messages.h"
 #include "sms/tsms.h"
@@ -117,23 +116,41 @@ void ModemDialogue::ReadStoredMessages(std::string_view storage) {
     return;
   }
   std::set<std::string> left;
+  const auto say = [&](const std::string& said) {
+    if (leftOnSim_.insert(said).second) StderrPrintf("trelmsrv: %s\n", said.c_str());
+    left.insert(said);
+  };
+  MessageStore& store = state_.IncomingQueue.store();
   for (const ListedMessage& m : ParseMessageListing(listing.lines)) {
     if (Stopping()) return;  // the rest stay on the SIM for the next start
     if (!m.pdu) {
-      const std::string said = "message " + m.index + " stays on the SIM: " + m.problem;
-      if (leftOnSim_.insert(said).second) std::fprintf(stderr, "trelmsrv: %s\n", said.c_str());
-      left.insert(said);
+      say("message " + m.index + " stays on the SIM: " + m.problem);
       continue;
     }
+    if (state_.IncomingQueue.Count() >= state_.QueueLimit) {
+      say("the incoming queue holds " + std::to_string(state_.QueueLimit) +
+          " messages, its limit; the SIM's messages stay there until clients fetch some");
+      break;
+    }
     PacketPtr p = ReceivedPacket(*m.pdu);
+    // Once the delete is written the store holds the only copy: it must be on
+    // disk first. A store that cannot write leaves the message on the SIM.
+    const RecordId id = store.Append(*p);
+    if (!store.Flush()) {
+      store.Acknowledge(id);
+      return;
+    }
     // A refused delete leaves the message on the SIM, to be read again: taken now,
     // it would come twice. Once the delete is sent and no refusal comes, the
     // message may be gone from the SIM, so it is kept.
     const ModemResult deleted = Exchange("AT+CMGD=" + m.index + "\r", limits_.remove).result;
-    if (deleted == ModemResult::Error) continue;
+    if (deleted == ModemResult::Error) {
+      store.Acknowledge(id);
+      continue;
+    }
     {
       std::lock_guard guard(state_.QueueLock);
-      state_.IncomingQueue.push_back(std::move(p));
+      state_.IncomingQueue.push_back({id, std::move(p)});
     }
     if (deleted != ModemResult::Ok) {
       Failed(deleted);  // its late answer must meet no other command

@@ -40,12 +40,12 @@ class ModemDialogue {
   bool SendPdu(const std::string& pdu);
 
   // Lists the messages of the storage ("\"SM\"": the SIM) up to the listing's
-  // final result and takes each received message whose PDU line came whole:
-  // deleted from the modem, then appended to IncomingQueue. One whose line is
-  // missing, cut or not hexadecimal stays on the SIM and is read again at a later
-  // pass; one that is not a received message (stored to be sent, a status
-  // report) stays there for good. Either is said once on standard error. A stop
-  // leaves the messages not reached yet on the SIM.
+  // final result and takes each received message whose PDU line came whole: on
+  // disk in the incoming queue's store, deleted from the modem, then queued. One
+  // whose line is missing, cut or not hexadecimal stays on the SIM and is read
+  // again at a later pass; one that is not a received message (stored to be
+  // sent, a status report) stays there for good. Either is said once on standard
+  // error. A stop leaves the messages not reached yet on the SIM.
   void ReadStoredMessages(std::string_view storage);
 
   // Closes the port. Once StopFlag is set, the dialogue opens it no more, so a

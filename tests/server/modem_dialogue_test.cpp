@@ -13,6 +13,7 @@
 #include "server/modem/modem_dialogue.h"
 #include "server/modem/modem_worker.h"
 #include "server/modem/send_message.h"
+#include "tests/support/captured_stderr.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
@@ -56,7 +57,7 @@ class ModemDialogueTest : public ::testing::Test {
   std::string registry = dir.File("registry.reg");
   PseudoTerminal pty;
   TDevaComPort port{nullptr};
-  ServerState state;
+  ServerState state{dir.path()};
   ModemDialogue dialogue{port, state};
 };
 
@@ -142,13 +143,13 @@ TEST_F(ModemDialogueTest, OnlyMessagesReadWholeLeaveTheSim) {
     Answer("AT+CMGD=1\r", "\r\nOK\r\n");
     Answer("AT+CMGD=5\r", "\r\nOK\r\n");
     ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = CapturedStderr();
     for (const char* index : {"message 2 ", "message 3 ", "message 4 "})
       EXPECT_EQ(said.find(index) != std::string::npos, pass == 0) << said;
   }
   std::lock_guard guard(state.QueueLock);
   ASSERT_EQ(state.IncomingQueue.size(), 4u);
-  for (const PacketPtr& p : state.IncomingQueue) EXPECT_EQ(p->text(), "Hi");
+  for (const QueuedPacket& p : state.IncomingQueue) EXPECT_EQ(p->text(), "Hi");
 }
 
 // Limits of about a second, so that a test sees a wait end without sitting out the real one.
@@ -246,11 +247,11 @@ TEST_F(ModemDialogueTest, AStopBeforeTheModemConfirmsPutsTheMessageBackInItsPlac
     PacketPtr p = PacketNew();
     PacketSetNumber(*p, "12345");
     PacketSetText(*p, text);
-    state.OutgoingQueue.push_back(std::move(p));
+    state.OutgoingQueue.Append(std::move(p));
   }
   std::string pdu;
   SendMessageText(
-      *state.OutgoingQueue.front(), [&](const std::string& built) { pdu = built; return true; },
+      *state.OutgoingQueue.front().packet, [&](const std::string& built) { pdu = built; return true; },
       [] { return std::string("01"); });
 
   ModemWorker worker(port, state, false, registry);
@@ -264,7 +265,7 @@ TEST_F(ModemDialogueTest, AStopBeforeTheModemConfirmsPutsTheMessageBackInItsPlac
   worker.Stop();
 
   std::vector<std::string> queued;
-  for (const PacketPtr& p : state.OutgoingQueue) queued.emplace_back(p->text());
+  for (const QueuedPacket& p : state.OutgoingQueue) queued.emplace_back(p->text());
   EXPECT_EQ(queued, (std::vector<std::string>{"first", "second"}));
 }
 

@@ -20,6 +20,7 @@
 
 #include "platform/codepage.h"
 #include "tests/server/modem_fixture.h"
+#include "tests/support/captured_stderr.h"
 
 namespace {
 
@@ -113,7 +114,7 @@ TEST_P(ModemHabitsTest, MessagesGoAndComeWholeAndOnce) {
     }
     EXPECT_EQ(Outgoing(), 2u);
     EXPECT_EQ(sim.Stored().size(), 4u);
-    testing::internal::GetCapturedStderr();
+    CapturedStderr();
     return;
   }
 
@@ -167,7 +168,7 @@ TEST_P(ModemHabitsTest, MessagesGoAndComeWholeAndOnce) {
   std::vector<int> left;
   for (const StoredSms& s : sim.Stored()) left.push_back(s.index);
   EXPECT_EQ(left, stays);
-  const std::string said = testing::internal::GetCapturedStderr();
+  const std::string said = CapturedStderr();
   for (int index : stays) {
     const std::string line = "message " + std::to_string(index) + " stays on the SIM";
     const std::size_t first = said.find(line);

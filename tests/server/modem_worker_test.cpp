@@ -140,7 +140,7 @@ TEST_F(ModemWorkerTest, AnIdleWorkerWithoutCheckMailSaysNothingToTheModem) {
   port.AutoOpen = false;
   port.SetComNumber(5);
   port.SetOpen(true);
-  ServerState state;
+  ServerState state(dir.path());
   ModemWorker worker(port, state, false, dir.File(kRegistryFile));
   worker.Start();
   ASSERT_TRUE(WaitUntil([&] { return worker.Passes() >= 1; }));
