@@ -151,34 +151,64 @@ bool SyncFolderOf(const std::string& path) {
 
 std::string AsideFile(const std::string& path) { return path + ".tmp"; }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* failedEntry) {
-  const std::string aside = AsideFile(path);
-  const auto fail = [&](const std::string& entry) {
-    if (failedEntry) *failedEntry = entry;
-    return false;
-  };
-  const int fd = CreateAside(aside, ModeToKeep(path));
-  if (fd < 0) return fail(aside);
-  int error = 0;  // the first failure's errno
+FileWrittenAside::FileWrittenAside(std::string path) : path_(std::move(path)), aside_(AsideFile(path_)) {
+  fd_ = CreateAside(aside_, ModeToKeep(path_));
+  made_ = fd_ >= 0;
+  if (!made_) Fail(errno, aside_);
+}
+
+FileWrittenAside::~FileWrittenAside() {
+  if (fd_ >= 0) ::close(fd_);
+  if (made_ && !placed_) ::unlink(aside_.c_str());
+}
+
+bool FileWrittenAside::Fail(int error, const std::string& entry) {
+  if (error_ == 0) {
+    error_ = error;
+    failedEntry_ = entry;
+  }
+  errno = error_;
+  return false;
+}
+
+bool FileWrittenAside::Write(std::span<const std::uint8_t> bytes) {
+  if (error_ != 0 || fd_ < 0) return Fail(EBADF, aside_);
   std::size_t done = 0;
-  while (error == 0 && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n > 0) done += static_cast<std::size_t>(n);
     else if (n < 0 && errno == EINTR) continue;
-    else error = n < 0 ? errno : EIO;
+    else return Fail(n < 0 ? errno : EIO, aside_);
   }
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  const std::string* entry = &aside;
-  if (error == 0) {
-    // rename replaces a link in the file's place, never what it points to.
-    if (std::rename(aside.c_str(), path.c_str()) == 0) return SyncFolderOf(path) || fail(FolderOf(path));
-    error = errno;
-    entry = &path;
-  }
-  ::unlink(aside.c_str());
-  errno = error;
-  return fail(*entry);
+  return true;
+}
+
+bool FileWrittenAside::Finish() {
+  if (error_ != 0 || fd_ < 0) return Fail(EBADF, aside_);
+  const bool synced = ::fsync(fd_) == 0;
+  const int syncError = errno;
+  const bool closed = ::close(fd_) == 0;
+  const int closeError = errno;
+  fd_ = -1;
+  if (!synced) return Fail(syncError, aside_);
+  if (!closed) return Fail(closeError, aside_);
+  return true;
+}
+
+bool FileWrittenAside::PutInPlace() {
+  if (error_ != 0 || fd_ >= 0 || placed_) return Fail(EBADF, aside_);
+  // rename replaces a link in the file's place, never what it points to.
+  if (std::rename(aside_.c_str(), path_.c_str()) != 0) return Fail(errno, path_);
+  placed_ = true;
+  return SyncFolderOf(path_) || Fail(errno, FolderOf(path_));
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* failedEntry) {
+  FileWrittenAside file(path);
+  const bool ok = file.Write(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())) &&
+                  file.Finish() && file.PutInPlace();
+  if (!ok && failedEntry) *failedEntry = file.failedEntry();
+  return ok;
 }
 
 int OpenForAppend(const std::string& path) {

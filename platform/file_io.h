@@ -46,14 +46,49 @@ ssize_t ReadAt(int fd, std::span<std::uint8_t> out, std::uint64_t offset);
 // The name a file is written aside under before it is renamed into place.
 std::string AsideFile(const std::string& path);
 
-// Writes `bytes` to AsideFile(path), flushes it to disk, renames it over `path`
-// and flushes the folder. The file aside is made new: a stale one (a link
-// included, which is removed, not followed) goes first, and a folder of that name
-// fails the write. The file keeps the permissions of the one it replaces. On
-// failure errno says why, `failedEntry` (when given) names what was in the way
-// (the file aside, the file, or its folder) and false is returned: the old file
-// is left as it was, except when only the folder could not be flushed (the new
-// file is then in place, but a power cut may still bring the old one back).
+// A file written aside and put in its place whole: its bytes go to
+// AsideFile(path), which is flushed to disk and renamed over `path`, and the folder
+// is flushed, so a crash leaves either the old file or the new one. Bytes are
+// written as they come, so a large file needs no image of itself in memory. The
+// file aside is made new: a stale one (a link included, which is removed, not
+// followed) goes first, and a folder of that name fails it. The file keeps the
+// permissions of the one it replaces. An aside file not put in place is removed.
+class FileWrittenAside {
+ public:
+  explicit FileWrittenAside(std::string path);  // makes the aside file
+  ~FileWrittenAside();
+  FileWrittenAside(const FileWrittenAside&) = delete;
+  FileWrittenAside& operator=(const FileWrittenAside&) = delete;
+
+  // False, with errno set, once anything failed; every later call fails too.
+  bool Write(std::span<const std::uint8_t> bytes);
+  // Flushes the aside file to disk and closes it.
+  bool Finish();
+  // Renames the finished file over the path, then flushes the folder. False when
+  // either failed; only a failed folder flush leaves the new file in place.
+  bool PutInPlace();
+  // The file is in place (though its folder's flush may have failed).
+  bool placed() const { return placed_; }
+  // After a failure: what was in the way (the file aside, the file, or its folder).
+  const std::string& failedEntry() const { return failedEntry_; }
+
+ private:
+  bool Fail(int error, const std::string& entry);
+
+  std::string path_;
+  std::string aside_;
+  int fd_ = -1;
+  int error_ = 0;
+  std::string failedEntry_;
+  bool made_ = false;  // the aside file is this object's to remove
+  bool placed_ = false;
+};
+
+// Writes `bytes` aside and puts them in place (FileWrittenAside). On failure
+// errno says why, `failedEntry` (when given) names what was in the way (the file
+// aside, the file, or its folder) and false is returned: the old file is left as
+// it was, except when only the folder could not be flushed (the new file is then
+// in place, but a power cut may still bring the old one back).
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* failedEntry = nullptr);
 
 // Opens `path` to append to it, made when missing: only a regular file, never

@@ -1,9 +1,9 @@
 #include "platform/message_box.h"
 
-#include <cstdio>
 #include <mutex>
 
 #include "platform/codepage.h"
+#include "platform/stderr_lines.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ MbResult MessageBox(std::string_view text, std::string_view caption, MbButtons b
   }
   MessageBoxRequest request{std::string(text), std::string(caption), buttons, icon};
   if (handler) return handler(request);
-  std::fprintf(stderr, "[%s] %s\n", AnsiToUtf8(request.caption).c_str(), AnsiToUtf8(request.text).c_str());
+  StderrPrintf("[%s] %s\n", AnsiToUtf8(request.caption).c_str(), AnsiToUtf8(request.text).c_str());
   return FirstButton(buttons);
 }
 

@@ -1,6 +1,6 @@
 #include "platform/once_per_cause.h"
 
-#include <cstdio>
+#include "platform/stderr_lines.h"
 
 void OncePerCause::Say(const std::string& line) {
   {
@@ -8,7 +8,7 @@ void OncePerCause::Say(const std::string& line) {
     if (line == last_) return;
     last_ = line;
   }
-  std::fprintf(stderr, "%s\n", line.c_str());
+  StderrPrintf("%s\n", line.c_str());
 }
 
 void OncePerCause::Clear() {

@@ -1,11 +1,11 @@
 #include "server/modem_search.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <vector>
 
 #include "platform/com_port_names.h"
+#include "platform/stderr_lines.h"
 #include "server/find_modem_port.h"
 #include "server/modem/modem_worker.h"
 #include "server/open_modem_port.h"
@@ -49,5 +49,5 @@ void ModemSearch::SayPort() {
   std::string said = "trelmsrv: the modem is on COM" + std::to_string(port);
   if (const std::optional<std::string> device = ComDevicePath(port, core_.FilePath(kRegistryFile)))
     said += " (" + *device + ")";
-  std::fprintf(stderr, "%s\n", said.c_str());
+  StderrPrintf("%s\n", said.c_str());
 }

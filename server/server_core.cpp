@@ -4,15 +4,24 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/file_io.h"
 #include "platform/message_window.h"
+#include "platform/stderr_lines.h"
 #include "serial/port/com_port.h"
 #include "server/modem/modem_worker.h"
 #include "server/store/set_aside.h"
 
-ServerCore::ServerCore(std::string appDir) : appDir_(std::move(appDir)) {}
+namespace {
+
+// How long the close waits for connections that its time ran out on: each reads
+// what it holds whole and ends, which takes a moment, unless it is stuck.
+constexpr auto kStragglers = std::chrono::milliseconds(1000);
+
+}  // namespace
+
+ServerCore::ServerCore(std::string appDir)
+    : appDir_(std::move(appDir)), state_(std::make_shared<ServerState>(appDir_)) {}
 
 ServerCore::~ServerCore() {
   if (running_) Close();
@@ -20,9 +29,14 @@ ServerCore::~ServerCore() {
 
 std::string ServerCore::FilePath(const char* name) const { return PathJoin(appDir_, name); }
 
+void ServerCore::set_quiet_ms(int ms) {
+  quietMs_ = ms;
+  if (service_) service_->set_quiet(std::chrono::milliseconds(ms));
+}
+
 std::array<ServerCore::QueueFile, 2> ServerCore::QueueFiles() {
-  return {{{kOutgoingQueueFile, &state_.OutgoingQueue, true, &loaded_[0]},
-           {kIncomingQueueFile, &state_.IncomingQueue, false, &loaded_[1]}}};
+  return {{{kOutgoingQueueFile, &state_->OutgoingQueue, &rejects_[0]},
+           {kIncomingQueueFile, &state_->IncomingQueue, &rejects_[1]}}};
 }
 
 bool ServerCore::Start(const ServerConfig& config) {
@@ -38,10 +52,11 @@ bool ServerCore::Start(const ServerConfig& config) {
     LogListenFailure(config_.EthernetPort, errno);
     return AbandonStart();
   }
-  if (!CommitQueueFiles()) return AbandonStart();
+  if (!OpenStores()) return AbandonStart();
 
-  service_ = std::make_unique<ClientService>(state_, *listener_, config_, FilePath(kRegistryFile),
+  service_ = std::make_shared<ClientService>(state_, *listener_, config_, FilePath(kRegistryFile),
                                              FilePath(kOutgoingQueueFile));
+  service_->set_quiet(std::chrono::milliseconds(quietMs_));
   service_->StartAcceptThread();
   running_ = true;
   return true;
@@ -49,93 +64,61 @@ bool ServerCore::Start(const ServerConfig& config) {
 
 bool ServerCore::LoadQueueFiles() {
   for (const QueueFile& f : QueueFiles()) {
-    const std::string path = FilePath(f.name);
-    switch (LoadQueueFile(path, f.toSend, *f.queue, f.loaded->rejects)) {
+    StoreFault fault;
+    switch (f.queue->store().Load(*f.queue, *f.rejects, fault)) {
       case QueueFileLoad::Loaded:
-        f.loaded->present = true;
-        break;
       case QueueFileLoad::Missing:
         break;
       case QueueFileLoad::Unreadable:
-        ReportUnreadableQueueFile(path, errno);
+        ReportUnreadableQueueFile(fault.path, fault.error);
         return false;
       case QueueFileLoad::NotAFile:
-        ReportIrregularQueueFile(path);
+        ReportIrregularQueueFile(fault.path);
         return false;
     }
   }
   return true;
 }
 
-namespace {
-
-// Where a loaded queue file goes on its way out.
-std::string Removing(const std::string& path) { return path + ".removing"; }
-
-}  // namespace
-
-// A loaded file is renamed out of the way before it is removed: what keeps a file
-// from being removed (a read-only folder, a file mounted over it) keeps it from
-// being renamed too, and one renamed already goes back by a rename, which needs no
-// room, where a removed one would have to be written anew, and could fail to be.
-bool ServerCore::CommitQueueFiles() {
+bool ServerCore::OpenStores() {
   const auto files = QueueFiles();
-  std::array<SetAsideMark, 2> marks;
-  std::size_t setAside = 0;
-  const auto undoSetAside = [&] {
-    for (std::size_t j = 0; j < setAside; ++j)
-      if (!files[j].loaded->rejects.empty()) UndoSetAside(FilePath(files[j].name), marks[j]);
-  };
-  for (; setAside < files.size(); ++setAside) {
-    const std::string path = FilePath(files[setAside].name);
-    if (SetAsideRejects(path, files[setAside].loaded->rejects, marks[setAside])) continue;
-    const int error = errno;
-    undoSetAside();
-    ReportUnwritableSetAsideFile(path, SetAsideFile(path), error);
-    return false;
-  }
   for (std::size_t i = 0; i < files.size(); ++i) {
+    StoreFault fault;
+    if (files[i].queue->store().Open(fault)) continue;
+    for (std::size_t j = 0; j < i; ++j) files[j].queue->store().Abandon();
     const std::string path = FilePath(files[i].name);
-    if (!files[i].loaded->present || std::rename(path.c_str(), Removing(path).c_str()) == 0) continue;
-    const int error = errno;
-    for (std::size_t j = 0; j < i; ++j) {
-      const std::string moved = FilePath(files[j].name);
-      if (files[j].loaded->present && std::rename(Removing(moved).c_str(), moved.c_str()) != 0)
-        LogUnrestoredQueueFile(moved, Removing(moved), errno);
-    }
-    undoSetAside();
-    ReportUnremovableQueueFile(path, error);
+    if (fault.setAside) ReportUnwritableSetAsideFile(path, fault.path, fault.error);
+    else ReportUnwritableQueueFile(fault.path, fault.error);
     return false;
   }
   for (const QueueFile& f : files) {
     const std::string path = FilePath(f.name);
-    if (f.loaded->present) ::unlink(Removing(path).c_str());
-    if (!f.loaded->rejects.empty()) LogSetAsideRecords(path, SetAsideFile(path), f.loaded->rejects);
-    *f.loaded = {};
+    if (!f.rejects->empty()) LogSetAsideRecords(path, SetAsideFile(path), *f.rejects);
+    *f.rejects = {};
   }
-  // The removals made durable: files a power cut brought back would have their
-  // messages, already queued, sent again at the next start. A failed flush
-  // changes nothing of this start.
-  SyncFolderOf(FilePath(files.front().name));
   return true;
 }
 
 bool ServerCore::AbandonStart() {
-  state_.StopFlag.store(true);
+  state_->StopFlag.store(true);
   listener_.reset();
   NetCleanup();
-  state_.OutgoingQueue.clear();
-  state_.IncomingQueue.clear();
-  loaded_ = {};
+  state_->OutgoingQueue.clear();
+  state_->IncomingQueue.clear();
+  rejects_ = {};
   return false;
 }
 
 void ServerCore::SaveQueue(const QueueFile& file) {
   const std::string path = FilePath(file.name);
-  std::lock_guard guard(state_.QueueLock);
   std::string entry;
-  if (SaveQueueFile(path, *file.queue, &entry)) return;
+  if (file.queue->store().Compact(entry)) {
+    std::lock_guard guard(state_->QueueLock);
+    file.queue->clear();
+    return;
+  }
   const int error = errno;
+  std::lock_guard guard(state_->QueueLock);
   saveFaults_.push_back({path, entry, error, file.queue->size()});
   LogUnsavedQueue(saveFaults_.back());
 }
@@ -143,7 +126,7 @@ void ServerCore::SaveQueue(const QueueFile& file) {
 void ServerCore::AddModemPort(std::unique_ptr<TDevaCustomComPort> port) {
   ModemPort& modem = modems_.emplace_back();
   modem.port = std::move(port);
-  modem.worker = std::make_unique<ModemWorker>(*modem.port, state_, config_.CheckMail, FilePath(kRegistryFile),
+  modem.worker = std::make_unique<ModemWorker>(*modem.port, *state_, config_.CheckMail, FilePath(kRegistryFile),
                                                modemLimits_);
   modem.worker->Start();
 }
@@ -161,23 +144,25 @@ bool ServerCore::Close() {
   const SynchronizeRefusal refusal;
   const bool wasRunning = std::exchange(running_, false);
   if (wasRunning) {
-    // The connections take in what they hold while the others end.
-    service_->BeginStop();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(closeWaitMs_);
+    // The connections take in what their clients still send while the others end.
+    service_->BeginStop(deadline);
     // Before either queue is saved: a packet the worker puts back is saved with it.
     StopModemWorkers();
-    if (closeWaitMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(closeWaitMs_));
-    listener_->ListenerClose();
-    service_->Stop();
+    service_->WaitForConnections(deadline + kStragglers);
+    if (!service_->Stop(kStragglers))
+      StderrPrintf("trelmsrv: %zu client connections did not end in time; the queues are saved without them\n",
+                   service_->Connections());
   }
-  // A queue that could not be saved before is tried again; a saved one is empty
-  // and writes nothing.
+  // A queue that could not be saved before is tried again; a saved one has
+  // nothing left to write.
   saveFaults_.clear();
   const auto files = QueueFiles();
   SaveQueue(files[0]);
   FreeModemPorts();
   SaveQueue(files[1]);
   if (wasRunning) {
-    service_.reset();
+    service_.reset();  // a thread that did not end holds it on
     listener_.reset();
     NetCleanup();
   }

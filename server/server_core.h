@@ -1,20 +1,22 @@
 #pragma once
-// The server without its window: start-up (queues from their files, the listener,
-// the accept thread), the modem port with its worker, and the orderly close
-// (threads ended, queues saved). The main form drives it; tests drive it directly.
+// The server without its window: start-up (queues from their stores, the
+// listener, the accept thread), the modem port with its worker, and the orderly
+// close (threads ended, stores compacted). The main form drives it; tests drive
+// it directly.
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "server/clients/client_service.h"
+#include "server/clients/server_config.h"
+#include "server/clients/stream_server.h"
 #include "server/modem/modem_limits.h"
 #include "server/modem/port_open_report.h"
 #include "server/store/queue_file.h"
 #include "server/store/queue_file_report.h"
-#include "server/clients/server_config.h"
 #include "server/store/server_state.h"
-#include "server/clients/stream_server.h"
 
 class ModemWorker;
 class TDevaCustomComPort;
@@ -27,24 +29,29 @@ class ServerCore {
   ServerCore(const ServerCore&) = delete;
   ServerCore& operator=(const ServerCore&) = delete;
 
-  // Loads both queues from their files, listens, sets aside the records that are
-  // no sound message (each file's beside it, said on standard error), removes the
-  // files and starts the accept thread. False when the server must end: a queue
-  // file could not be read or is no regular file, listening failed, or a loaded
-  // file could not be set aside or removed (each reported). The queue files and
-  // their set-aside files are then left exactly as they were, so nothing in them
-  // is lost, sent twice or set aside twice.
+  // Loads both queues from their stores, listens, sets aside the records that are
+  // no sound message (each file's beside it, said on standard error), lets the
+  // stores take over their files and starts the accept thread. False when the
+  // server must end: a queue file or its log could not be read or is no regular
+  // file, listening failed, or a store could not write its files or set aside
+  // what it must (each reported). The queue files, their logs and their set-aside
+  // files then say what they said before, so nothing in them is lost, sent twice
+  // or set aside twice.
   bool Start(const ServerConfig& config);
 
-  // Sets StopFlag, stops the modem workers (each lets the modem finish a part's
-  // confirmation or the deletes of messages taken from the SIM, up to about
-  // 10 s), gives the other threads `closeWaitMs` to notice the flag, closes the
-  // listener, ends every client thread, then writes the outgoing queue, frees
-  // the modem ports and writes the incoming queue. True
-  // when both queues are saved. A queue that could not be written keeps its
-  // packets and is logged on standard error (save_faults() says which); calling
-  // Close again tries it again. Threads that wait for the main thread meanwhile
-  // (a message box of theirs) are let go, so the close never waits for ever.
+  // Sets StopFlag and stops the modem workers (each lets the modem finish a
+  // part's confirmation or the delete of a message taken from the SIM, up to
+  // about 10 s); the listener takes in the clients waiting in its backlog and
+  // closes, and each connection reads what its client still sends until it has
+  // been quiet for a moment, for `closeWaitMs` at most. Then every client thread
+  // is ended, the outgoing store is compacted, the modem ports are freed and the
+  // incoming store is compacted, so the queue files hold exactly the queues. True
+  // when both are saved. A queue whose records could not all be written keeps
+  // them and is logged on standard error (save_faults() says which); calling
+  // Close again tries it again. The close never waits for ever: a client thread
+  // that does not end in time is left to end by itself, and what it holds was in
+  // the stores already. Threads that wait for the main thread meanwhile (a
+  // message box of theirs) are let go.
   bool Close();
 
   // The modem ports the server drives (OpenModemPort keeps it to one).
@@ -63,10 +70,14 @@ class ServerCore {
 
   // The time Close gives connections to finish what they are doing.
   void set_close_wait_ms(int ms) { closeWaitMs_ = ms; }
+  // How long a connection must be quiet after a stop to be done (200 ms).
+  void set_quiet_ms(int ms);
+  // The most messages a queue holds (kQueueLimit); set before Start.
+  void set_queue_limit(std::size_t limit) { state_->QueueLimit = limit; }
   // How long the modem workers started from now on wait for the modem's answers.
   void set_modem_limits(const ModemLimits& limits) { modemLimits_ = limits; }
 
-  ServerState& state() { return state_; }
+  ServerState& state() { return *state_; }
   // Connections being served right now (0 when not running).
   std::size_t Connections() { return service_ ? service_->Connections() : 0; }
   // The TCP port clients reach it on; 0 when not listening.
@@ -76,23 +87,16 @@ class ServerCore {
   std::string FilePath(const char* name) const;
 
  private:
-  // What the start found in a queue file.
-  struct Loaded {
-    bool present = false;
-    QueueFileRejects rejects;  // what was not queued from it, until set aside
-  };
   struct QueueFile {
     const char* name;
     PacketQueue* queue;
-    bool toSend;  // its numbers must be ones the modem can take
-    Loaded* loaded;
+    QueueFileRejects* rejects;  // what the load found, until set aside
   };
-  // In the order they are written at close: the outgoing queue first.
+  // In the order they are saved at close: the outgoing queue first.
   std::array<QueueFile, 2> QueueFiles();
   bool LoadQueueFiles();
-  // The last step of the start: the rejects set aside and the loaded files removed,
-  // all or nothing.
-  bool CommitQueueFiles();
+  // The last step of the start: the stores take over their files, all or none.
+  bool OpenStores();
   bool AbandonStart();  // false
   void SaveQueue(const QueueFile& file);
   void StopModemWorkers();
@@ -105,13 +109,15 @@ class ServerCore {
 
   const std::string appDir_;
   ServerConfig config_;
-  ServerState state_;
+  // Shared with the client service, whose threads hold it while they run.
+  std::shared_ptr<ServerState> state_;
   std::unique_ptr<stream_server> listener_;
-  std::unique_ptr<ClientService> service_;
+  std::shared_ptr<ClientService> service_;
   std::vector<ModemPort> modems_;  // after state_, which the workers use
   std::vector<QueueFileFault> saveFaults_;
-  std::array<Loaded, 2> loaded_;  // QueueFiles' order
+  std::array<QueueFileRejects, 2> rejects_;  // QueueFiles' order
   int closeWaitMs_ = 2000;
+  int quietMs_ = 200;
   ModemLimits modemLimits_;
   PortOpenReport portOpenReport_;
   bool running_ = false;

@@ -1,21 +1,23 @@
 #include "server/clients/client_service.h"
 
 #include <algorithm>
-#include <chrono>
+#include <new>
 
+#include "platform/stderr_lines.h"
 #include "protocol/packet_io.h"
 #include "server/clients/check_user.h"
 #include "server/store/modem_number.h"
 #include "server/store/queue_file_report.h"
 #include "server/store/set_aside.h"
 
-ClientService::ClientService(ServerState& state, stream_server& listener, const ServerConfig& config,
+ClientService::ClientService(std::shared_ptr<ServerState> state, stream_server& listener, const ServerConfig& config,
                              std::string registryPath, std::string outgoingQueuePath)
-    : state_(state),
+    : state_(std::move(state)),
       listener_(listener),
       config_(config),
       registryPath_(std::move(registryPath)),
-      outgoingQueuePath_(std::move(outgoingQueuePath)) {}
+      outgoingQueuePath_(std::move(outgoingQueuePath)),
+      connectionStop_{stopBegun_, stopping_.Descriptor(), deadline_, std::chrono::milliseconds(200)} {}
 
 ClientService::~ClientService() { Stop(); }
 
@@ -23,21 +25,23 @@ void ClientService::StartAcceptThread() {
   acceptThread_ = std::thread([this] { AcceptThread(); });
 }
 
-void ClientService::BeginStop() {
-  state_.StopFlag.store(true);  // before the wake-up: a woken wait finds it set
+void ClientService::BeginStop(Clock::time_point deadline) {
+  if (stopBegun_.load()) return;
+  deadline_.store(deadline.time_since_epoch().count());
+  state_->StopFlag.store(true);
+  stopBegun_.store(true);  // before the wake-up: a woken wait finds it set
   stopping_.Set();
 }
 
-void ClientService::Stop() {
-  BeginStop();
-  listener_.ListenerClose();
-  {
-    std::lock_guard guard(restLock_);
-    stopped_ = true;
-  }
-  restEnded_.notify_all();
+bool ClientService::WaitForConnections(Clock::time_point until) {
+  return clients_.WaitUntilNone(until);
+}
+
+bool ClientService::Stop(std::chrono::milliseconds limit) {
+  BeginStop(Clock::now());
   if (acceptThread_.joinable()) acceptThread_.join();
-  clients_.StopAll();
+  listener_.ListenerClose();
+  return clients_.StopAll(limit);
 }
 
 std::chrono::milliseconds AcceptRest(std::int32_t timeoutMs, unsigned failuresInARow) {
@@ -49,7 +53,14 @@ std::chrono::milliseconds AcceptRest(std::int32_t timeoutMs, unsigned failuresIn
 
 void ClientService::AcceptThread() {
   unsigned failures = 0;
-  while (!state_.StopFlag.load()) {
+  const auto rest = [&] {
+    stopping_.Wait(static_cast<std::uint32_t>(AcceptRest(config_.Timeout, ++failures).count()));
+  };
+  while (!stopBegun_.load()) {
+    if (!listener_.WaitForClient(stopping_.Descriptor())) {
+      if (!stopBegun_.load()) rest();  // the listener failed: not a spin
+      continue;
+    }
     sockaddr_in peer{};
     int client = -1;
     if (listener_.AcceptClient(peer, client)) {
@@ -57,14 +68,27 @@ void ClientService::AcceptThread() {
       StartClientThread(client);
       continue;
     }
-    // Out of descriptors, or the listener closed: rest, unless stopping.
-    std::unique_lock guard(restLock_);
-    restEnded_.wait_for(guard, AcceptRest(config_.Timeout, ++failures), [this] { return stopped_; });
+    // Gone before it was accepted: nothing to rest for.
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNABORTED) continue;
+    // Out of descriptors, say: rest, unless stopping.
+    rest();
   }
+  // Clients that connected before the stop have handed over what they sent as
+  // much as those already served: the backlog is taken in, then no one more.
+  for (;;) {
+    sockaddr_in peer{};
+    int client = -1;
+    if (!listener_.AcceptClient(peer, client)) {
+      if (errno == ECONNABORTED) continue;
+      break;
+    }
+    StartClientThread(client);
+  }
+  listener_.ListenerClose();
 }
 
 void ClientService::StartClientThread(int socket) {
-  clients_.Start(socket, [this](int s) { ClientThread(s); });
+  clients_.Start(socket, [self = shared_from_this()](int s) { self->ClientThread(s); });
 }
 
 bool ClientService::Login(int socket, ClientConnection& connection) {
@@ -82,63 +106,80 @@ bool ClientService::Login(int socket, ClientConnection& connection) {
   return accepted;
 }
 
-// Serves until the connection ends or fails, a packet fails its check, or the
-// server stops; a stop still takes in the packets the connection holds, which
-// the client counts as handed over.
+// Serves until the connection ends or fails, a packet fails its check, the
+// outgoing queue is full, or the server stops; a stop still takes in what the
+// client sends until its connection falls quiet, which the client counts as
+// handed over. Memory that runs out ends this connection, not the server: what
+// was queued is in the store, and the client says what it did not hand over.
 void ClientService::ClientThread(int socket) {
-  ClientConnection connection(socket, state_.StopFlag, stopping_.Descriptor());
-  if (config_.NeedReg && !Login(socket, connection)) return;
-  for (;;) {
-    PacketPtr p = PacketNew();
-    if (!connection.ReceivePacket(*p)) return;
-    HandleRequest(socket, p);
+  try {
+    ClientConnection connection(socket, connectionStop_);
+    if (config_.NeedReg && !Login(socket, connection)) return;
+    for (;;) {
+      PacketPtr p = PacketNew();
+      if (!connection.ReceivePacket(*p)) return;
+      if (!HandleRequest(socket, p)) return;
+    }
+  } catch (const std::bad_alloc&) {
+    StderrPrintf("trelmsrv: out of memory; a client's connection is ended\n");
   }
 }
 
-void ClientService::HandleRequest(int socket, PacketPtr& p) {
+bool ClientService::HandleRequest(int socket, PacketPtr& p) {
   switch (p->type()) {
     case kPacketMessage:
-      HandIn(p);
-      break;
+      return HandIn(p);
     case kPacketFetch:
       SendIncoming(socket);
-      break;
+      return true;
     default:
-      break;
+      return true;
   }
 }
 
 // A number the modem can never take would be refused at every try for as long as
 // the server runs: such a message is set aside, never queued.
-void ClientService::HandIn(PacketPtr& p) {
+bool ClientService::HandIn(PacketPtr& p) {
   const auto number = ModemNumber(p->number());
   if (!number) {
     const bool kept = SetAsidePacket(outgoingQueuePath_, *p);
     LogSetAsideHandIn(p->number(), SetAsideFile(outgoingQueuePath_), kept, errno);
-    return;
+    return true;
   }
   PacketSetNumber(*p, *number);
-  std::lock_guard guard(state_.QueueLock);
-  state_.OutgoingQueue.push_back(std::move(p));
+  std::size_t queued = 0;
+  {
+    std::lock_guard guard(state_->QueueLock);
+    queued = state_->OutgoingQueue.size();
+    if (queued < state_->QueueLimit) {
+      state_->OutgoingQueue.Append(std::move(p));
+      return true;
+    }
+  }
+  StderrPrintf("trelmsrv: the outgoing queue holds %zu messages, its limit; a client's connection is ended, "
+               "and the client keeps what it did not hand over\n", queued);
+  return false;
 }
 
-// Hands every waiting received message to this client, oldest first. The lock is
-// not held while sending, so a client that stops reading holds up only itself; a
-// packet that fails to go returns to the front of the queue and the fetch ends.
-// A fetch that finds nothing waiting ends without the lock, which the modem
-// worker may be holding for many seconds.
+// Hands every waiting received message to this client, oldest first, each one
+// acknowledged to the store once the connection took it. The lock is not held
+// while sending, so a client that stops reading holds up only itself; a packet
+// that fails to go returns to its place in the queue and the fetch ends. A fetch
+// that finds nothing waiting ends without the lock.
 void ClientService::SendIncoming(int socket) {
-  while (!state_.StopFlag.load() && state_.IncomingQueue.Count() != 0) {
-    PacketPtr p;
+  PacketQueue& queue = state_->IncomingQueue;
+  while (!state_->StopFlag.load() && queue.Count() != 0) {
+    QueuedPacket p;
     {
-      std::lock_guard guard(state_.QueueLock);
-      if (state_.IncomingQueue.empty()) return;
-      p = state_.IncomingQueue.TakeFront();
+      std::lock_guard guard(state_->QueueLock);
+      if (queue.empty()) return;
+      p = queue.TakeFront();
     }
     if (!SendPacket(socket, *p)) {
-      std::lock_guard guard(state_.QueueLock);
-      state_.IncomingQueue.push_front(std::move(p));
+      std::lock_guard guard(state_->QueueLock);
+      queue.PutBackInOrder(std::move(p));
       return;
     }
+    queue.store().Acknowledge(p.id);
   }
 }

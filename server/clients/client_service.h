@@ -1,10 +1,10 @@
 #pragma once
 // Serves desktop clients: the accept thread, one thread per connection, the login
 // handshake and the requests (hand in a message, fetch received ones).
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -12,20 +12,25 @@
 #include "server/clients/client_connection.h"
 #include "server/clients/client_threads.h"
 #include "server/clients/server_config.h"
-#include "server/store/server_state.h"
 #include "server/clients/stream_server.h"
+#include "server/store/server_state.h"
 
 // The accept thread's rest after its n-th failed accept in a row: Timeout, but at
 // least a back-off that doubles from 1 ms to 500 ms, so that an accept that fails
 // again at once (out of descriptors) does not spin a core when Timeout is 0.
 std::chrono::milliseconds AcceptRest(std::int32_t timeoutMs, unsigned failuresInARow);
 
-class ClientService {
+// Made with std::make_shared: each connection's thread holds the service, and
+// through it the state, for as long as it runs, so a thread that a stop could not
+// end in time never finds them gone.
+class ClientService : public std::enable_shared_from_this<ClientService> {
  public:
-  // The state, the listener and the settings must outlive the service.
+  using Clock = std::chrono::steady_clock;
+
+  // The listener must outlive the service's accept thread (Stop joins it).
   // outgoingQueuePath: the outgoing queue's file, beside which a message to a
   // number the modem cannot take is set aside.
-  ClientService(ServerState& state, stream_server& listener, const ServerConfig& config,
+  ClientService(std::shared_ptr<ServerState> state, stream_server& listener, const ServerConfig& config,
                 std::string registryPath, std::string outgoingQueuePath);
   ~ClientService();  // Stop
   ClientService(const ClientService&) = delete;
@@ -33,20 +38,30 @@ class ClientService {
 
   void StartAcceptThread();
 
-  // Sets StopFlag and tells every connection: each reads the packets it already
-  // holds, acts on them and ends.
-  void BeginStop();
-  // BeginStop when not done yet, closes the listener, ends the accept thread, wakes
-  // every connection still open and joins all their threads.
-  void Stop();
+  // Sets StopFlag and tells the accept thread and every connection. The accept
+  // thread takes in the connections waiting in the listener's backlog, then closes
+  // the listener; each connection reads what its client still sends until it has
+  // been quiet for `quiet` (or, once `deadline` has passed, what it holds whole),
+  // acts on it and ends.
+  void BeginStop(Clock::time_point deadline);
+  // Waits until every connection has ended, or `until`; false then.
+  bool WaitForConnections(Clock::time_point until);
+  // BeginStop when not done yet, ends the accept thread, wakes every connection
+  // still open and joins all their threads, waiting `limit` at most for them. False
+  // when a thread did not end in that time: it is left to end by itself.
+  bool Stop(std::chrono::milliseconds limit = std::chrono::milliseconds::max());
 
   // Connections being served right now.
   std::size_t Connections() { return clients_.Running(); }
 
-  // Acts on one received request. A type-1 packet is moved into OutgoingQueue with
-  // its number as the modem takes it, or, when the modem cannot take its number,
-  // set aside with a line on standard error; anything else stays with the caller.
-  void HandleRequest(int socket, PacketPtr& p);
+  // How long a connection must be quiet after a stop to be done; set before the stop.
+  void set_quiet(std::chrono::milliseconds quiet) { connectionStop_.quiet = quiet; }
+
+  // Acts on one received request. A type-1 packet is taken into the outgoing queue
+  // with its number as the modem takes it, or, when the modem cannot take its
+  // number, set aside with a line on standard error; anything else stays with the
+  // caller. False when the connection must end: the outgoing queue is full.
+  bool HandleRequest(int socket, PacketPtr& p);
 
  private:
   void AcceptThread();
@@ -54,19 +69,21 @@ class ClientService {
   void ClientThread(int socket);
   // The handshake when logins are required; false ends the connection.
   bool Login(int socket, ClientConnection& connection);
-  void HandIn(PacketPtr& p);
+  bool HandIn(PacketPtr& p);
   void SendIncoming(int socket);
 
-  ServerState& state_;
+  const std::shared_ptr<ServerState> state_;
   stream_server& listener_;
-  const ServerConfig& config_;
+  const ServerConfig config_;
   const std::string registryPath_;
   const std::string outgoingQueuePath_;
-  TEvent stopping_{true};  // set by BeginStop: wakes the connections' waits
+  // Set by BeginStop, the deadline first: they end the accept loop and tell the
+  // connections, whose waits the event wakes.
+  std::atomic<bool> stopBegun_{false};
+  std::atomic<Clock::rep> deadline_{0};
+  TEvent stopping_{true};
+  ConnectionStop connectionStop_;
 
   std::thread acceptThread_;
-  std::mutex restLock_;                // lets Stop cut the rest after a failed accept short
-  std::condition_variable restEnded_;
-  bool stopped_ = false;
   ClientThreads clients_;
 };

@@ -2,6 +2,7 @@
 // One thread per connected client. Threads that end are joined by the next start,
 // so thousands of short connections leave nothing behind; StopAll wakes the
 // connections still open and joins every thread, so none outlives the queues.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -14,7 +15,7 @@
 class ClientThreads {
  public:
   ClientThreads() = default;
-  ~ClientThreads();  // StopAll
+  ~ClientThreads();  // StopAll, waiting for as long as it takes
   ClientThreads(const ClientThreads&) = delete;
   ClientThreads& operator=(const ClientThreads&) = delete;
 
@@ -23,10 +24,14 @@ class ClientThreads {
   void Start(int socket, std::function<void(int)> serve);
 
   // Shuts every open connection down both ways (a pending receive or send fails)
-  // and joins all threads. Starts nothing afterwards.
-  void StopAll();
+  // and joins all threads. A thread that has not ended within `limit` is left to
+  // end by itself, detached: false then. What its serve uses must then outlive it,
+  // and so must this object, which it tells when it ends. Starts nothing afterwards.
+  bool StopAll(std::chrono::milliseconds limit = std::chrono::milliseconds::max());
 
   std::size_t Running();
+  // Waits until no connection is served, or `until`; false then.
+  bool WaitUntilNone(std::chrono::steady_clock::time_point until);
 
  private:
   void Finished(std::uint64_t id);

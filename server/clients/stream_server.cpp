@@ -2,12 +2,14 @@
 
 #include <cerrno>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "platform/codepage.h"
 #include "platform/error_text.h"
 #include "platform/message_box.h"
+#include "platform/poll_wait.h"
 
 namespace {
 
@@ -54,7 +56,9 @@ stream_server::~stream_server() {
 bool stream_server::ListenerListen() {
   if (listening.load() || port == 0) return false;
   if (const int old = socket.exchange(-1); old >= 0) ::close(old);
-  const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // Never blocks in accept: the accept thread waits for a client and for the
+  // stop at once, and a stop takes in the backlog without waiting for more.
+  const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (s < 0) {
     ReportLastError();
     return false;
@@ -91,16 +95,26 @@ std::uint16_t stream_server::ListeningPort() const {
 
 void stream_server::ListenerClose() {
   if (!listening.exchange(false)) return;
-  // Closing does not wake a thread blocked in accept on Linux; shutting the socket
-  // down does, and every later accept on it fails at once. The descriptor itself is
-  // closed by the destructor, after the accept thread has ended, so its number
-  // cannot be reused under a pending accept.
+  // Shutting the socket down ends a wait for a client, and every later accept on
+  // it fails at once. The descriptor itself is closed by the destructor, after the
+  // accept thread has ended, so its number cannot be reused under a pending wait.
   ::shutdown(socket.load(), SHUT_RDWR);
+}
+
+bool stream_server::WaitForClient(int wake) const {
+  const int s = socket.load();
+  if (s < 0 || !listening.load()) return false;
+  pollfd fds[2] = {{s, POLLIN, 0}, {wake, POLLIN, 0}};
+  return PollFor(fds, 2, kInfinite) > 0 && (fds[1].revents & POLLIN) == 0 && listening.load() &&
+         (fds[0].revents & POLLIN) != 0;
 }
 
 bool stream_server::AcceptClient(sockaddr_in& peer, int& client) {
   const int s = socket.load();
-  if (s < 0) return false;
+  if (s < 0 || !listening.load()) {
+    errno = EBADF;
+    return false;
+  }
   socklen_t len = sizeof peer;
   const int c = ::accept4(s, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
   if (c < 0) return false;

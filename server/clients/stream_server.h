@@ -20,11 +20,17 @@ class stream_server {
   // Already listening or port 0: false with no message. A failing socket, bind or
   // listen is shown with ReportLastError and gives false, errno saying why.
   bool ListenerListen();
-  // Stops listening: a pending AcceptClient fails, and so does every later one.
+  // Stops listening: a wait for a client ends, and every later accept fails.
+  // Connections still waiting in the backlog are refused.
   void ListenerClose();
-  // One blocking accept. False when no socket came (including after ListenerClose).
-  // The connection is kept alive: a peer that vanished is found out and the
-  // connection fails, while an idle live one stays.
+  // Waits until a client waits to be accepted (true), or `wake` (a descriptor)
+  // turns readable or the listener closes (false).
+  bool WaitForClient(int wake) const;
+  // Accepts the client that waits, without waiting. False, with errno set, when
+  // no socket came: EAGAIN when none waits (any more), anything else a failure
+  // (out of descriptors), and every time after ListenerClose. The connection is
+  // kept alive: a peer that vanished is found out and the connection fails, while
+  // an idle live one stays.
   bool AcceptClient(sockaddr_in& peer, int& client);
 
   void set_port(std::int32_t p) { port = p; }

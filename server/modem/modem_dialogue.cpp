@@ -1,10 +1,10 @@
 #include "server/modem/modem_dialogue.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 
 #include "platform/ansi_case.h"
+#include "platform/stderr_lines.h"
 #include "serial/base/time_base.h"
 #include "serial/port/com_port.h"
 #include "server/modem/stored_messages.h"
@@ -22,8 +22,8 @@ constexpr std::size_t kMaxUndeleted = 256;
 constexpr const char* kPartUnconfirmed =
     "the modem's confirmation of the part it was sending: its message stays queued and goes again "
     "at the next start, though the modem may have sent that part";
-constexpr const char* kMessagesUndeleted =
-    "the deletes of the messages taken from the SIM: those still on the SIM come to the clients "
+constexpr const char* kMessageUndeleted =
+    "the delete of a message taken from the SIM: should it still be there, it comes to the clients "
     "again after the next start";
 
 }  // namespace
@@ -55,7 +55,7 @@ void ModemDialogue::CloseWhenFinished() {
     if (!finished_.wait_for(lock, grace, [this] { return unfinished_ == nullptr; })) unfinished = unfinished_;
   }
   if (unfinished != nullptr)
-    std::fprintf(stderr, "trelmsrv: the stop could not wait longer for %s\n", unfinished);
+    StderrPrintf("trelmsrv: the stop could not wait longer for %s\n", unfinished);
   ClosePort();
 }
 
@@ -194,45 +194,59 @@ void ModemDialogue::ReadStoredMessages(std::string_view storage) {
     return;
   }
   const std::vector<ListedMessage> listed = ParseMessageListing(listing.lines);
-  SayLeftOnSim(listed);
-  std::vector<PacketPtr> received;
-  std::vector<std::string> fresh;  // the PDUs of those taken now
-  std::vector<std::pair<std::size_t, std::string>> taken;  // index and PDU of each to delete
+  std::set<std::string> left;
+  const auto say = [&](const std::string& said) {
+    if (leftOnSim_.insert(said).second) StderrPrintf("trelmsrv: %s\n", said.c_str());
+    left.insert(said);
+  };
+  std::vector<Taking> takings;
   std::map<std::string, std::size_t> seen;  // how often each PDU was listed so far
+  std::size_t room = state_.QueueLimit - std::min(state_.QueueLimit, state_.IncomingQueue.Count());
   for (const ListedMessage& m : listed) {
-    if (!m.pdu) continue;
+    if (!m.pdu) {
+      say("message " + m.shownIndex + " stays on the SIM: " + m.problem);
+      continue;
+    }
     std::string pdu = AnsiUpperCase(*m.pdu);
     // Two messages may be alike to the last octet: each taken one whose delete is
     // owed stands for one of them.
-    if (++seen[pdu] > static_cast<std::size_t>(std::count(undeleted_.begin(), undeleted_.end(), pdu))) {
-      received.push_back(ReceivedPacket(*m.pdu));
-      fresh.push_back(pdu);
+    const bool fresh = ++seen[pdu] > static_cast<std::size_t>(std::count(undeleted_.begin(), undeleted_.end(), pdu));
+    if (fresh && room == 0) {
+      say("the incoming queue holds " + std::to_string(state_.QueueLimit) +
+          " messages, its limit; the SIM's messages stay there until clients fetch some");
+      continue;
     }
-    taken.emplace_back(*m.index, std::move(pdu));
+    if (fresh) --room;
+    takings.push_back({*m.index, std::move(pdu), fresh ? ReceivedPacket(*m.pdu) : nullptr});
   }
-  if (taken.empty()) return;
-  const Finishing finishing(*this, kMessagesUndeleted);
-  if (!finishing) return;  // the messages stay on the SIM for the next start
-  // Taken, until each delete is confirmed.
-  for (std::string& pdu : fresh) undeleted_.push_back(std::move(pdu));
-  while (undeleted_.size() > kMaxUndeleted) undeleted_.pop_front();
-  QueueReceived(std::move(received));
-  DeleteTaken(std::move(taken));
+  leftOnSim_ = std::move(left);  // a message gone from the SIM is news again should it come back
+  TakeAndDelete(std::move(takings));
 }
 
-void ModemDialogue::QueueReceived(std::vector<PacketPtr> received) {
-  std::lock_guard guard(state_.QueueLock);
-  for (PacketPtr& p : received) state_.IncomingQueue.push_back(std::move(p));
-}
-
-void ModemDialogue::DeleteTaken(std::vector<std::pair<std::size_t, std::string>> taken) {
+void ModemDialogue::TakeAndDelete(std::vector<Taking> takings) {
   // A SIM that renumbers after a delete moves only the messages above it.
-  std::sort(taken.begin(), taken.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-  for (const auto& [index, pdu] : taken) {
+  std::sort(takings.begin(), takings.end(), [](const Taking& a, const Taking& b) { return a.index > b.index; });
+  std::vector<QueuedPacket> taken;  // highest index first
+  for (Taking& t : takings) {
+    const Finishing finishing(*this, kMessageUndeleted);
+    if (!finishing) break;  // the rest stay on the SIM for the next start
+    if (t.packet) {
+      // Once the delete is written the store holds the only copy: it must be on
+      // disk first. A store that cannot write leaves the message on the SIM.
+      MessageStore& store = state_.IncomingQueue.store();
+      const RecordId id = store.Append(*t.packet);
+      if (!store.Flush()) {
+        store.Acknowledge(id);
+        break;
+      }
+      taken.push_back({id, std::move(t.packet)});
+      undeleted_.push_back(t.pdu);  // until its delete is confirmed
+      while (undeleted_.size() > kMaxUndeleted) undeleted_.pop_front();
+    }
     const ModemResult deleted =
-        Exchange("AT+CMGD=" + std::to_string(index) + "\r", limits_.remove, true).result;
+        Exchange("AT+CMGD=" + std::to_string(t.index) + "\r", limits_.remove, true).result;
     if (deleted == ModemResult::Ok) {
-      if (const auto owed = std::find(undeleted_.begin(), undeleted_.end(), pdu); owed != undeleted_.end())
+      if (const auto owed = std::find(undeleted_.begin(), undeleted_.end(), t.pdu); owed != undeleted_.end())
         undeleted_.erase(owed);
       continue;
     }
@@ -241,18 +255,14 @@ void ModemDialogue::DeleteTaken(std::vector<std::pair<std::size_t, std::string>>
     // other command.
     if (deleted != ModemResult::Error) {
       Failed(deleted);
-      return;
+      break;
     }
   }
+  QueueReceived(std::move(taken));
 }
 
-void ModemDialogue::SayLeftOnSim(const std::vector<ListedMessage>& listed) {
-  std::set<std::string> left;
-  for (const ListedMessage& m : listed) {
-    if (m.pdu) continue;
-    const std::string said = "message " + m.shownIndex + " stays on the SIM: " + m.problem;
-    if (leftOnSim_.insert(said).second) std::fprintf(stderr, "trelmsrv: %s\n", said.c_str());
-    left.insert(said);
-  }
-  leftOnSim_ = std::move(left);  // a message gone from the SIM is news again should it come back
+void ModemDialogue::QueueReceived(std::vector<QueuedPacket> taken) {
+  // In the order the SIM lists them, as they were read.
+  std::lock_guard guard(state_.QueueLock);
+  for (auto p = taken.rbegin(); p != taken.rend(); ++p) state_.IncomingQueue.push_back(std::move(*p));
 }

@@ -55,16 +55,18 @@ class ModemDialogue {
   bool SendPdu(const std::string& pdu);
 
   // Lists the messages of the storage ("\"SM\"": the SIM) up to the listing's
-  // final result and takes each received message whose PDU line came whole:
-  // all of them join IncomingQueue in one step, then each is deleted from the
-  // modem, highest index first, so that a SIM that renumbers its messages after
-  // a delete moves none that is still to be deleted. A message whose delete was
-  // not confirmed is deleted again at the next read, never queued twice. One whose
-  // line is missing, cut or not hexadecimal stays on the SIM and is read again
-  // at a later pass; one that is not a received message (stored to be sent, a
-  // status report) stays there for good. Either is said once on standard error.
-  // A stop before the listing ended leaves every message on the SIM; once they
-  // are queued, it lets their deletes finish.
+  // final result and takes each received message whose PDU line came whole,
+  // highest index first, so that a SIM that renumbers its messages after a
+  // delete moves none that is still to be deleted: on disk in the incoming
+  // queue's store, then deleted from the modem. Those taken join IncomingQueue
+  // in the order the SIM lists them. A message whose delete was not confirmed is
+  // deleted again at the next read, never queued twice. One whose line is
+  // missing, cut or not hexadecimal stays on the SIM and is read again at a
+  // later pass; one that is not a received message (stored to be sent, a status
+  // report) stays there for good; so do those the incoming queue has no room
+  // for, or that its store could not write. Each is said once on standard
+  // error. A stop lets the delete of the message being taken finish and leaves
+  // the messages not reached yet on the SIM.
   void ReadStoredMessages(std::string_view storage);
 
   // Closes the port. Once StopFlag is set, the dialogue opens it no more, so a
@@ -74,7 +76,7 @@ class ModemDialogue {
 
   // For the stop, on another thread, with StopFlag set: closes the port once
   // what the modem must be let finish is done (a part whose PDU it has taken
-  // awaits its confirmation; messages taken from the SIM are being deleted), or
+  // awaits its confirmation; a message taken from the SIM is being deleted), or
   // after limits.finishOnStop at the most, and then says on standard error what
   // could not be finished.
   void CloseWhenFinished();
@@ -116,13 +118,19 @@ class ModemDialogue {
   bool Failed(ModemResult result);
   // Cancels the PDU input a modem may still be in, and awaits its answer.
   void Cancel();
-  // Says once on standard error why each message left on the SIM stays there.
-  void SayLeftOnSim(const std::vector<ListedMessage>& listed);
-  // The taken messages join the incoming queue, all in one step.
-  void QueueReceived(std::vector<PacketPtr> received);
-  // Deletes the taken messages, highest index first; stops at the first delete
-  // whose answer did not come.
-  void DeleteTaken(std::vector<std::pair<std::size_t, std::string>> taken);
+  // A message of the listing to delete, and to take first unless it was taken
+  // at an earlier read.
+  struct Taking {
+    std::size_t index;
+    std::string pdu;    // in upper case
+    PacketPtr packet;   // none: taken before, only its delete is owed
+  };
+  // Takes and deletes them, highest index first, each on disk before its delete;
+  // stops at the first delete whose answer did not come.
+  void TakeAndDelete(std::vector<Taking> takings);
+  // The messages taken, highest index first, join the incoming queue in the
+  // order the SIM lists them.
+  void QueueReceived(std::vector<QueuedPacket> taken);
 
   TDevaCustomComPort& port_;
   ServerState& state_;

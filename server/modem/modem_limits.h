@@ -12,7 +12,7 @@ struct ModemLimits {
   // The other "AT"'s answer, after the first came: this long more than twice
   // the time the first took, about 0.55 s.
   int otherAt = 10;
-  // What a stop lets the modem finish (a part's confirmation, the deletes of
-  // messages taken from the SIM): about 10 s.
+  // What a stop lets the modem finish (a part's confirmation, the delete of a
+  // message taken from the SIM): about 10 s.
   int finishOnStop = 182;
 };

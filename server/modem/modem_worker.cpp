@@ -53,7 +53,7 @@ void ModemWorker::Rest(std::chrono::milliseconds time) {
 
 void ModemWorker::ModemThread() {
   while (!state_.StopFlag.load()) {
-    PacketPtr sending;
+    QueuedPacket sending;
     try {
       Pass(sending);
     } catch (...) {
@@ -69,7 +69,7 @@ void ModemWorker::ModemThread() {
   }
 }
 
-void ModemWorker::Pass(PacketPtr& sending) {
+void ModemWorker::Pass(QueuedPacket& sending) {
   if (state_.OutgoingQueue.Count() == 0) return Idle();
   if (!Ready()) return Rest(kRest);
   {
@@ -80,10 +80,13 @@ void ModemWorker::Pass(PacketPtr& sending) {
   if (state_.StopFlag.load()) return PutBack(std::move(sending));
 
   const bool sent = SendMessageText(
-      *sending, [this](const std::string& pdu) { return dialogue_.SendPdu(pdu); },
+      *sending.packet, [this](const std::string& pdu) { return dialogue_.SendPdu(pdu); },
       [this] { return messageRefs_.NextMessageRef(); });
   if (sent) {
-    sending.reset();
+    MessageStore& store = state_.OutgoingQueue.store();
+    store.Acknowledge(sending.id);
+    sending = {};
+    store.Flush();
     return;  // the next one goes at once
   }
   PutBack(std::move(sending));
@@ -104,12 +107,14 @@ bool ModemWorker::Ready() {
   return true;
 }
 
-void ModemWorker::PutBack(PacketPtr p) {
+void ModemWorker::PutBack(QueuedPacket p) {
   std::lock_guard guard(state_.QueueLock);
-  if (state_.StopFlag.load())
-    state_.OutgoingQueue.push_front(std::move(p));
-  else
+  if (state_.StopFlag.load()) {
+    state_.OutgoingQueue.push_front(std::move(p));  // its place, which the store never left
+  } else {
+    state_.OutgoingQueue.store().MoveToBack(p.id);
     state_.OutgoingQueue.push_back(std::move(p));
+  }
 }
 
 void ModemWorker::Recover(const std::exception_ptr& failure) {

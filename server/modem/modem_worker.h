@@ -7,7 +7,10 @@
 // The modem is checked without holding QueueLock, so clients hand in and fetch
 // whatever the modem does: the worker alone takes from the outgoing queue, so
 // the packet at its head after the check is the one that waited before it. A
-// message that is not sent goes to the back of the queue, and the worker rests
+// message that is sent is acknowledged to the store, and the acknowledgement is
+// on disk before the next message goes, so that a crash sends again at most the
+// message being sent when it came. A message that is not sent goes to the back
+// of the queue (the store is told), and the worker rests
 // as after a pass that sent nothing, so one message the modem always refuses
 // neither runs the modem hot nor keeps the SIM from being read.
 //
@@ -15,7 +18,7 @@
 // again until the modem answers anew), the packet being sent goes back to its
 // queue, the port is closed and the worker tries again after its rest. Stop ends
 // it at once, whatever it is waiting for, except for what the modem is let
-// finish (about 10 s at the most: a part's confirmation, the deletes of messages
+// finish (about 10 s at the most: a part's confirmation, the delete of a message
 // taken from the SIM), and joins it, so a caller that saves the queues afterwards
 // saves everything it put back.
 #include <atomic>
@@ -64,13 +67,13 @@ class ModemWorker {
   void ModemThread();
   // One pass: the next packet sent, or the SIM read when none waits, or a rest.
   // `sending` holds the packet out of the queue while it is being sent.
-  void Pass(PacketPtr& sending);
+  void Pass(QueuedPacket& sending);
   // A pass that sent nothing: the SIM read (with CheckMail), then a rest.
   void Idle();
   bool Ready();
   // A packet that was not sent: to the back of the queue after a failed attempt,
-  // but back to its old place when the worker is stopping.
-  void PutBack(PacketPtr p);
+  // but back to its old place when the worker is stopping. The store is told.
+  void PutBack(QueuedPacket p);
   void Recover(const std::exception_ptr& failure);
   // Sleeps, or less when the worker is stopped meanwhile.
   void Rest(std::chrono::milliseconds time);

@@ -9,6 +9,7 @@
 #include "platform/message_box.h"
 #include "platform/qt/qt_message_queue.h"
 #include "platform/single_instance.h"
+#include "platform/stderr_lines.h"
 #include "serial/qt/com_select_form.h"
 #include "server/qt/main_form.h"
 #include "server/shutdown_signals.h"
@@ -51,12 +52,16 @@ int Run(const ServerProgramOptions& options) {
 }  // namespace
 
 int RunServer(const ServerProgramOptions& options) {
+  int status = 1;
   try {
-    return Run(options);
+    status = Run(options);
   } catch (const std::exception& e) {
     MessageBox(e.what(), kTitle, MbButtons::Ok, MbIcon::Error);
   } catch (...) {
     MessageBox("", kTitle, MbButtons::Ok, MbIcon::Error);
   }
-  return 1;
+  // The last lines (why the start was refused, what could not be saved) go out
+  // before the program ends, unless standard error is held up.
+  FlushStderrLines(std::chrono::seconds(1));
+  return status;
 }

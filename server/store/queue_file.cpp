@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include "platform/file_io.h"
-#include "protocol/message_file.h"
 #include "server/store/modem_number.h"
 
 namespace {
@@ -36,58 +35,58 @@ QueueFileLoad Unreadable(int fd) {
 
 }  // namespace
 
-QueueFileLoad LoadQueueFile(const std::string& path, bool toSend, PacketQueue& queue, QueueFileRejects& rejects) {
-  // Looked at before it is opened: opening a FIFO would wait for a writer for good.
+QueueFileLoad OpenStoredFile(const std::string& path, int& fd) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? QueueFileLoad::Missing : QueueFileLoad::Unreadable;
-  if (!S_ISREG(st.st_mode)) return QueueFileLoad::NotAFile;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return QueueFileLoad::Unreadable;
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? QueueFileLoad::Missing : QueueFileLoad::Unreadable;
+  if (!S_ISREG(st.st_mode)) return QueueFileLoad::NotAFile;  // a link too: the store writes these files
+  fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+  if (fd < 0) return errno == ELOOP ? QueueFileLoad::NotAFile : QueueFileLoad::Unreadable;
   if (::fstat(fd, &st) != 0) return Unreadable(fd);
   if (!S_ISREG(st.st_mode)) {  // put in its place meanwhile
     ::close(fd);
     return QueueFileLoad::NotAFile;
   }
+  return QueueFileLoad::Loaded;
+}
 
-  std::vector<PacketPtr> sound;
-  QueueFileRejects found;
+QueueFileLoad ReadQueueFile(const std::string& path, bool toSend, const std::function<bool(std::uint64_t)>& left,
+                            std::vector<FileRecord>& sound, QueueFileRejects& rejects, std::uint64_t& records) {
+  int fd = -1;
+  if (const QueueFileLoad opened = OpenStoredFile(path, fd); opened != QueueFileLoad::Loaded) return opened;
+
+  std::vector<FileRecord> found;
+  QueueFileRejects rejected;
+  std::uint64_t whole = 0;
   std::vector<std::uint8_t> batch(kBatch * kPacketSize);
   for (std::uint64_t offset = 0;;) {
     const ssize_t n = ReadAt(fd, batch, offset);
     if (n < 0) return Unreadable(fd);
     const std::size_t bytes = static_cast<std::size_t>(n);
-    const std::size_t whole = bytes / kPacketSize;
-    for (std::size_t i = 0; i < whole; ++i) {
+    const std::size_t inBatch = bytes / kPacketSize;
+    for (std::size_t i = 0; i < inBatch; ++i, ++whole) {
+      if (left(whole)) continue;
       PacketPtr p = PacketNew();
       std::copy_n(batch.begin() + static_cast<std::ptrdiff_t>(i * kPacketSize), kPacketSize, p->raw().begin());
       if (const auto fault = Fault(*p, toSend)) {
-        found.offsets.push_back(offset + i * kPacketSize);
-        ++found.counts[static_cast<std::size_t>(*fault)];
+        rejected.offsets.push_back(whole * kPacketSize);
+        ++rejected.counts[static_cast<std::size_t>(*fault)];
       } else {
-        sound.push_back(std::move(p));
+        found.push_back({whole, std::move(p)});
       }
     }
     if (bytes < batch.size()) {
       if (bytes % kPacketSize != 0) {
-        found.tailOffset = offset + whole * kPacketSize;
-        found.tailBytes = bytes % kPacketSize;
-        ++found.counts[static_cast<std::size_t>(RecordFault::CutShort)];
+        rejected.tailOffset = whole * kPacketSize;
+        rejected.tailBytes = bytes % kPacketSize;
+        ++rejected.counts[static_cast<std::size_t>(RecordFault::CutShort)];
       }
       break;
     }
     offset += bytes;
   }
   ::close(fd);
-  for (PacketPtr& p : sound) queue.push_back(std::move(p));
-  rejects = std::move(found);
+  for (FileRecord& r : found) sound.push_back(std::move(r));
+  rejects = std::move(rejected);
+  records = whole;
   return QueueFileLoad::Loaded;
-}
-
-bool SaveQueueFile(const std::string& path, PacketQueue& queue, std::string* failedEntry) {
-  if (queue.empty()) return true;
-  const std::string image =
-      MessageFileImage(queue.size(), [&](std::size_t i) -> const packet& { return *queue[i]; });
-  if (!WriteFileAtomically(path, image, failedEntry)) return false;
-  queue.clear();
-  return true;
 }

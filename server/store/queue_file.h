@@ -1,13 +1,16 @@
 #pragma once
-// The files that carry the queues across a restart: plain packet records back to
-// back. inbox.db holds the outgoing queue, outbox.db the incoming one.
+// The files that carry the queues: plain packet records back to back. inbox.db
+// holds the outgoing queue, outbox.db the incoming one. While the server runs
+// they grow with what is taken in; what leaves the queue is noted beside them
+// (store_log.h) until the file is written anew.
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "server/store/server_state.h"
+#include "protocol/packet.h"
 
 inline constexpr const char* kOutgoingQueueFile = "inbox.db";
 inline constexpr const char* kIncomingQueueFile = "outbox.db";
@@ -41,19 +44,26 @@ enum class QueueFileLoad {
   NotAFile,    // a FIFO, a device or a folder in the file's place
 };
 
-// Appends the sound records of the file to the back of the queue, in file order,
-// and notes the others in `rejects`. A record is sound when it checks as a packet
-// from the wire does, is a message and, in the outgoing file (`toSend`), has a
-// number the modem can take, which is queued without its separators (a received
-// message's sender may be a name). Anything else would be handed on broken: to a
-// client, whose connection ends and every message after it with it, or to the
-// modem, which would be asked to send nothing, or the same refused number for
-// ever. Unless the result is Loaded, nothing is added.
-QueueFileLoad LoadQueueFile(const std::string& path, bool toSend, PacketQueue& queue, QueueFileRejects& rejects);
+// Opens a file the store reads for reading, after looking at it: opening a FIFO
+// would wait for a writer for good. Only a regular file, not a link: the store
+// writes these files too. Loaded with `fd` open, or why not.
+QueueFileLoad OpenStoredFile(const std::string& path, int& fd);
 
-// Writes the queue into the file, front first, and empties it once the file is in
-// place. An empty queue writes nothing and leaves any file alone. The file is
-// written aside and renamed into place. False, with errno set, when it could not
-// be written: the queue then keeps every packet and the old file is left as it
-// was, and `failedEntry` (when given) names what was in the way.
-bool SaveQueueFile(const std::string& path, PacketQueue& queue, std::string* failedEntry = nullptr);
+// A sound record of a queue file and its place there.
+struct FileRecord {
+  std::uint64_t place = 0;
+  PacketPtr packet;
+};
+
+// Reads the queue file: the records `left(place)` says have left the queue are
+// passed over, the others are checked. A record is sound when it checks as a
+// packet from the wire does, is a message and, in the outgoing file (`toSend`),
+// has a number the modem can take, which it then holds without its separators (a
+// received message's sender may be a name). Anything else would be handed on
+// broken: to a client, whose connection ends and every message after it with it,
+// or to the modem, which would be asked to send nothing, or the same refused
+// number for ever. The sound records go to `sound` in file order, the others to
+// `rejects`, and `records` is the count of whole records. Unless the result is
+// Loaded, nothing is added.
+QueueFileLoad ReadQueueFile(const std::string& path, bool toSend, const std::function<bool(std::uint64_t)>& left,
+                            std::vector<FileRecord>& sound, QueueFileRejects& rejects, std::uint64_t& records);

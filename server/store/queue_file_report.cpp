@@ -1,10 +1,9 @@
 #include "server/store/queue_file_report.h"
 
-#include <cstdio>
-
 #include "platform/codepage.h"
 #include "platform/error_text.h"
 #include "platform/message_box.h"
+#include "platform/stderr_lines.h"
 
 namespace {
 
@@ -15,7 +14,7 @@ std::string Utf8Reason(int error) { return AnsiToUtf8(SysErrorMessage(error)); }
 // operator in Windows-1251, the first ending with the file.
 void ShowStartFault(const std::string& what, const std::string& why, const std::string& whatText,
                     const std::string& whyText) {
-  std::fprintf(stderr, "trelmsrv: cannot %s: %s; the server does not start\n", what.c_str(), why.c_str());
+  StderrPrintf("trelmsrv: cannot %s: %s; the server does not start\n", what.c_str(), why.c_str());
   const std::string text = whatText + ":\n" + whyText + Ansi("\n\nСервер не запущен, файл оставлен как есть.");
   MessageBox(text, Ansi("Ошибка"), MbButtons::Ok, MbIcon::Error);
 }
@@ -46,9 +45,8 @@ void ReportUnreadableQueueFile(const std::string& path, int error) {
   ReportStartFault("read " + path, Ansi("Не удалось прочитать файл очереди\n") + Utf8ToAnsi(path), error);
 }
 
-void ReportUnremovableQueueFile(const std::string& path, int error) {
-  ReportStartFault("remove " + path, Ansi("Не удалось удалить загруженный файл очереди\n") + Utf8ToAnsi(path),
-                   error);
+void ReportUnwritableQueueFile(const std::string& path, int error) {
+  ReportStartFault("write " + path, Ansi("Не удалось записать файл очереди\n") + Utf8ToAnsi(path), error);
 }
 
 void ReportIrregularQueueFile(const std::string& path) {
@@ -71,31 +69,40 @@ void LogSetAsideRecords(const std::string& path, const std::string& setAsidePath
     if (rejects.counts[i] == 0) continue;
     why += (why.empty() ? "" : ", ") + std::to_string(rejects.counts[i]) + " " + kWhy[i];
   }
-  std::fprintf(stderr, "trelmsrv: %zu damaged records of %s (%s) are not queued; set aside in %s\n", rejects.Count(),
+  StderrPrintf("trelmsrv: %zu damaged records of %s (%s) are not queued; set aside in %s\n", rejects.Count(),
                path.c_str(), why.c_str(), setAsidePath.c_str());
 }
 
 void LogSetAsideHandIn(std::string_view number, const std::string& setAsidePath, bool kept, int error) {
   const std::string shown = Printable(number);
   if (kept)
-    std::fprintf(stderr, "trelmsrv: a message handed in to \"%s\" is not queued, as the modem cannot take that number; "
+    StderrPrintf("trelmsrv: a message handed in to \"%s\" is not queued, as the modem cannot take that number; "
                  "set aside in %s\n", shown.c_str(), setAsidePath.c_str());
   else
-    std::fprintf(stderr, "trelmsrv: a message handed in to \"%s\" is not queued, as the modem cannot take that number, "
+    StderrPrintf("trelmsrv: a message handed in to \"%s\" is not queued, as the modem cannot take that number, "
                  "and cannot be set aside in %s: %s; it is lost\n", shown.c_str(), setAsidePath.c_str(),
                  Utf8Reason(error).c_str());
 }
 
-void LogUnrestoredQueueFile(const std::string& path, const std::string& movedPath, int error) {
-  std::fprintf(stderr, "trelmsrv: cannot rename %s back to %s: %s; the queue file is left under the first name\n",
-               movedPath.c_str(), path.c_str(), Utf8Reason(error).c_str());
+void LogUnwritableQueueFile(const std::string& path, int error) {
+  StderrPrintf("trelmsrv: cannot write %s: %s; what the queue took in since is kept in memory and tried again "
+               "every second\n", path.c_str(), Utf8Reason(error).c_str());
+}
+
+void LogQueueFileWrittenAgain(const std::string& path) {
+  StderrPrintf("trelmsrv: %s is written again\n", path.c_str());
+}
+
+void LogUnrewrittenQueueFile(const std::string& path, const std::string& inTheWay, int error) {
+  StderrPrintf("trelmsrv: cannot write %s anew: %s: %s; it and %s.done go on holding the queue\n", path.c_str(),
+               inTheWay.c_str(), Utf8Reason(error).c_str(), path.c_str());
 }
 
 void LogListenFailure(int port, int error) {
   if (port == 0)
-    std::fprintf(stderr, "trelmsrv: EthernetPort is 0, there is no port to listen on; the server does not start\n");
+    StderrPrintf("trelmsrv: EthernetPort is 0, there is no port to listen on; the server does not start\n");
   else
-    std::fprintf(stderr, "trelmsrv: cannot listen on TCP port %d: %s; the server does not start\n", port,
+    StderrPrintf("trelmsrv: cannot listen on TCP port %d: %s; the server does not start\n", port,
                  Utf8Reason(error).c_str());
 }
 
@@ -105,7 +112,7 @@ std::string InTheWay(const QueueFileFault& fault, const std::string& reason) {
 }
 
 void LogUnsavedQueue(const QueueFileFault& fault) {
-  std::fprintf(stderr, "trelmsrv: cannot write %s: %s; its %zu messages are not saved\n", fault.path.c_str(),
+  StderrPrintf("trelmsrv: cannot write %s: %s; its %zu messages are not saved\n", fault.path.c_str(),
                InTheWay(fault, Utf8Reason(fault.error)).c_str(), fault.packets);
 }
 

@@ -21,11 +21,11 @@ struct QueueFileFault {
 // there but cannot be read, or is no regular file. Shown and written as below.
 void ReportUnreadableSettingsFile(const std::string& path, const FileContents& read);
 
-// A queue file that stops the start because it cannot be read, or cannot be
-// removed after loading (its messages would then be sent again at every start).
-// Shown in a message box captioned "Ошибка" and written to standard error.
+// A queue file (or its log) that stops the start because it cannot be read, or
+// cannot be written (the queue would then live in memory only). Shown in a message
+// box captioned "Ошибка" and written to standard error.
 void ReportUnreadableQueueFile(const std::string& path, int error);
-void ReportUnremovableQueueFile(const std::string& path, int error);
+void ReportUnwritableQueueFile(const std::string& path, int error);
 // The same for a queue file that is no regular file (a FIFO would hold the start
 // for good).
 void ReportIrregularQueueFile(const std::string& path);
@@ -42,9 +42,14 @@ void LogSetAsideRecords(const std::string& path, const std::string& setAsidePath
 // be (`error` then says why, and the message is lost).
 void LogSetAsideHandIn(std::string_view number, const std::string& setAsidePath, bool kept, int error);
 
-// One line on standard error: a refused start could not give a queue file it had
-// moved aside its name back (it is left under the other name, for a person).
-void LogUnrestoredQueueFile(const std::string& path, const std::string& movedPath, int error);
+// One line on standard error: what a queue's store took in or was told cannot be
+// written to `path`; it stays in memory and is tried again. Then, once it is
+// written, one line more.
+void LogUnwritableQueueFile(const std::string& path, int error);
+void LogQueueFileWrittenAgain(const std::string& path);
+// One line on standard error: the queue file could not be written anew (`inTheWay`
+// stopped it); it and its log go on holding the queue.
+void LogUnrewrittenQueueFile(const std::string& path, const std::string& inTheWay, int error);
 
 // One line on standard error: the server cannot listen and does not start.
 void LogListenFailure(int port, int error);

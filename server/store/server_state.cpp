@@ -1,23 +1,9 @@
 #include "server/store/server_state.h"
 
-void PacketQueue::push_back(PacketPtr p) {
-  items_.push_back(std::move(p));
-  Counted();
-}
+#include "platform/file_io.h"
+#include "server/store/file_message_store.h"
+#include "server/store/queue_file.h"
 
-void PacketQueue::push_front(PacketPtr p) {
-  items_.push_front(std::move(p));
-  Counted();
-}
-
-PacketPtr PacketQueue::TakeFront() {
-  PacketPtr p = std::move(items_.front());
-  items_.pop_front();
-  Counted();
-  return p;
-}
-
-void PacketQueue::clear() {
-  items_.clear();
-  Counted();
-}
+ServerState::ServerState(const std::string& folder)
+    : OutgoingStore(std::make_unique<FileMessageStore>(PathJoin(folder, kOutgoingQueueFile), true)),
+      IncomingStore(std::make_unique<FileMessageStore>(PathJoin(folder, kIncomingQueueFile), false)) {}

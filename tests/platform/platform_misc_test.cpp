@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <span>
+#include <string_view>
 #include <sys/stat.h>
 
 #include "platform/date_time.h"
@@ -67,6 +69,35 @@ TEST(FileIo, AtomicWriteReplacesWholeFile) {
   EXPECT_TRUE(SyncFolderOf("f.txt"));
   EXPECT_TRUE(SyncFolderOf("/f.txt"));
   EXPECT_FALSE(SyncFolderOf(PathJoin(dir.path(), "no/such/dir")));
+}
+
+// A file written aside a piece at a time is put in place whole; one given up on
+// leaves the old file and nothing beside it.
+TEST(FileIo, AFileWrittenAsideGoesInPlaceWholeOrNotAtAll) {
+  TempDir dir;
+  const std::string path = PathJoin(dir.path(), "queue.db");
+  ASSERT_TRUE(WriteFileAtomically(path, "old"));
+  const auto bytes = [](std::string_view s) {
+    return std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+  };
+  {
+    FileWrittenAside file(path);
+    ASSERT_TRUE(file.Write(bytes("new, ")));
+    ASSERT_TRUE(file.Write(bytes("in pieces")));
+    EXPECT_EQ(ReadWholeFile(path), "old");  // until it is put in place
+  }
+  EXPECT_EQ(ReadWholeFile(path), "old");
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+  {
+    FileWrittenAside file(path);
+    ASSERT_TRUE(file.Write(bytes("new, ")));
+    ASSERT_TRUE(file.Write(bytes("in pieces")));
+    ASSERT_TRUE(file.Finish());
+    ASSERT_TRUE(file.PutInPlace());
+    EXPECT_TRUE(file.placed());
+  }
+  EXPECT_EQ(ReadWholeFile(path), "new, in pieces");
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
 
 // Only a regular file is read, and one that is there but cannot be read is told

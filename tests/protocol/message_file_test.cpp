@@ -87,6 +87,24 @@ TEST(MessageFileAppender, AnAppendCutShortLeavesOnlyTheWholeRecords) {
   EXPECT_EQ(ReadMessageFile(path).back(), Numbered(6));
 }
 
+// An append at a place: the file then holds its first records and these, so a
+// retry after a flush that failed overwrites what that attempt left.
+TEST(MessageFileAppender, AnAppendAtAPlaceOverwritesWhatFollowsIt) {
+  TempDir dir;
+  const std::string path = dir.File("inbox.db");
+  ASSERT_TRUE(WriteMessageFile(path, std::vector<packet>{Numbered(1), Numbered(2), Numbered(9)}));
+  MessageFileAppender file(path);
+  file.AppendAt(2, std::vector<packet>{Numbered(3), Numbered(4)});
+  ASSERT_TRUE(file.Flush());
+  EXPECT_EQ(ReadMessageFile(path), (std::vector<packet>{Numbered(1), Numbered(2), Numbered(3), Numbered(4)}));
+
+  // Records it counted on are gone: nothing is written where it does not belong.
+  file.AppendAt(7, std::vector<packet>{Numbered(8)});
+  EXPECT_FALSE(file.Flush());
+  EXPECT_EQ(errno, EIO);
+  EXPECT_EQ(ReadMessageFile(path).size(), 4u);
+}
+
 // A name that is no regular file fails at once: a FIFO does not wait for a reader,
 // and a link is not followed, to a file elsewhere or to a name not there yet.
 TEST(MessageFileAppender, ANameThatIsNoRegularFileFails) {

@@ -3,12 +3,16 @@
 
 #include <chrono>
 #include <future>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <string>
 #include <thread>
 #include <utility>
 
 #include "protocol/cipher.h"
 #include "tests/server/server_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -51,8 +55,8 @@ TEST_F(ClientServiceTest, FetchSendsEveryQueuedPacketInOrderThenNothing) {
   EXPECT_EQ(client.BytesUntilClosed(), 0u);
 }
 
-// The modem worker holds the queues' lock through its modem check, for up to
-// about 22 seconds: what needs only the counts does not wait for it.
+// Whoever holds the queues' lock (a fetch, a hand-in): what needs only the counts
+// does not wait for it.
 TEST_F(ClientServiceTest, TheCountsAndAFetchOfNothingDoNotWaitForTheQueuesLock) {
   StartServer(Config());
   std::future<std::pair<std::size_t, std::size_t>> counts;
@@ -154,6 +158,53 @@ TEST(AcceptRest, TimeoutOrABackOffThatGrowsWithTheFailures) {
     SCOPED_TRACE(std::to_string(c.timeoutMs) + " ms, " + std::to_string(c.failures) + " failures");
     EXPECT_EQ(AcceptRest(c.timeoutMs, c.failures).count(), c.restMs);
   }
+}
+
+// Clients that connected before the stop, still waiting in the listener's
+// backlog, are taken in and read like the others; the listener then closes, and
+// a client that comes later is refused rather than left waiting.
+TEST(ClientServiceStop, TakesInTheBacklogThenClosesTheListener) {
+  TempDir dir;
+  auto state = std::make_shared<ServerState>(dir.path());
+  ServerConfig config;
+  config.EthernetPort = kAnyPort;
+  config.UCNT = 64;
+  stream_server listener(config.UCNT);
+  listener.set_port(config.EthernetPort);
+  ASSERT_TRUE(listener.ListenerListen());
+  constexpr int kWaiting = 50;
+  std::vector<std::unique_ptr<LoopbackClient>> waiting;
+  for (int i = 0; i < kWaiting; ++i) {
+    waiting.push_back(std::make_unique<LoopbackClient>(listener.ListeningPort()));
+    ASSERT_TRUE(waiting.back()->Send(MessagePacket("+7001", "waiting " + std::to_string(i))));
+  }
+  const int port = listener.ListeningPort();
+  auto service = std::make_shared<ClientService>(state, listener, config, dir.File("registry.reg"),
+                                                 dir.File("inbox.db"));
+  service->BeginStop(std::chrono::steady_clock::now() + std::chrono::seconds(20));
+  service->StartAcceptThread();  // its first look finds the stop
+  EXPECT_TRUE(service->WaitForConnections(std::chrono::steady_clock::now() + std::chrono::seconds(20)));
+  EXPECT_TRUE(service->Stop());
+  EXPECT_EQ(state->OutgoingCount(), static_cast<std::size_t>(kWaiting));
+  LoopbackClient later(port);
+  EXPECT_FALSE(later.connected());
+}
+
+// A connection's thread that does not end when the stop wakes it is left to end
+// by itself; the stop goes on, and the thread ends without harm later.
+TEST(ClientThreadsStop, AThreadThatDoesNotEndInTimeIsLeftToEndByItself) {
+  auto threads = std::make_unique<ClientThreads>();
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  int fds[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+  threads->Start(fds[0], [released](int) { released.wait(); });  // deaf to the shutdown
+  EXPECT_FALSE(threads->StopAll(std::chrono::milliseconds(50)));
+  EXPECT_EQ(threads->Running(), 1u);
+  release.set_value();
+  EXPECT_TRUE(WaitUntil([&] { return threads->Running() == 0; }));
+  threads.reset();
+  ::close(fds[1]);
 }
 
 }  // namespace

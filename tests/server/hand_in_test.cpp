@@ -2,6 +2,8 @@
 // and a stop that comes while a client is handing in.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
 #include <linux/sockios.h>
 #include <optional>
 #include <string>
@@ -14,6 +16,7 @@
 #include "server/store/modem_number.h"
 #include "server/store/queue_file.h"
 #include "tests/server/server_fixture.h"
+#include "tests/support/captured_stderr.h"
 
 namespace {
 
@@ -49,7 +52,7 @@ class HandInTest : public ServerFixture {
   std::vector<std::string> OutgoingNumbers() {
     std::lock_guard guard(core->state().QueueLock);
     std::vector<std::string> out;
-    for (const PacketPtr& p : core->state().OutgoingQueue) out.emplace_back(p->number());
+    for (const QueuedPacket& p : core->state().OutgoingQueue) out.emplace_back(p->number());
     return out;
   }
 };
@@ -69,7 +72,7 @@ TEST_F(HandInTest, NumbersAreQueuedAsTheModemTakesThemAndTheOthersSetAside) {
     client.ShutdownWrite();
     ASSERT_TRUE(client.BytesUntilClosed());  // served to the end
   }
-  const std::string said = testing::internal::GetCapturedStderr();
+  const std::string said = CapturedStderr();
   EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"one", "four"}));
   EXPECT_EQ(OutgoingNumbers(), (std::vector<std::string>{"89161234567", "+7916000"}));
   const std::string setAside = dir.File("inbox.db.bad");
@@ -82,31 +85,83 @@ TEST_F(HandInTest, NumbersAreQueuedAsTheModemTakesThemAndTheOthersSetAside) {
 // The client counts a packet as handed over once its connection has taken it: a
 // stop must not drop what the connection holds. Here the connection's thread is
 // kept from queueing (the lock is held) while the client hands in, so that every
-// packet but the first still lies in the connection when the stop comes.
+// packet but the first still lies in the connection when the stop comes: whether
+// the close's time is up at once (each whole packet held is read), or the
+// connection is read until nothing more comes (the packets that came while its
+// thread was held up are read first, however long that was).
 TEST_F(HandInTest, AStopDuringAHandInKeepsEveryPacketTheConnectionTook) {
-  StartServer(Config());
-  constexpr int kCount = 40;
-  std::vector<std::string> texts;
-  LoopbackClient client(port);
-  {
-    std::unique_lock held(core->state().QueueLock);
-    for (int i = 0; i < kCount; ++i) {
-      texts.push_back("job message " + std::to_string(i));
-      ASSERT_TRUE(client.Send(MessagePacket("+79161234567", texts.back())));
+  for (const int closeWaitMs : {0, 20000}) {
+    SCOPED_TRACE(closeWaitMs);
+    StartServer(Config());
+    core->set_close_wait_ms(closeWaitMs);
+    core->set_quiet_ms(0);
+    constexpr int kCount = 40;
+    std::vector<std::string> texts;
+    LoopbackClient client(port);
+    {
+      std::unique_lock held(core->state().QueueLock);
+      for (int i = 0; i < kCount; ++i) {
+        texts.push_back("job message " + std::to_string(i));
+        ASSERT_TRUE(client.Send(MessagePacket("+79161234567", texts.back())));
+      }
+      // Every byte has reached the server's side of the connection.
+      ASSERT_TRUE(WaitUntil([&] {
+        int unacknowledged = -1;
+        return ::ioctl(client.fd(), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
+      }));
+      std::thread closer([&] { core->Close(); });
+      ASSERT_TRUE(WaitUntil([&] { return core->state().StopFlag.load(); }));
+      held.unlock();
+      closer.join();
     }
-    // Every byte has reached the server's side of the connection.
-    ASSERT_TRUE(WaitUntil([&] {
-      int unacknowledged = -1;
-      return ::ioctl(client.fd(), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
-    }));
-    std::thread closer([&] { core->Close(); });
-    ASSERT_TRUE(WaitUntil([&] { return core->state().StopFlag.load(); }));
-    held.unlock();
-    closer.join();
+    std::vector<std::string> saved;
+    for (const packet& p : ReadMessageFile(dir.File(kOutgoingQueueFile))) saved.emplace_back(p.text());
+    EXPECT_EQ(saved, texts);
+    std::filesystem::remove(dir.File(kOutgoingQueueFile));
   }
-  std::vector<std::string> saved;
-  for (const packet& p : ReadMessageFile(dir.File(kOutgoingQueueFile))) saved.emplace_back(p.text());
-  EXPECT_EQ(saved, texts);
+}
+
+// A client still handing in when the stop comes: more of what it sent is on its
+// way from its machine than the connection holds at that moment. The stop reads
+// on until the connection has been quiet for a moment, so every message the
+// client counted as sent is saved.
+TEST_F(HandInTest, AStopWhileAClientStillSendsKeepsAllItSent) {
+  StartServer(Config());
+  core->set_close_wait_ms(20000);  // generous: the quiet moment ends the reading
+  constexpr int kCount = 5000;
+  LoopbackClient client(port);
+  std::atomic<int> sent{0};
+  std::thread sender([&] {
+    for (int i = 0; i < kCount; ++i) {
+      if (!client.Send(MessagePacket("+79161234567", std::to_string(i)))) return;
+      ++sent;
+    }
+  });
+  ASSERT_TRUE(WaitUntil([&] { return Outgoing() >= 100; }));
+  EXPECT_TRUE(core->Close());
+  sender.join();
+  const auto saved = ReadMessageFile(dir.File(kOutgoingQueueFile));
+  EXPECT_EQ(sent.load(), kCount);
+  ASSERT_EQ(saved.size(), static_cast<std::size_t>(kCount));
+  for (int i = 0; i < kCount; ++i) ASSERT_EQ(saved[static_cast<std::size_t>(i)].text(), std::to_string(i));
+}
+
+// A full queue ends the connection of the client that hands in beyond it, which
+// then keeps what it did not hand over, and standard error says why. The queue
+// stays as it was, and the client may hand in again once there is room.
+TEST_F(HandInTest, AHandInBeyondTheQueueLimitEndsTheConnection) {
+  core = std::make_unique<ServerCore>(dir.path());
+  core->set_close_wait_ms(0);
+  core->set_queue_limit(5);
+  ASSERT_TRUE(core->Start(Config()));
+  port = core->ListeningPort();
+  testing::internal::CaptureStderr();
+  LoopbackClient client(port);
+  for (int i = 0; i < 8; ++i) client.Send(MessagePacket("+79161234567", std::to_string(i)));
+  EXPECT_TRUE(client.BytesUntilClosed());
+  const std::string said = CapturedStderr();
+  EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"0", "1", "2", "3", "4"}));
+  EXPECT_NE(said.find("the outgoing queue holds 5 messages, its limit"), std::string::npos) << said;
 }
 
 }  // namespace

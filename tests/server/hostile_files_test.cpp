@@ -18,6 +18,7 @@
 #include "server/modem/message_ref.h"
 #include "server/store/queue_file.h"
 #include "tests/server/server_fixture.h"
+#include "tests/support/captured_stderr.h"
 #include "tests/support/denied_access.h"
 
 namespace {
@@ -83,7 +84,7 @@ TEST(UnreadableRegistry, RefusesLoginsCountsInMemoryAndLeavesTheFileAlone) {
       EXPECT_EQ(counter.NextMessageRef(), "08");
       EXPECT_EQ(counter.NextMessageRef(), "09");
     }
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = CapturedStderr();
     EXPECT_EQ(Count(said, "trelmsrv: cannot read " + file), 2u) << said;
     EXPECT_EQ(Count(said, "every login is refused"), 1u) << said;
     EXPECT_EQ(Count(said, "counted in memory"), 1u) << said;
@@ -119,7 +120,16 @@ class LinkedFiles : public ServerFixture {
     std::lock_guard guard(core->state().QueueLock);
     PacketPtr q = PacketNew();
     *q = p;
-    core->state().OutgoingQueue.push_back(std::move(q));
+    core->state().OutgoingQueue.Append(std::move(q));
+  }
+
+  // One more message queued and sent, so that the close writes the queue file anew.
+  void QueueOneSent() {
+    QueueOutgoing(MessagePacket("+7002", "sent"));
+    std::lock_guard guard(core->state().QueueLock);
+    QueuedPacket sent = core->state().OutgoingQueue.TakeFront();
+    core->state().OutgoingQueue.push_back(core->state().OutgoingQueue.TakeFront());
+    core->state().OutgoingStore->Acknowledge(sent.id);
   }
 
   TempDir outside;
@@ -136,6 +146,7 @@ TEST_F(LinkedFiles, NoWriteFollowsALinkOutOfTheFolder) {
       {"inbox.db.tmp",
        [&] {
          StartServer(Config());
+         QueueOneSent();
          QueueOutgoing(message);
          EXPECT_TRUE(core->Close());
        },
@@ -147,6 +158,14 @@ TEST_F(LinkedFiles, NoWriteFollowsALinkOutOfTheFolder) {
          EXPECT_TRUE(core->Close());
        },
        [&] { EXPECT_EQ(ReadMessageFile(Path(kIncomingQueueFile)), std::vector<packet>{message}); }},
+      {"inbox.db.done.tmp",  // a start that finds a torn entry writes the log anew
+       [&] {
+         ASSERT_TRUE(WriteMessageFile(Path(kOutgoingQueueFile), std::vector<packet>{message}));
+         ASSERT_TRUE(WriteFileAtomically(Path("inbox.db.done"), "torn"));
+         StartServer(Config());
+         EXPECT_TRUE(core->Close());
+       },
+       [&] { EXPECT_EQ(ReadMessageFile(Path(kOutgoingQueueFile)), std::vector<packet>{message}); }},
       {"registry.reg.tmp",
        [&] {
          EXPECT_FALSE(CheckUser(Login("ivan", "Secret"), Path(kRegistryFile)));  // makes the users key
@@ -168,8 +187,10 @@ TEST_F(LinkedFiles, NoWriteFollowsALinkOutOfTheFolder) {
            client.ShutdownWrite();
            ASSERT_TRUE(client.BytesUntilClosed());
          }
-         const std::string said = testing::internal::GetCapturedStderr();
-         EXPECT_NE(said.find("cannot be set aside in " + Path("inbox.db.bad")), std::string::npos) << said;
+         const std::string said = CapturedStderr();
+         EXPECT_NE(said.find("cannot be set aside in " + Path("inbox.db.bad") + ": Too many levels of symbolic links"),
+                   std::string::npos)
+             << said;
          EXPECT_TRUE(core->Close());
        },
        [] {}},
@@ -213,6 +234,29 @@ TEST_F(LinkedFiles, ALinkedSetAsideFileStopsTheStartAndIsLeftAlone) {
   EXPECT_EQ(ReadWholeFile(target), std::string(3 * kPacketSize, 'x'));
   EXPECT_TRUE(fs::is_symlink(Path("outbox.db.bad")));
   EXPECT_EQ(ReadMessageFile(Path(kIncomingQueueFile)), std::vector<packet>{damaged});
+}
+
+// The queue file and its log are appended to while the server runs: a link in
+// place of either stops the start, and nothing is written through it.
+TEST_F(LinkedFiles, ALinkedQueueFileOrLogStopsTheStart) {
+  for (const char* name : {kOutgoingQueueFile, "inbox.db.done", kIncomingQueueFile, "outbox.db.done"}) {
+    for (const bool targetThere : {true, false}) {
+      SCOPED_TRACE(std::string(name) + (targetThere ? " to a file elsewhere" : " to a name elsewhere"));
+      const std::string target = outside.File("target");
+      if (targetThere) {
+        ASSERT_TRUE(WriteMessageFile(target, std::vector<packet>{MessagePacket("+7001", "elsewhere")}));
+      }
+      const auto before = ReadWholeFile(target);
+      fs::create_symlink(target, Path(name));
+      ServerCore server(dir.path());
+      EXPECT_FALSE(server.Start(Config()));
+      EXPECT_NE(boxes.Asked().back().text.find(Path(name)), std::string::npos);
+      EXPECT_EQ(ReadWholeFile(target), before);
+      EXPECT_TRUE(fs::is_symlink(Path(name)));
+      fs::remove(target);
+      for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove_all(entry.path());
+    }
+  }
 }
 
 }  // namespace

@@ -153,7 +153,8 @@ TEST_F(ServerFormTest, ATerminateSignalSavesTheQueues) {
   EXPECT_EQ(saved[0].text(), "saved on terminate");
 }
 
-// A queue that cannot be saved (a folder took its file's name) is not lost on
+// A queue that cannot be saved (a folder took its file's name before anything was
+// written to it) is not lost on
 // "Выход": the server stays with it, and a later "Выход" saves it.
 TEST_F(ServerFormTest, ExitFromTheMenuKeepsTheQueuesUntilTheyAreSaved) {
   WriteConfig();
@@ -161,10 +162,10 @@ TEST_F(ServerFormTest, ExitFromTheMenuKeepsTheQueuesUntilTheyAreSaved) {
   form.closeWaitMs = 0;
   ASSERT_TRUE(form.FormCreate());
   form.show();
+  fs::create_directory(dir.File(kOutgoingQueueFile));
   LoopbackClient client(form.core()->ListeningPort());
   for (const char* text : {"first", "second"}) ASSERT_TRUE(client.Send(MessagePacket("+7001", text)));
   ASSERT_TRUE(WaitUntil([&] { return form.core()->state().OutgoingCount() == 2; }));
-  fs::create_directory(dir.File(kOutgoingQueueFile));
 
   form.pmCloseClick();
   EXPECT_TRUE(form.isVisible());
@@ -194,12 +195,12 @@ TEST_F(ServerFormTest, AStopSignalThatCannotSaveTheQueuesEndsWithAFailure) {
   std::thread client([&] {
     std::vector<int> ports;
     ASSERT_TRUE(WaitUntil([&] { return !(ports = ListeningPorts(::getpid())).empty(); }));
+    fs::create_directory(dir.File(kOutgoingQueueFile));
     const auto c = std::make_unique<LoopbackClient>(ports.front());
     ASSERT_TRUE(c->connected());
     ASSERT_TRUE(c->Send(MessagePacket("+7001", "cannot be saved")));
     c->ShutdownWrite();
     ASSERT_TRUE(c->BytesUntilClosed());
-    fs::create_directory(dir.File(kOutgoingQueueFile));
     ::kill(::getpid(), SIGTERM);
   });
   EXPECT_EQ(RunServer(Options()), 1);

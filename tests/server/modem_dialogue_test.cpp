@@ -18,6 +18,7 @@
 #include "server/modem/modem_worker.h"
 #include "server/modem/send_message.h"
 #include "tests/serial/dispatch/fake_device_dispatcher.h"
+#include "tests/support/captured_stderr.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
@@ -63,7 +64,7 @@ class ModemDialogueTest : public ::testing::Test {
   std::string registry = dir.File("registry.reg");
   PseudoTerminal pty;
   TDevaComPort port{nullptr};
-  ServerState state;
+  ServerState state{dir.path()};
   ModemDialogue dialogue{port, state};
 };
 
@@ -174,13 +175,13 @@ TEST_F(ModemDialogueTest, OnlyMessagesReadWholeLeaveTheSim) {
     Answer("AT+CMGD=5\r", "\r\nOK\r\n");
     Answer("AT+CMGD=1\r", "\r\nOK\r\n");
     ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = CapturedStderr();
     for (const char* index : {"message 2 ", "message 3 ", "message 4 "})
       EXPECT_EQ(said.find(index) != std::string::npos, pass == 0) << said;
   }
   std::lock_guard guard(state.QueueLock);
   ASSERT_EQ(state.IncomingQueue.size(), 4u);
-  for (const PacketPtr& p : state.IncomingQueue) EXPECT_EQ(p->text(), "Hi");
+  for (const QueuedPacket& p : state.IncomingQueue) EXPECT_EQ(p->text(), "Hi");
 }
 
 // Limits of about a second, so that a test sees a wait end without sitting out the real one.
@@ -288,7 +289,8 @@ TEST(ModemDialogueOnAFakeDevice, APortWhoseLineEndedIsOpenedAfreshAtTheNextCheck
     ++opens;
     return std::unique_ptr<TDevaBaseDispatcher>(std::move(made));
   };
-  ServerState state;
+  TempDir stateDir;
+  ServerState state{stateDir.path()};
   ModemDialogue dialogue(port, state);
   // The modem takes `command` and answers `answer`.
   const auto answer = [&](const std::string& command, const std::string& answer) {
@@ -331,16 +333,17 @@ TEST_F(ModemDialogueTest, AStopLetsTheModemConfirmThePartItTookWithinItsTime) {
   };
   for (const Case& c : {Case{"confirmed after the stop", true, {"second"}},
                         Case{"no confirmation", false, {"first", "second"}}}) {
-    ServerState state;
+    TempDir stateDir;
+    ServerState state{stateDir.path()};
     for (const char* text : {"first", "second"}) {
       PacketPtr p = PacketNew();
       PacketSetNumber(*p, "12345");
       PacketSetText(*p, text);
-      state.OutgoingQueue.push_back(std::move(p));
+      state.OutgoingQueue.Append(std::move(p));
     }
     std::string pdu;
     SendMessageText(
-        *state.OutgoingQueue.front(), [&](const std::string& built) { pdu = built; return true; },
+        *state.OutgoingQueue.front().packet, [&](const std::string& built) { pdu = built; return true; },
         [] { return std::string("01"); });
 
     port.SetOpen(true);
@@ -359,10 +362,10 @@ TEST_F(ModemDialogueTest, AStopLetsTheModemConfirmThePartItTookWithinItsTime) {
     ASSERT_TRUE(WaitUntil([&] { return state.StopFlag.load(); })) << c.name;
     if (c.confirmed) pty.Send("\r\n+CMGS: 9\r\n\r\nOK\r\n");
     ASSERT_EQ(stopped.wait_for(20s), std::future_status::ready) << c.name;
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = CapturedStderr();
 
     std::vector<std::string> queued;
-    for (const PacketPtr& p : state.OutgoingQueue) queued.emplace_back(p->text());
+    for (const QueuedPacket& p : state.OutgoingQueue) queued.emplace_back(p->text());
     EXPECT_EQ(queued, c.queued) << c.name;
     EXPECT_EQ(said.find("confirmation of the part") != std::string::npos, !c.confirmed) << c.name << said;
   }
@@ -398,10 +401,10 @@ TEST_F(ModemDialogueTest, NoticesThatCarryAPduAreSkippedWithIt) {
   Answer("AT+CMGD=3\r", line("OK"));
   Answer("AT+CMGD=2\r", line("OK"));
   ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
-  const std::string said = testing::internal::GetCapturedStderr();
+  const std::string said = CapturedStderr();
   EXPECT_NE(said.find("message 1 stays on the SIM: a notice came between"), std::string::npos) << said;
   std::vector<std::string> queued;
-  for (const PacketPtr& p : state.IncomingQueue) queued.emplace_back(p->text());
+  for (const QueuedPacket& p : state.IncomingQueue) queued.emplace_back(p->text());
   EXPECT_EQ(queued, (std::vector<std::string>{"Your code is 2222", "Your code is 3333"}));
 
   // Around a confirmation, too.
@@ -447,7 +450,7 @@ TEST_F(ModemDialogueTest, DeletesGoHighestFirstAndAMessageLeftUndeletedIsNotTake
   EXPECT_FALSE(port.Open());  // its late answer meets no later command
   look({2, 3}, {{2, "\r\nOK\r\n"}, {1, "\r\nOK\r\n"}});
   std::vector<std::string> queued;
-  for (const PacketPtr& p : state.IncomingQueue) queued.emplace_back(p->text());
+  for (const QueuedPacket& p : state.IncomingQueue) queued.emplace_back(p->text());
   EXPECT_EQ(queued, (std::vector<std::string>{"first", "second", "third", "fourth"}));
 }
 

@@ -22,6 +22,7 @@
 
 #include "platform/codepage.h"
 #include "tests/server/modem_fixture.h"
+#include "tests/support/captured_stderr.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ TEST_P(ModemHabitsTest, MessagesGoAndComeWholeAndOnce) {
     }
     EXPECT_EQ(Outgoing(), 2u);
     EXPECT_EQ(sim.Stored().size(), 4u);
-    testing::internal::GetCapturedStderr();
+    CapturedStderr();
     return;
   }
 
@@ -180,7 +181,7 @@ TEST_P(ModemHabitsTest, MessagesGoAndComeWholeAndOnce) {
   std::vector<std::string> left;
   for (const StoredSms& s : sim.Stored()) left.push_back(s.pdu);
   EXPECT_EQ(left, staying);
-  const std::string said = testing::internal::GetCapturedStderr();
+  const std::string said = CapturedStderr();
   for (int index : stays) {
     const std::string line = "message " + std::to_string(index) + " stays on the SIM";
     const std::size_t first = said.find(line);

@@ -23,6 +23,7 @@
 #include "server/modem_search.h"
 #include "sms/tsms.h"
 #include "tests/server/modem_fixture.h"
+#include "tests/support/captured_stderr.h"
 
 namespace {
 
@@ -159,7 +160,7 @@ TEST_F(ModemWorkerTest, AnIdleWorkerWithoutCheckMailSaysNothingToTheModem) {
   port.AutoOpen = false;
   port.SetComNumber(5);
   port.SetOpen(true);
-  ServerState state;
+  ServerState state(dir.path());
   ModemWorker worker(port, state, false, dir.File(kRegistryFile));
   worker.Start();
   ASSERT_TRUE(WaitUntil([&] { return worker.Passes() >= 1; }));
@@ -255,7 +256,7 @@ TEST_F(ModemWorkerTest, AModemPluggedInAfterTheStartIsFoundAndUsed) {
   DeclareModem(sim.DevicePath());
   EXPECT_FALSE(search.Look());
   EXPECT_FALSE(search.Look());
-  const std::string said = testing::internal::GetCapturedStderr();
+  const std::string said = CapturedStderr();
   ASSERT_EQ(core->ModemPortCount(), 1u);
   EXPECT_EQ(Sends(1).at(0).decoded.text, "waiting");
   const std::string line = "trelmsrv: the modem is on COM5 (" + sim.DevicePath() + ")\n";
@@ -285,7 +286,7 @@ TEST_F(ModemWorkerTest, AModemBackUnderAnotherNameIsUsedThere) {
   EXPECT_EQ(worker.PortNumber(), 6);
   EXPECT_EQ(Sends(1).at(0).decoded.text, "while unplugged");
   EXPECT_FALSE(worker.PortFailingSince());
-  const std::string said = testing::internal::GetCapturedStderr();
+  const std::string said = CapturedStderr();
   EXPECT_NE(said.find("trelmsrv: the modem is on COM6 (" + sim.DevicePath() + ")\n"), std::string::npos) << said;
 
   // Allowed but no port to open: the same failure is given once.

@@ -14,6 +14,7 @@
 #include "serial/base/result_codes.h"
 #include "server/open_modem_port.h"
 #include "server/server_core.h"
+#include "tests/support/captured_stderr.h"
 #include "tests/support/denied_access.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
@@ -33,7 +34,7 @@ class OpenModemPortTest : public ::testing::Test {
     } catch (const std::exception& e) {
       code = XlatException(e);
     }
-    return {code, testing::internal::GetCapturedStderr()};
+    return {code, CapturedStderr()};
   }
 
   TempDir dir;

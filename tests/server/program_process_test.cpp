@@ -1,7 +1,7 @@
 // trelmsrv as a process in a temporary program directory: it serves a client, with
 // a display or without one, a terminate signal saves the queue before it ends, a
-// closed standard error does not end it, and a start that is refused ends with a
-// failure.
+// closed or full standard error neither ends it nor holds it up, and a start that
+// is refused ends with a failure.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,6 +21,7 @@
 #include "server/store/queue_file.h"
 #include "tests/server/loopback_client.h"
 #include "tests/support/child_process.h"
+#include "tests/support/full_pipe.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -144,7 +145,7 @@ TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
     }
     const auto client = std::make_unique<LoopbackClient>(ports.front());
     ASSERT_TRUE(client->connected());
-    EXPECT_FALSE(fs::exists(dir.File(kOutgoingQueueFile)));
+    EXPECT_EQ(ReadMessageFile(dir.File(kOutgoingQueueFile)).size(), 1u);  // the queue, on disk while it runs
     ASSERT_TRUE(client->Send(MessagePacket("+7002", "new")));
     client->ShutdownWrite();
     ASSERT_TRUE(client->BytesUntilClosed());  // the server has taken the packet
@@ -158,6 +159,43 @@ TEST(ServerProcess, ServesAClientAndSavesTheQueueOnTerminate) {
     const std::string text = ReadWholeFile(dir.File("stderr")).value_or("");
     EXPECT_NE(text.find(c.said), std::string::npos) << text;
   }
+}
+
+// A service manager that stopped reading the server's standard error must not hold
+// up a connection or the stop: the lines said meanwhile (here one per message to
+// a number the modem cannot take, far more than are held) are dropped, and a
+// terminate signal still saves the queue and ends the server.
+TEST(ServerProcess, AFullStandardErrorHoldsUpNeitherTheClientsNorTheStop) {
+  TempDir dir;
+  fs::copy_file(TRELMSRV_PATH, dir.File("trelmsrv"));
+  ASSERT_TRUE(WriteFileAtomically(dir.File("Config.ini"),
+                                  "[CONNECTION]\nEthernetPort=" + std::to_string(kAnyPort) + "\n"));
+  FullPipe pipe;
+  ASSERT_GE(pipe.write, 0);
+  const pid_t pid = StartServerProcess(dir.File("trelmsrv"), dir.path(), pipe.write);
+  pipe.CloseWrite();
+  ASSERT_GT(pid, 0);
+
+  std::vector<int> ports;
+  if (!WaitUntil([&] { return !(ports = ListeningPorts(pid)).empty(); })) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    FAIL() << "trelmsrv never listened";
+  }
+  constexpr int kUnsendable = 3000;
+  {
+    LoopbackClient client(ports.front());
+    for (int i = 0; i < kUnsendable; ++i) ASSERT_TRUE(client.Send(MessagePacket("Bank", "to a name")));
+    ASSERT_TRUE(client.Send(MessagePacket("+7002", "kept")));
+    client.ShutdownWrite();
+    ASSERT_TRUE(client.BytesUntilClosed());  // served to the end
+  }
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  EXPECT_EQ(WaitForExit(pid), 0);
+  const auto saved = ReadMessageFile(dir.File(kOutgoingQueueFile));
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].text(), "kept");
+  EXPECT_EQ(ReadMessageFile(dir.File("inbox.db.bad")).size(), static_cast<std::size_t>(kUnsendable));
 }
 
 }  // namespace

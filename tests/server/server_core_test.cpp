@@ -21,6 +21,7 @@
 #include "server/store/queue_file.h"
 #include "tests/server/server_fixture.h"
 #include "tests/server/test_mount.h"
+#include "tests/support/captured_stderr.h"
 
 namespace {
 
@@ -31,6 +32,11 @@ class ServerCoreTest : public ServerFixture {
   std::string Path(const char* name) const { return PathJoin(dir.path(), name); }
   bool Exists(const char* name) const { return fs::exists(Path(name)); }
   std::size_t Size(const char* name) const { return fs::file_size(Path(name)); }
+  std::vector<std::string> FileTexts(const char* name) const {
+    std::vector<std::string> texts;
+    for (const packet& p : ReadMessageFile(Path(name))) texts.emplace_back(p.text());
+    return texts;
+  }
 
   void Restart() {
     core->Close();
@@ -43,7 +49,7 @@ class ServerCoreTest : public ServerFixture {
     for (std::size_t i = 0; i < count; ++i) {
       PacketPtr p = PacketNew();
       *p = MessagePacket("+7001", "message " + std::to_string(i));
-      core->state().OutgoingQueue.push_back(std::move(p));
+      core->state().OutgoingQueue.Append(std::move(p));
     }
   }
 
@@ -52,12 +58,14 @@ class ServerCoreTest : public ServerFixture {
   // stops it) until `mend` runs. A close keeps every packet and says so, naming the
   // entry; the next close after mending saves them all.
   void ExpectKeptUntilMended(std::size_t count, int error, const char* inTheWay, const std::function<void()>& mend) {
-    QueueOutgoing(count);
+    // The other queue's file is written before the disk fills.
     QueueIncoming({MessagePacket("+7009", "received")});
+    ASSERT_TRUE(core->state().IncomingStore->Flush());
+    QueueOutgoing(count);
     const std::vector<std::string> texts = OutgoingTexts();
     testing::internal::CaptureStderr();
     EXPECT_FALSE(core->Close());
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = CapturedStderr();
     EXPECT_NE(said.find("cannot write " + Path(kOutgoingQueueFile) + ": "), std::string::npos) << said;
     EXPECT_NE(said.find(Path(inTheWay) + ": "), std::string::npos) << said;
     ASSERT_EQ(core->save_faults().size(), 1u);
@@ -97,7 +105,7 @@ class ServerCoreTest : public ServerFixture {
       EXPECT_NE(boxes.Asked().back().text.find(Path(named)), std::string::npos) << boxes.Asked().back().text;
       for (std::size_t i = 0; i < std::size(files); ++i)
         EXPECT_EQ(ReadWholeFile(Path(files[i])), before[i]) << files[i] << ", attempt " << attempt;
-      EXPECT_FALSE(Exists("inbox.db.removing"));
+      EXPECT_FALSE(Exists("inbox.db.done"));
       LoopbackClient client(port);
       EXPECT_FALSE(client.connected());
     }
@@ -126,23 +134,29 @@ class ServerCoreTest : public ServerFixture {
   }
 };
 
+// While the server runs, the queue files hold the queues; after a close they hold
+// exactly the queues, and nothing is left beside them.
 TEST_F(ServerCoreTest, QueuesSurviveARestartInOrder) {
   ASSERT_TRUE(WriteMessageFile(Path(kOutgoingQueueFile), Three()));
   ASSERT_TRUE(WriteMessageFile(Path(kIncomingQueueFile), std::vector<packet>{MessagePacket("+7009", "received")}));
   StartServer(Config());
   EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"one", "two", "three"}));
   EXPECT_EQ(Incoming(), 1u);
-  // While the server runs the queues live in memory only.
-  EXPECT_FALSE(Exists(kOutgoingQueueFile));
-  EXPECT_FALSE(Exists(kIncomingQueueFile));
 
   LoopbackClient client(port);
   ASSERT_TRUE(client.Send(MessagePacket("+7004", "four")));
   ASSERT_TRUE(WaitUntil([&] { return Outgoing() == 4; }));
+  ASSERT_TRUE(core->state().OutgoingStore->Flush());
+  EXPECT_EQ(FileTexts(kOutgoingQueueFile), (std::vector<std::string>{"one", "two", "three", "four"}));
 
   Restart();
   EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"one", "two", "three", "four"}));
   EXPECT_EQ(Incoming(), 1u);
+  core->Close();
+  EXPECT_EQ(FileTexts(kOutgoingQueueFile), (std::vector<std::string>{"one", "two", "three", "four"}));
+  EXPECT_EQ(FileTexts(kIncomingQueueFile), (std::vector<std::string>{"received"}));
+  for (const char* left : {"inbox.db.done", "outbox.db.done", "inbox.db.tmp", "outbox.db.tmp"})
+    EXPECT_FALSE(Exists(left)) << left;
 }
 
 // What a queue file may hold besides sound messages, and what becomes of it in
@@ -227,17 +241,15 @@ TEST_F(ServerCoreTest, WhatIsNoSoundMessageIsSetAsideAndTheRestQueuedInOrder) {
 
   testing::internal::CaptureStderr();
   StartServer(Config());
-  const std::string said = testing::internal::GetCapturedStderr();
+  const std::string said = CapturedStderr();
   const auto queued = [&](const PacketQueue& queue) {
     std::lock_guard guard(core->state().QueueLock);
     std::vector<std::pair<std::string, std::string>> out;
-    for (const PacketPtr& p : queue) out.emplace_back(p->number(), p->text());
+    for (const QueuedPacket& p : queue) out.emplace_back(p->number(), p->text());
     return out;
   };
   EXPECT_EQ(queued(core->state().OutgoingQueue), toSend.queued);
   EXPECT_EQ(queued(core->state().IncomingQueue), received.queued);
-  EXPECT_FALSE(Exists(kOutgoingQueueFile));
-  EXPECT_FALSE(Exists(kIncomingQueueFile));
   const auto setAside = [&](const char* name) {
     const auto records = ReadMessageFile(Path(name));
     EXPECT_EQ(Size(name), records.size() * kPacketSize) << name << " holds whole records only";
@@ -348,20 +360,38 @@ TEST_F(ServerCoreTest, CloseEndsOpenConnectionsAndSavesWhatTheyHandedIn) {
 // its name, or the name of the file written aside; or, where the test may mount a
 // file system, a full disk that grows.
 TEST_F(ServerCoreTest, AQueueThatCannotBeSavedKeepsItsPacketsUntilASaveSucceeds) {
-  for (const char* folder : {kOutgoingQueueFile, "inbox.db.tmp"}) {
-    SCOPED_TRACE(folder);
-    StartServer(Config());
-    fs::create_directory(Path(folder));
-    ExpectKeptUntilMended(3, EISDIR, folder, [&] { fs::remove(Path(folder)); });
-    for (const char* saved : {kOutgoingQueueFile, kIncomingQueueFile}) fs::remove(Path(saved));
-  }
+  StartServer(Config());
+  fs::create_directory(Path(kOutgoingQueueFile));
+  ExpectKeptUntilMended(3, EISDIR, kOutgoingQueueFile, [&] { fs::remove(Path(kOutgoingQueueFile)); });
 }
 
 TEST_F(ServerCoreTest, AFullDiskKeepsThePacketsUntilThereIsSpace) {
   const auto disk = TestMount::Tmpfs(dir.path(), 64 * 1024);
   if (!disk) GTEST_SKIP() << "this test may not mount a file system";
   StartServer(Config());
-  ExpectKeptUntilMended(100, ENOSPC, "inbox.db.tmp", [&] { ASSERT_TRUE(disk->Resize(1024 * 1024)); });
+  ExpectKeptUntilMended(100, ENOSPC, kOutgoingQueueFile, [&] { ASSERT_TRUE(disk->Resize(1024 * 1024)); });
+}
+
+// The close cannot write the queue file anew (a folder took the name it is
+// written aside under): the queue is saved all the same, as the file and its log
+// hold it, and standard error says the file was not written anew.
+TEST_F(ServerCoreTest, AQueueFileThatCannotBeWrittenAnewStillHoldsTheQueue) {
+  StartServer(Config());
+  QueueOutgoing(3);
+  {
+    std::lock_guard guard(core->state().QueueLock);
+    core->state().OutgoingStore->Acknowledge(core->state().OutgoingQueue.TakeFront().id);  // sent
+  }
+  fs::create_directory(Path("inbox.db.tmp"));
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(core->Close());
+  const std::string said = CapturedStderr();
+  EXPECT_NE(said.find("cannot write " + Path(kOutgoingQueueFile) + " anew: " + Path("inbox.db.tmp") + ": "),
+            std::string::npos)
+      << said;
+  fs::remove(Path("inbox.db.tmp"));
+  Restart();
+  EXPECT_EQ(OutgoingTexts(), (std::vector<std::string>{"message 1", "message 2"}));
 }
 
 TEST_F(ServerCoreTest, AReadOnlyFolderStopsTheStartAndKeepsTheFiles) {
@@ -377,15 +407,15 @@ TEST_F(ServerCoreTest, AReadOnlyFolderStopsTheStartAndKeepsTheFiles) {
   if (!disk) fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::add);
 }
 
-// inbox.db goes first; when outbox.db then cannot go, inbox.db is put back, and
-// what both had set aside is taken back.
-TEST_F(ServerCoreTest, AFileThatCannotBeRemovedAfterAnotherPutsTheOtherBack) {
+// inbox.db's store takes over its files first; when outbox.db's then cannot write
+// its log, what inbox.db's had set aside and noted is taken back.
+TEST_F(ServerCoreTest, AStoreThatCannotWriteAfterAnotherPutsTheOtherBack) {
   WriteQueueFiles();
-  // A file mounted over outbox.db: the server reads what it shows, and cannot remove it.
-  ASSERT_TRUE(WriteMessageFile(Path("shown"), std::vector<packet>{MessagePacket("+7009", "r"), ZeroRecord()}));
-  const auto pinned = TestMount::Bind(Path("shown"), Path(kIncomingQueueFile));
-  if (!pinned) GTEST_SKIP() << "this test may not mount a file system";
-  ExpectStartRefused(kIncomingQueueFile);
+  ASSERT_TRUE(WriteFileAtomically(Path("outbox.db.done"), ""));
+  const auto pinned = TestMount::Bind(Path("outbox.db.done"), Path("outbox.db.done"));
+  if (!pinned || !pinned->MakeReadOnly()) GTEST_SKIP() << "this test may not mount a file system";
+  ExpectStartRefused("outbox.db.done");
+  EXPECT_FALSE(Exists("inbox.db.done"));
 }
 
 // A FIFO would hold the start for good (nothing ends a wait for its writer), and

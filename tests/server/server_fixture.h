@@ -35,14 +35,14 @@ class ServerFixture : public ::testing::Test {
     for (const packet& p : packets) {
       PacketPtr q = PacketNew();
       *q = p;
-      core->state().IncomingQueue.push_back(std::move(q));
+      core->state().IncomingQueue.Append(std::move(q));
     }
   }
 
   std::vector<std::string> OutgoingTexts() {
     std::lock_guard guard(core->state().QueueLock);
     std::vector<std::string> out;
-    for (const PacketPtr& p : core->state().OutgoingQueue) out.emplace_back(p->text());
+    for (const QueuedPacket& p : core->state().OutgoingQueue) out.emplace_back(p->text());
     return out;
   }
 

@@ -11,13 +11,15 @@ std::unique_ptr<TestMount> TestMount::Tmpfs(const std::string& dir, std::size_t 
 
 std::unique_ptr<TestMount> TestMount::Bind(const std::string& source, const std::string& target) {
   if (::mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) return nullptr;
-  return std::unique_ptr<TestMount>(new TestMount(target));
+  auto mount = std::unique_ptr<TestMount>(new TestMount(target));
+  mount->bind_ = true;
+  return mount;
 }
 
 TestMount::~TestMount() { ::umount2(target_.c_str(), MNT_DETACH); }
 
 bool TestMount::MakeReadOnly() {
-  return ::mount(nullptr, target_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  return ::mount(nullptr, target_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY | (bind_ ? MS_BIND : 0), nullptr) == 0;
 }
 
 bool TestMount::Resize(std::size_t bytes) {

@@ -16,11 +16,13 @@ class TestMount {
   TestMount(const TestMount&) = delete;
   TestMount& operator=(const TestMount&) = delete;
 
-  // A tmpfs only: false when it could not be done.
+  // False when it could not be done.
   bool MakeReadOnly();
+  // A tmpfs only.
   bool Resize(std::size_t bytes);
 
  private:
   explicit TestMount(std::string target) : target_(std::move(target)) {}
   std::string target_;
+  bool bind_ = false;
 };

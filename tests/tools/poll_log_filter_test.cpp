@@ -28,7 +28,7 @@ TEST(PollLogFilter, ShowsTheFirstIdlePollAndCountsTheRestBeforeWhatComesNext) {
   TDevaComPort port{nullptr};
   port.AutoOpen = false;
   port.SetComNumber(5);
-  ServerState state;
+  ServerState state(dir.path());
   ModemDialogue dialogue{port, state};
 
   // The log's length after each step, as the worker takes them.

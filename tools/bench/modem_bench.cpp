@@ -58,7 +58,7 @@ struct Server {
       PacketPtr p = PacketNew();
       PacketSetNumber(*p, "+79161234567");
       PacketSetText(*p, "Message " + std::to_string(i) + " of the benchmark");
-      core->state().OutgoingQueue.push_back(std::move(p));
+      core->state().OutgoingQueue.Append(std::move(p));
     }
   }
   // The process's share of one core over `span`.

@@ -18,7 +18,7 @@ namespace {
 std::vector<packet> OutgoingQueue(ServerCore& core) {
   std::lock_guard guard(core.state().QueueLock);
   std::vector<packet> out;
-  for (const PacketPtr& p : core.state().OutgoingQueue) out.push_back(*p);
+  for (const QueuedPacket& p : core.state().OutgoingQueue) out.push_back(*p);
   return out;
 }
 

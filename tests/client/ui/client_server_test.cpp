@@ -81,7 +81,7 @@ class ClientServerTest : public ::testing::Test {
   std::vector<packet> Queued() {
     std::lock_guard guard(core->state().QueueLock);
     std::vector<packet> out;
-    for (const PacketPtr& p : core->state().OutgoingQueue) out.push_back(*p);
+    for (const QueuedPacket& p : core->state().OutgoingQueue) out.push_back(*p);
     return out;
   }
 
@@ -90,7 +90,7 @@ class ClientServerTest : public ::testing::Test {
     for (const packet& p : packets) {
       PacketPtr q = PacketNew();
       *q = p;
-      core->state().IncomingQueue.push_back(std::move(q));
+      core->state().IncomingQueue.Append(std::move(q));
     }
   }
 
