@@ -29,7 +29,6 @@
 #include "server/store/server_state.h"
 
 class TDevaCustomComPort;
-struct ListedMessage;
 
 class ModemDialogue {
  public:
