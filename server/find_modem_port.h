@@ -1,5 +1,6 @@
 #pragma once
-// The search for the GSM modem's serial port, run once two seconds after start.
+// The search for the GSM modem's serial port, run two seconds after start and
+// again while the server looks for its modem (ModemSearch).
 #include <functional>
 
 class ServerCore;

@@ -39,21 +39,25 @@ class ServerCore {
   // or set aside twice.
   bool Start(const ServerConfig& config);
 
-  // Sets StopFlag and stops the modem workers; the listener takes in the clients
-  // waiting in its backlog and closes, and each connection reads what its client
-  // still sends until it has been quiet for a moment, for `closeWaitMs` at most.
-  // Then every client thread is ended, the outgoing store is compacted, the modem
-  // ports are freed and the incoming store is compacted, so the queue files hold
-  // exactly the queues. True when both are saved. A queue whose records could not
-  // all be written keeps them and is logged on standard error (save_faults() says
-  // which); calling Close again tries it again. The close never waits for ever: a
-  // client thread that does not end in time is left to end by itself, and what it
-  // holds was in the stores already. Threads that wait for the main thread
-  // meanwhile (a message box of theirs) are let go.
+  // Sets StopFlag and stops the modem workers (each lets the modem finish a
+  // part's confirmation or the delete of a message taken from the SIM, up to
+  // about 10 s); the listener takes in the clients waiting in its backlog and
+  // closes, and each connection reads what its client still sends until it has
+  // been quiet for a moment, for `closeWaitMs` at most. Then every client thread
+  // is ended, the outgoing store is compacted, the modem ports are freed and the
+  // incoming store is compacted, so the queue files hold exactly the queues. True
+  // when both are saved. A queue whose records could not all be written keeps
+  // them and is logged on standard error (save_faults() says which); calling
+  // Close again tries it again. The close never waits for ever: a client thread
+  // that does not end in time is left to end by itself, and what it holds was in
+  // the stores already. Threads that wait for the main thread meanwhile (a
+  // message box of theirs) are let go.
   bool Close();
 
   // The modem ports the server drives (OpenModemPort keeps it to one).
   std::size_t ModemPortCount() const { return modems_.size(); }
+  // The worker of the modem the server drives; null while it has none.
+  ModemWorker* Modem() const { return modems_.empty() ? nullptr : modems_.front().worker.get(); }
   // Takes an open modem port and starts the modem worker on it; the port is freed
   // by Close, after the worker has ended.
   void AddModemPort(std::unique_ptr<TDevaCustomComPort> port);

@@ -1,5 +1,7 @@
 #include "sms/gsm_alphabet.h"
 
+#include <optional>
+
 #include "platform/codepage.h"
 #include "sms/tsms.h"
 
@@ -26,7 +28,6 @@ const std::uint8_t kGsmAlphabet[128] = {
 
 namespace {
 
-constexpr std::uint8_t kEscape = 27;
 constexpr std::uint8_t kQuestionMark = 63;
 
 struct Pair {
@@ -34,7 +35,8 @@ struct Pair {
   std::uint8_t byte;
 };
 
-// Escape + code -> byte when decoding; the same bytes encode to the code alone.
+// Escape + code -> byte when decoding; the same bytes encode to escape + code,
+// all but the euro's 0xA4, the currency sign in the system's code page.
 constexpr Pair kExtension[] = {
     {10, 0x0C}, {20, '^'}, {40, '{'}, {41, '}'}, {47, 0x5C},
     {60, '['},  {61, '~'}, {62, ']'}, {64, 0x7C}, {101, 0xA4},
@@ -46,24 +48,45 @@ std::uint8_t ExtensionByte(std::uint8_t code) {
   return 0x00;
 }
 
-}  // namespace
+std::optional<std::uint8_t> ExtensionCode(std::uint8_t ch) {
+  for (const Pair& p : kExtension)
+    if (p.byte == ch && p.code != 101) return p.code;
+  return std::nullopt;
+}
 
-std::uint8_t GsmCharMap(std::uint8_t ch) {
+std::optional<std::uint8_t> TableCode(std::uint8_t ch) {
   // Bytes above 0x7F never match the table, even where Latin-1 would.
   if (ch < 0x80) {
     for (std::uint8_t code = 0; code < 128; ++code)
       if (kGsmAlphabet[code] == ch) return code;
   }
-  for (const Pair& p : kExtension)
-    if (p.byte == ch && p.code != 101) return p.code;
-  return kQuestionMark;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::uint8_t GsmCharMap(std::uint8_t ch) {
+  if (const auto code = TableCode(ch)) return *code;
+  return ExtensionCode(ch).value_or(kQuestionMark);
+}
+
+bool GsmEscaped(std::uint8_t ch) { return !TableCode(ch) && ExtensionCode(ch); }
+
+bool GsmHasPlace(std::uint8_t ch) {
+  // The zero byte's entry is the escape, which stands for no character.
+  if (const auto code = TableCode(ch)) return *code != kGsmEscape;
+  return ExtensionCode(ch).has_value();
 }
 
 std::string GsmConvert(std::string_view s, bool encode) {
   std::string out;
   out.reserve(s.size());
   if (encode) {
-    for (char c : s) out += static_cast<char>(GsmCharMap(static_cast<std::uint8_t>(c)));
+    for (char c : s) {
+      const auto byte = static_cast<std::uint8_t>(c);
+      if (GsmEscaped(byte)) out += static_cast<char>(kGsmEscape);
+      out += static_cast<char>(GsmCharMap(byte));
+    }
     return out;
   }
   bool escaped = false;
@@ -72,7 +95,7 @@ std::string GsmConvert(std::string_view s, bool encode) {
     if (escaped) {
       escaped = false;
       out += static_cast<char>(ExtensionByte(code));
-    } else if (code == kEscape) {
+    } else if (code == kGsmEscape) {
       escaped = true;
     } else {
       // Codes come from septets; anything wider is not a character of the alphabet.

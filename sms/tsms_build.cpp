@@ -61,7 +61,13 @@ std::string TSMS::BuildSubmitPdu() {
       dropDigits = 2 * static_cast<std::size_t>(fill - 1);
     }
     std::string codes(static_cast<std::size_t>(fill), '\0');
-    for (char16_t unit : w) codes += static_cast<char>(GsmCharMap(Latin1Byte(unit)));
+    for (char16_t unit : w) {
+      const std::uint8_t byte = Latin1Byte(unit);
+      // In septets a character of the extension table follows the escape; in
+      // octets each code stands alone.
+      if (branch == 0 && GsmEscaped(byte)) codes += static_cast<char>(kGsmEscape);
+      codes += static_cast<char>(GsmCharMap(byte));
+    }
     udlHex = ToHex(static_cast<unsigned>(codes.size()), 2);
     if (branch == 0) {
       data = PackSeptets(codes);

@@ -9,5 +9,10 @@ struct ModemLimits {
   int remove = 546;         // a delete's answer: about 30 s
   int listingQuiet = 1092;  // a listing that brings none of its lines: about a minute
   int listing = 10923;      // a whole listing: about 10 minutes
-  int owedQuiet = 10;       // an answer still owed, after the last one came: about 0.55 s
+  // The other "AT"'s answer, after the first came: this long more than twice
+  // the time the first took, about 0.55 s.
+  int otherAt = 10;
+  // What a stop lets the modem finish (a part's confirmation, the delete of a
+  // message taken from the SIM): about 10 s.
+  int finishOnStop = 182;
 };

@@ -1,7 +1,10 @@
 #include "server/modem/modem_lines.h"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
+#include "platform/ansi_case.h"
 #include "serial/base/time_base.h"
 #include "serial/port/com_port.h"
 
@@ -29,27 +32,60 @@ bool IsHexLine(std::string_view line) {
   });
 }
 
+struct FinalResultRow {
+  std::string_view text;
+  bool prefix;  // the line only begins with it (a number or a word follows)
+  ModemResult result;
+};
+
+// The V.250 results, the message service's and the equipment's errors, and the
+// words some makers use for ERROR.
+constexpr FinalResultRow kFinalResults[] = {
+    {"OK", false, ModemResult::Ok},
+    {"ERROR", false, ModemResult::Error},
+    {"NO CARRIER", false, ModemResult::Error},
+    {"BUSY", false, ModemResult::Error},
+    {"NO ANSWER", false, ModemResult::Error},
+    {"NO DIALTONE", false, ModemResult::Error},
+    {"+CMS ERROR:", true, ModemResult::Error},
+    {"+CME ERROR:", true, ModemResult::Error},
+    {"COMMAND NOT SUPPORT", true, ModemResult::Error},
+    {"TOO MANY PARAMETERS", true, ModemResult::Error},
+};
+
+constexpr std::string_view kStartUpLines[] = {"RDY", "+CFUN: 1", "+CPIN: READY", "SMS Ready", "Call Ready",
+                                              "^SYSSTART"};
+
+constexpr std::string_view kPduNotices[] = {"+CMT:", "+CDS:"};
+
 }  // namespace
 
-ModemResult FinalResult(std::string_view line) {
-  if (line == "OK") return ModemResult::Ok;
-  if (line == "ERROR" || line.starts_with("+CMS ERROR:") || line.starts_with("+CME ERROR:")) return ModemResult::Error;
-  return ModemResult::NoAnswer;
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && AnsiEqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-void ModemLines::Command(std::string_view command, int answers) {
-  Settle();
+std::optional<ModemResult> FinalResult(std::string_view line) {
+  for (const FinalResultRow& row : kFinalResults)
+    if (row.prefix ? StartsWithNoCase(line, row.text) : AnsiEqualNoCase(line, row.text)) return row.result;
+  return std::nullopt;
+}
+
+bool StartUpLine(std::string_view line) {
+  return std::any_of(std::begin(kStartUpLines), std::end(kStartUpLines),
+                     [&](std::string_view start) { return AnsiEqualNoCase(line, start); });
+}
+
+bool PduNotice(std::string_view line) {
+  return std::any_of(std::begin(kPduNotices), std::end(kPduNotices),
+                     [&](std::string_view notice) { return StartsWithNoCase(line, notice); });
+}
+
+void ModemLines::Command(std::string_view command) {
   Discard();
   port_.PutString(command);
-  owed_ = answers;
 }
 
 void ModemLines::Write(std::string_view bytes) { port_.PutString(bytes); }
-
-void ModemLines::Reset() {
-  owed_ = 0;
-  Discard();
-}
 
 void ModemLines::Discard() {
   port_.FlushInBuffer();
@@ -57,24 +93,9 @@ void ModemLines::Discard() {
   overlong_ = false;
 }
 
-void ModemLines::Settle() {
-  EventTimer total;
-  EventTimer quiet;
-  NewTimer(total, limits_.reply);
-  NewTimer(quiet, limits_.owedQuiet);
-  while (owed_ > 0 && !TimerExpired(total) && !TimerExpired(quiet)) {
-    std::string line;
-    const Read read = NextLine(line, std::min(RemainingTime(total), RemainingTime(quiet)), false);
-    if (read == Read::CutShort) break;
-    if (read != Read::Line || FinalResult(line) == ModemResult::NoAnswer) continue;
-    --owed_;
-    NewTimer(quiet, limits_.owedQuiet);  // the next one may follow as closely
-  }
-  owed_ = 0;  // not coming: what came of it is thrown away with the rest
-}
-
-ModemLines::Read ModemLines::NextLine(std::string& line, std::int32_t ticks, bool prompt) {
-  if (stop_.load()) return Read::CutShort;
+ModemLines::Read ModemLines::NextLine(std::string& line, std::int32_t ticks, bool prompt, bool outlastsStop) {
+  const auto stopped = [&] { return !outlastsStop && stop_.load(); };
+  if (stopped()) return Read::CutShort;
   TWaitEnd end = weFound;
   const std::int32_t found = port_.WaitForInput(
       [&](char c) -> std::int32_t {
@@ -97,7 +118,7 @@ ModemLines::Read ModemLines::NextLine(std::string& line, std::int32_t ticks, boo
     begun_.clear();
     return Read::Prompt;
   }
-  return end == weTimedOut && !stop_.load() ? Read::NoAnswer : Read::CutShort;
+  return end == weTimedOut && !stopped() ? Read::NoAnswer : Read::CutShort;
 }
 
 ModemReply ModemLines::Await(const ModemWait& wait) {
@@ -106,34 +127,37 @@ ModemReply ModemLines::Await(const ModemWait& wait) {
   EventTimer quiet;
   NewTimer(total, wait.ticks);
   if (wait.quietTicks > 0) NewTimer(quiet, wait.quietTicks);
+  const auto ended = [&](ModemResult result) {
+    reply.result = result;
+    reply.ticks = ElapsedTime(total);
+    return reply;
+  };
+  bool noticePdu = false;  // the line before was a notice whose PDU line comes next
   for (;;) {
-    if (TimerExpired(total) || (wait.quietTicks > 0 && TimerExpired(quiet))) {
-      reply.result = ModemResult::NoAnswer;
-      return reply;
-    }
+    if (TimerExpired(total) || (wait.quietTicks > 0 && TimerExpired(quiet))) return ended(ModemResult::NoAnswer);
     std::int32_t ticks = RemainingTime(total);
     if (wait.quietTicks > 0) ticks = std::min(ticks, RemainingTime(quiet));
     std::string line;
-    switch (NextLine(line, ticks, wait.prompt)) {
+    switch (NextLine(line, ticks, wait.prompt, wait.outlastsStop)) {
       case Read::Line:
         break;
       case Read::Prompt:
-        reply.result = ModemResult::Prompt;
-        return reply;
+        return ended(ModemResult::Prompt);
       case Read::NoAnswer:
         continue;  // the timers say whether it is over
       case Read::CutShort:
-        reply.result = ModemResult::CutShort;
-        return reply;
+        return ended(ModemResult::CutShort);
     }
     if (line.empty()) continue;
-    if (const ModemResult result = FinalResult(line); result != ModemResult::NoAnswer) {
-      if (owed_ > 0) --owed_;
-      reply.result = result;
-      return reply;
+    if (std::exchange(noticePdu, false) && IsHexLine(line)) continue;  // the notice's own PDU
+    if (const std::optional<ModemResult> result = FinalResult(line)) return ended(*result);
+    // A modem that began afresh has forgotten the command.
+    if (StartUpLine(line)) return ended(ModemResult::Restarted);
+    bool own = (!wait.awaited.empty() && StartsWithNoCase(line, wait.awaited)) || (wait.pduLines && IsHexLine(line));
+    if (PduNotice(line)) {
+      noticePdu = true;
+      own = wait.pduLines;  // in its place, so that no line before it is paired with one after it
     }
-    const bool own =
-        (!wait.awaited.empty() && line.starts_with(wait.awaited)) || (wait.pduLines && IsHexLine(line));
     if (!own) continue;  // a notice, a vendor's status line, an echo: nothing asked for
     if (reply.lines.size() < kMaxLines) reply.lines.push_back(std::move(line));
     if (wait.quietTicks > 0) NewTimer(quiet, wait.quietTicks);

@@ -38,7 +38,8 @@ void ModemWorker::Stop() {
   restEnded_.notify_all();
   if (!thread_.joinable()) return;
   try {
-    dialogue_.ClosePort();  // ends a wait on the port at once
+    // Ends a wait on the port, at once unless the modem is to be let finish.
+    dialogue_.CloseWhenFinished();
   } catch (const std::exception&) {
     // The worker's own close at its end, or the port's owner, finishes it.
   }

@@ -17,13 +17,16 @@
 // It ends only on StopFlag. A failure of the port or the codec is shown once (not
 // again until the modem answers anew), the packet being sent goes back to its
 // queue, the port is closed and the worker tries again after its rest. Stop ends
-// it at once, whatever it is waiting for, and joins it, so a caller that saves the
-// queues afterwards saves everything it put back.
+// it at once, whatever it is waiting for, except for what the modem is let
+// finish (about 10 s at the most: a part's confirmation, the delete of a message
+// taken from the SIM), and joins it, so a caller that saves the queues afterwards
+// saves everything it put back.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -45,9 +48,17 @@ class ModemWorker {
   ModemWorker& operator=(const ModemWorker&) = delete;
 
   void Start();
-  // Sets StopFlag, cuts the worker's rest or wait short (its port is closed) and
-  // joins its thread. Idempotent.
+  // Sets StopFlag, cuts the worker's rest or wait short (its port is closed, once
+  // what the modem is let finish is done) and joins its thread. Idempotent.
   void Stop();
+
+  // The modem was found again under another port name: the worker opens that
+  // one from its next open on.
+  void UsePort(int comNumber) { dialogue_.UsePort(comNumber); }
+  // The port the worker opens.
+  int PortNumber() const { return dialogue_.PortNumber(); }
+  // Since when the worker's port has failed to open at every try; none while it opens.
+  std::optional<ModemDialogue::Clock::time_point> PortFailingSince() const { return dialogue_.PortFailingSince(); }
 
   // Passes of the worker's loop completed so far (each ends after its rests).
   std::size_t Passes() const { return passes_.load(); }

@@ -1,8 +1,10 @@
 #include "server/modem/send_message.h"
 
+#include <vector>
+
 #include "protocol/packet.h"
-#include "protocol/sms_coding.h"
 #include "sms/hex_text.h"
+#include "sms/sms_coding.h"
 #include "sms/tsms.h"
 
 namespace {
@@ -23,15 +25,14 @@ bool SendMessageText(const packet& msg, const SendPduFn& sendPdu, const NextRefF
   const std::string_view text = msg.text();
   const SmsCoding rule = ChooseSmsCoding(text);
   const int coding = rule.ucs2 ? 2 : 0;
-  if (text.size() <= rule.limit) return BuildAndSend(text, msg.number(), "", coding, sendPdu);
+  const std::vector<std::string_view> parts = SmsParts(text, rule);
+  if (parts.size() == 1) return BuildAndSend(text, msg.number(), "", coding, sendPdu);
 
-  const std::size_t parts = SmsPartCount(text.size(), rule);
-  const std::string header = "050003" + nextRef() + ToHex(static_cast<unsigned>(parts), 2);
-  for (std::size_t i = 0; i < parts; ++i) {
-    const std::string_view chunk = text.substr(i * rule.partSize, rule.partSize);
+  const std::string header = "050003" + nextRef() + ToHex(static_cast<unsigned>(parts.size()), 2);
+  for (std::size_t i = 0; i < parts.size(); ++i) {
     // A part the modem did not confirm fails the whole message, which is sent
     // again from its first part: the parts after it would only go twice.
-    if (!BuildAndSend(chunk, msg.number(), header + ToHex(static_cast<unsigned>(i + 1), 2), coding, sendPdu))
+    if (!BuildAndSend(parts[i], msg.number(), header + ToHex(static_cast<unsigned>(i + 1), 2), coding, sendPdu))
       return false;
   }
   return true;

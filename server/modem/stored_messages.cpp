@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "server/modem/modem_lines.h"
 #include "sms/hex_text.h"
 #include "sms/tsms.h"
 
@@ -29,7 +30,9 @@ std::optional<std::size_t> Status(std::string_view header) {
 // Empty when `line` is the whole PDU the header announces; else what is wrong.
 std::string PduProblem(std::string_view header, const std::string* line) {
   constexpr const char* kLater = "; it is read again later";
-  if (line == nullptr || line->empty() || line->starts_with(kListingHeader))
+  if (line != nullptr && PduNotice(*line))
+    return std::string("a notice came between its header and its PDU line") + kLater;
+  if (line == nullptr || line->empty() || StartsWithNoCase(*line, kListingHeader))
     return std::string("its PDU line is missing") + kLater;
   if (!std::all_of(line->begin(), line->end(), [](char c) { return ParseHex(std::string_view(&c, 1)).has_value(); }))
     return std::string("its PDU line is not hexadecimal") + kLater;
@@ -57,10 +60,14 @@ std::string NotReceived(std::string_view header, const std::string& line) {
 std::vector<ListedMessage> ParseMessageListing(const std::vector<std::string>& lines) {
   std::vector<ListedMessage> messages;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (!lines[i].starts_with(kListingHeader)) continue;
+    if (!StartsWithNoCase(lines[i], kListingHeader)) continue;
     const std::string_view header = std::string_view(lines[i]).substr(kListingHeader.size());
     const std::string* next = i + 1 < lines.size() ? &lines[i + 1] : nullptr;
-    ListedMessage m{std::string(header.substr(0, header.find(','))), std::nullopt, PduProblem(header, next)};
+    const std::string_view index = header.substr(0, header.find(','));
+    ListedMessage m{std::string(index), Number(index), std::nullopt, ""};
+    // A delete by an index that is no number could name any message.
+    if (!m.index) m.problem = "its header gives no index";
+    if (m.problem.empty()) m.problem = PduProblem(header, next);
     if (m.problem.empty()) m.problem = NotReceived(header, *next);
     if (m.problem.empty()) m.pdu = *next;
     messages.push_back(std::move(m));

@@ -12,18 +12,21 @@
 inline constexpr std::string_view kListingHeader = "+CMGL: ";
 
 struct ListedMessage {
-  std::string index;               // as the header line gives it, for AT+CMGD
-  std::optional<std::string> pdu;  // the PDU line, when it is a received message's and came whole
-  std::string problem;             // why not: what to say about the message left on the SIM
+  std::string shownIndex;            // as the header line gives it, for what is said of the message
+  std::optional<std::size_t> index;  // for AT+CMGD; none when the header gives no number
+  std::optional<std::string> pdu;    // the PDU line, when it is a received message's and came whole
+  std::string problem;               // why not: what to say about the message left on the SIM
 };
 
-// The messages of a listing's answer lines (its header lines and PDU lines), in
-// order: each line that begins with "+CMGL: " names one by the text up to its
-// first comma, gives its status as the second field and the PDU's length in
-// octets after the service-centre part as its last. The line after it is the PDU
-// when it came whole: hexadecimal digits only (either case), exactly that length
-// plus the service-centre part its first octet gives. Only a received message
-// (status 0 or 1, an SMS-DELIVER) is taken; messages stored to be sent and
+// The messages of a listing's answer lines (its header lines, PDU lines and the
+// notices that came among them), in order: each line that begins with "+CMGL: "
+// (in either case) names one by the number up to its first comma, gives its
+// status as the second field and the PDU's length in octets after the
+// service-centre part as its last. The line right after it is the PDU when it
+// came whole: hexadecimal digits only (either case), exactly that length plus
+// the service-centre part its first octet gives; a notice between the two
+// leaves the message unread. Only a received message (status 0 or 1, an
+// SMS-DELIVER) with a numbered header is taken; messages stored to be sent and
 // status reports are not. Lines before the first header are not looked at.
 std::vector<ListedMessage> ParseMessageListing(const std::vector<std::string>& lines);
 

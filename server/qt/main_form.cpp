@@ -15,8 +15,6 @@
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/message_box.h"
-#include "server/find_modem_port.h"
-#include "server/open_modem_port.h"
 #include "server/qt/splash_art.h"
 #include "server/settings_files.h"
 #include "server/clients/server_config.h"
@@ -25,6 +23,7 @@ namespace {
 constexpr int kWidth = 400;
 constexpr int kHeight = 300;
 constexpr const char* kTitle = "Trelm SMS Server";
+constexpr int kModemSearchMs = 5000;
 }  // namespace
 
 TMainForm::TMainForm(std::string programDir, QWidget* parent)
@@ -59,6 +58,9 @@ TMainForm::TMainForm(std::string programDir, QWidget* parent)
   Timer = new QTimer(this);
   Timer->setInterval(2000);
   connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
+  ModemTimer = new QTimer(this);
+  ModemTimer->setInterval(kModemSearchMs);
+  connect(ModemTimer, &QTimer::timeout, this, &TMainForm::ModemTimerTimer);
 }
 
 TMainForm::~TMainForm() {
@@ -76,6 +78,7 @@ bool TMainForm::FormCreate() {
     core_.reset();
     return false;
   }
+  modemSearch_ = std::make_unique<ModemSearch>(*core_);
   Timer->start();
   return true;
 }
@@ -83,11 +86,16 @@ bool TMainForm::FormCreate() {
 void TMainForm::TimerTimer() {
   Timer->stop();
   hide();
-  try {
-    if (core_) FindModemPort(*core_, [this](int comNumber) { return OpenModemPort(*core_, comNumber); });
-  } catch (const std::exception& e) {
-    ShowException(e);
-  }
+  LookForModem();
+  if (core_) ModemTimer->start();
+}
+
+void TMainForm::ModemTimerTimer() { LookForModem(); }
+
+void TMainForm::LookForModem() {
+  if (!modemSearch_) return;
+  if (const std::optional<std::string> failure = modemSearch_->Look())
+    MessageBox(*failure, kTitle, MbButtons::Ok, MbIcon::Error);
 }
 
 void TMainForm::PopupMenuPopup() {
@@ -113,6 +121,7 @@ void TMainForm::FormCloseQuery(bool& canClose) { canClose = CloseCore(closingFro
 bool TMainForm::CloseCore(bool stayOnFailure) {
   // A server that stays after a failed close must not go looking for its modem.
   Timer->stop();
+  ModemTimer->stop();
   if (!core_) return true;
   core_->set_close_wait_ms(closeWaitMs);
   if (core_->Close()) return true;
@@ -143,8 +152,4 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   if (TrayIcon) TrayIcon->hide();
   event->accept();
   QCoreApplication::quit();
-}
-
-void TMainForm::ShowException(const std::exception& e) {
-  MessageBox(e.what(), kTitle, MbButtons::Ok, MbIcon::Error);
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "server/modem_search.h"
 #include "server/server_core.h"
 
 class QAction;
@@ -28,6 +29,9 @@ class TMainForm : public QWidget {
   // cannot be read stopped the start).
   bool FormCreate();
   void TimerTimer();
+  // Looks for the modem again (ModemTimer): while the server has none, or its
+  // modem's port has failed to open for a while.
+  void ModemTimerTimer();
   void PopupMenuPopup();
   void pmOptionsClick();
   void pmCloseClick();
@@ -45,6 +49,7 @@ class TMainForm : public QWidget {
   QSystemTrayIcon* TrayIcon = nullptr;  // null where there is no notification area
   QMenu* PopupMenu = nullptr;
   QTimer* Timer = nullptr;
+  QTimer* ModemTimer = nullptr;  // started by the first look, every few seconds
   QAction* pmOptions = nullptr;
   QAction* pmClose = nullptr;
   QAction* pmRcv = nullptr;
@@ -57,15 +62,18 @@ class TMainForm : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // An exception leaving a handler is shown, and the program keeps running.
-  void ShowException(const std::exception& e);
   // Closes the core; false when a queue could not be saved and stayOnFailure asks
   // the server to go on holding it.
   bool CloseCore(bool stayOnFailure);
 
+  // One look for the modem; what it could not do is shown (once), and the
+  // program keeps running.
+  void LookForModem();
+
   const std::string programDir_;
   std::string AppDir;
   std::unique_ptr<ServerCore> core_;
+  std::unique_ptr<ModemSearch> modemSearch_;
   bool closed_ = false;
   bool closingFromMenu_ = false;
   bool queuesLost_ = false;

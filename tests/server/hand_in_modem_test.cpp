@@ -22,4 +22,18 @@ TEST_F(HandInModemTest, TheModemGetsTheNumberWithoutSeparatorsAndTheCountedText)
   EXPECT_EQ(sends[1].decoded.text, "meet at 5");
 }
 
+// What the recipient's phone shows is what was handed in: brackets, braces and
+// the like through the extension table, and the letters and signs the 7-bit
+// alphabet lacks in UCS2.
+TEST_F(HandInModemTest, ThePhoneShowsTheTextAsHandedIn) {
+  const std::string texts[] = {"a[b]c{d}e~f^g\\h|i", "\xA8\xA8\xA8 \xB9" "5 \xABok\xBB"};
+  StartServer(false);
+  HandIn({MessagePacket("+79161234567", texts[0]), MessagePacket("+79161234567", texts[1])});
+  FindModem();
+  const std::vector<SimSend> sends = Sends(2);
+  ASSERT_EQ(sends.size(), 2u);
+  EXPECT_EQ(sends[0].decoded.text, "a[b]c{d}e~f^g\\h|i");
+  EXPECT_EQ(sends[1].decoded.text, "ЁЁЁ №5 «ok»");
+}
+
 }  // namespace

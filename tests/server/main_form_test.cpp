@@ -62,8 +62,11 @@ TEST_F(ServerFormTest, TheTimerFiresOnceHidesTheSplashAndTheServerRunsOn) {
   ASSERT_TRUE(form.FormCreate());
   form.show();
   EXPECT_TRUE(form.Timer->isActive());
+  EXPECT_FALSE(form.ModemTimer->isActive());
   form.TimerTimer();
   EXPECT_FALSE(form.Timer->isActive());
+  EXPECT_TRUE(form.ModemTimer->isActive());  // the modem is looked for again
+  form.ModemTimerTimer();
   EXPECT_FALSE(form.isVisible());
   EXPECT_TRUE(boxes.Asked().empty());  // no modem is not an error
 
@@ -167,6 +170,7 @@ TEST_F(ServerFormTest, ExitFromTheMenuKeepsTheQueuesUntilTheyAreSaved) {
   form.pmCloseClick();
   EXPECT_TRUE(form.isVisible());
   EXPECT_FALSE(form.Timer->isActive());  // no modem search for a server on its way out
+  EXPECT_FALSE(form.ModemTimer->isActive());
   EXPECT_FALSE(form.QueuesLost());
   EXPECT_EQ(form.core()->state().OutgoingCount(), 2u);
   ASSERT_EQ(boxes.Asked().size(), 1u);

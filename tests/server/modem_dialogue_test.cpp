@@ -2,21 +2,28 @@
 // pseudo-terminal, for answers the simulator never gives and for exact moments.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/com_port_names.h"
+#include "platform/errno_map.h"
 #include "serial/port/com_port.h"
 #include "server/modem/modem_dialogue.h"
 #include "server/modem/modem_worker.h"
 #include "server/modem/send_message.h"
+#include "tests/serial/dispatch/fake_device_dispatcher.h"
 #include "tests/support/captured_stderr.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
+#include "tools/modem_sim/deliver_pdu.h"
+#include "tools/modem_sim/sim_card.h"
 
 namespace {
 
@@ -91,20 +98,27 @@ TEST_F(ModemDialogueTest, AnErrorEndsTheWaitForAConfirmationAndForAListing) {
 }
 
 // One OK or two to the two ATs (a modem waking up misses the first), answers
-// that come late: the modem counts as ready exactly when it takes PDU mode.
+// in either case, a maker's word for ERROR: the modem counts as ready exactly
+// when it takes PDU mode.
 TEST_F(ModemDialogueTest, TheModemIsReadyExactlyWhenItTakesPduMode) {
+  const std::string ok = "\r\nOK\r\n";
   struct Case {
     const char* name;
     std::string toAt, toCmgf;
     bool ready;
+    std::string toCmee = "\r\nOK\r\n";
   };
   const Case cases[] = {
-      {"two OKs", "\r\nOK\r\n\r\nOK\r\n", "\r\nOK\r\n", true},
-      {"one OK", "\r\nOK\r\n", "\r\nOK\r\n", true},
-      {"noise before the first", "\r\nERROR\r\n\r\nOK\r\n", "\r\nOK\r\n", true},
-      {"two OKs, PDU mode refused", "\r\nOK\r\n\r\nOK\r\n", "\r\nERROR\r\n", false},
-      {"one OK, PDU mode refused", "\r\nOK\r\n", "\r\n+CMS ERROR: 303\r\n", false},
-      {"a notice before the refusal", "\r\nOK\r\n\r\nOK\r\n", "\r\n+CMTI: \"SM\",2\r\n\r\nRING\r\n\r\nERROR\r\n", false},
+      {"two OKs", ok + ok, ok, true},
+      {"one OK", ok, ok, true},
+      {"noise before the first", "\r\nERROR\r\n" + ok, ok, true},
+      {"in lower case", "\r\nok\r\n\r\nok\r\n", "\r\nOk\r\n", true},
+      {"no AT+CMEE, in a maker's word", ok + ok, ok, true, "\r\nCOMMAND NOT SUPPORT\r\n"},
+      {"two OKs, PDU mode refused", ok + ok, "\r\nERROR\r\n", false},
+      {"one OK, PDU mode refused", ok, "\r\n+CMS ERROR: 303\r\n", false},
+      {"PDU mode refused in lower case", ok, "\r\n+cms error: 303\r\n", false},
+      {"a notice before the refusal", ok + ok, "\r\n+CMTI: \"SM\",2\r\n\r\nRING\r\n\r\nERROR\r\n", false},
+      {"started afresh in place of an answer", ok + ok, "\r\n+CPIN: READY\r\n", false},
       {"no OK at all", "\r\nERROR\r\n\r\nERROR\r\n", "", false},
   };
   std::future<bool> ready;
@@ -113,13 +127,31 @@ TEST_F(ModemDialogueTest, TheModemIsReadyExactlyWhenItTakesPduMode) {
     ready = std::async(std::launch::async, [&] { return dialogue.ModemReady(); });
     Answer("AT\rAT\r", c.toAt);
     if (!c.toCmgf.empty()) {
-      Answer("ATE0\r", "\r\nOK\r\n");
-      Answer("AT+CMEE=1\r", "\r\nOK\r\n");
+      Answer("ATE0\r", ok);
+      Answer("AT+CMEE=1\r", c.toCmee);
       Answer("AT+CMGF=0\r", c.toCmgf);
     }
     ASSERT_EQ(ready.wait_for(20s), std::future_status::ready) << c.name;
     EXPECT_EQ(ready.get(), c.ready) << c.name;
   }
+}
+
+// A modem that takes its time over each command: the other AT's OK, as late
+// again as the first, is taken as that AT's answer, never as the next
+// command's, so the refusal of PDU mode is seen.
+TEST_F(ModemDialogueTest, ALateModemHasEachAnswerTakenForItsOwnCommand) {
+  StopAtEnd stop{state, dialogue};
+  auto ready = std::async(std::launch::async, [&] { return dialogue.ModemReady(); });
+  EXPECT_EQ(pty.Receive(6), "AT\rAT\r");
+  for (int i = 0; i < 2; ++i) {
+    std::this_thread::sleep_for(800ms);  // the modem's pace
+    pty.Send("\r\nOK\r\n");
+  }
+  Answer("ATE0\r", "\r\nOK\r\n");
+  Answer("AT+CMEE=1\r", "\r\nOK\r\n");
+  Answer("AT+CMGF=0\r", "\r\nERROR\r\n");
+  ASSERT_EQ(ready.wait_for(20s), std::future_status::ready);
+  EXPECT_FALSE(ready.get());
 }
 
 // A listing whose lines come with notices among them, and some whose PDU line
@@ -140,8 +172,8 @@ TEST_F(ModemDialogueTest, OnlyMessagesReadWholeLeaveTheSim) {
     Answer("AT+CPMS=\"SM\"\r", "\r\n+CPMS: 5,30,5,30,5,30\r\n\r\nOK\r\n");
     Answer("AT+CMGF=0\r", "\r\nOK\r\n");
     Answer("AT+CMGL=4\r", listing);
-    Answer("AT+CMGD=1\r", "\r\nOK\r\n");
     Answer("AT+CMGD=5\r", "\r\nOK\r\n");
+    Answer("AT+CMGD=1\r", "\r\nOK\r\n");
     ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
     const std::string said = CapturedStderr();
     for (const char* index : {"message 2 ", "message 3 ", "message 4 "})
@@ -242,31 +274,204 @@ TEST_F(ModemDialogueTest, APartConfirmedBeforeTheLineHangsUpIsSent) {
   EXPECT_TRUE(sent.get());
 }
 
-TEST_F(ModemDialogueTest, AStopBeforeTheModemConfirmsPutsTheMessageBackInItsPlace) {
-  for (const char* text : {"first", "second"}) {
-    PacketPtr p = PacketNew();
-    PacketSetNumber(*p, "12345");
-    PacketSetText(*p, text);
-    state.OutgoingQueue.Append(std::move(p));
+// A port whose line ended under a wait, though its device left no error behind
+// (its threads ended all the same), is closed: the next check opens it afresh
+// and talks to the modem again, with nothing thrown and nothing to show.
+TEST(ModemDialogueOnAFakeDevice, APortWhoseLineEndedIsOpenedAfreshAtTheNextCheck) {
+  TDevaComPort port(nullptr);
+  port.AutoOpen = false;
+  port.SetComNumber(1);
+  std::atomic<TFakeDeviceDispatcher*> latest{nullptr};
+  std::atomic<int> opens{0};
+  port.ActivationProcedure = [&](TDevaCustomComPort&) {
+    auto made = std::make_unique<TFakeDeviceDispatcher>();
+    latest = made.get();
+    ++opens;
+    return std::unique_ptr<TDevaBaseDispatcher>(std::move(made));
+  };
+  TempDir stateDir;
+  ServerState state{stateDir.path()};
+  ModemDialogue dialogue(port, state);
+  // The modem takes `command` and answers `answer`.
+  const auto answer = [&](const std::string& command, const std::string& answer) {
+    FakeCommDevice& fake = latest.load()->Fake();
+    ASSERT_TRUE(WaitUntil([&] { return fake.Written().ends_with(command); })) << command;
+    fake.Send(answer);
+  };
+  const auto check = [&] {
+    auto ready = std::async(std::launch::async, [&] { return dialogue.ModemReady(); });
+    ASSERT_TRUE(WaitUntil([&] { return latest.load() != nullptr && port.Open(); }));
+    for (const char* command : {"AT\rAT\r", "ATE0\r", "AT+CMEE=1\r", "AT+CMGF=0\r"})
+      answer(command, "\r\nOK\r\n");
+    ASSERT_EQ(ready.wait_for(20s), std::future_status::ready);
+    EXPECT_TRUE(ready.get());
+  };
+  check();
+  TFakeDeviceDispatcher* first = latest;
+  auto sent = std::async(std::launch::async, [&] { return dialogue.SendPdu(kHi); });
+  answer("AT+CMGS=13\r", "\r\n> ");
+  ASSERT_TRUE(WaitUntil([&] { return first->Fake().Written().ends_with("\x1A"); }));
+  first->Fake().FailReads(kSysInvalidHandle);  // no error is recorded for it
+  ASSERT_EQ(sent.wait_for(20s), std::future_status::ready);
+  EXPECT_FALSE(sent.get());
+  EXPECT_FALSE(port.Open());
+  latest = nullptr;
+  check();
+  EXPECT_EQ(opens.load(), 2);
+  state.StopFlag = true;
+  dialogue.ClosePort();
+}
+
+// A stop that comes once the modem has a part's PDU lets its confirmation come,
+// within its time: a part confirmed then is sent, one not confirmed goes back to
+// its place in the queue, and standard error says so.
+TEST_F(ModemDialogueTest, AStopLetsTheModemConfirmThePartItTookWithinItsTime) {
+  struct Case {
+    const char* name;
+    bool confirmed;
+    std::vector<std::string> queued;
+  };
+  for (const Case& c : {Case{"confirmed after the stop", true, {"second"}},
+                        Case{"no confirmation", false, {"first", "second"}}}) {
+    TempDir stateDir;
+    ServerState state{stateDir.path()};
+    for (const char* text : {"first", "second"}) {
+      PacketPtr p = PacketNew();
+      PacketSetNumber(*p, "12345");
+      PacketSetText(*p, text);
+      state.OutgoingQueue.Append(std::move(p));
+    }
+    std::string pdu;
+    SendMessageText(
+        *state.OutgoingQueue.front().packet, [&](const std::string& built) { pdu = built; return true; },
+        [] { return std::string("01"); });
+
+    port.SetOpen(true);
+    ModemLimits limits;
+    limits.finishOnStop = 18;  // about a second
+    ModemWorker worker(port, state, false, registry, limits);
+    worker.Start();
+    Answer("AT\rAT\r", "\r\nOK\r\n\r\nOK\r\n");
+    Answer("ATE0\r", "\r\nOK\r\n");
+    Answer("AT+CMEE=1\r", "\r\nOK\r\n");
+    Answer("AT+CMGF=0\r", "\r\nOK\r\n");
+    Answer("AT+CMGS=" + std::to_string(pdu.size() / 2 - 1) + "\r", "\r\n> ");
+    EXPECT_EQ(pty.Receive(pdu.size() + 1), pdu + "\x1A") << c.name;
+    testing::internal::CaptureStderr();
+    auto stopped = std::async(std::launch::async, [&] { worker.Stop(); });
+    ASSERT_TRUE(WaitUntil([&] { return state.StopFlag.load(); })) << c.name;
+    if (c.confirmed) pty.Send("\r\n+CMGS: 9\r\n\r\nOK\r\n");
+    ASSERT_EQ(stopped.wait_for(20s), std::future_status::ready) << c.name;
+    const std::string said = CapturedStderr();
+
+    std::vector<std::string> queued;
+    for (const QueuedPacket& p : state.OutgoingQueue) queued.emplace_back(p->text());
+    EXPECT_EQ(queued, c.queued) << c.name;
+    EXPECT_EQ(said.find("confirmation of the part") != std::string::npos, !c.confirmed) << c.name << said;
   }
-  std::string pdu;
-  SendMessageText(
-      *state.OutgoingQueue.front().packet, [&](const std::string& built) { pdu = built; return true; },
-      [] { return std::string("01"); });
+}
 
-  ModemWorker worker(port, state, false, registry);
-  worker.Start();
-  Answer("AT\rAT\r", "\r\nOK\r\n");
-  Answer("ATE0\r", "\r\nOK\r\n");
-  Answer("AT+CMEE=1\r", "\r\nOK\r\n");
-  Answer("AT+CMGF=0\r", "\r\nOK\r\n");
-  Answer("AT+CMGS=" + std::to_string(pdu.size() / 2 - 1) + "\r", "\r\n> ");
-  EXPECT_EQ(pty.Receive(pdu.size() + 1), pdu + "\x1A");  // and no answer comes
-  worker.Stop();
+// Notices that carry a PDU ("+CMT", "+CDS"), wherever they fall, are skipped with
+// their PDU lines; a listed message whose header is parted from its PDU line by
+// one stays on the SIM for a later look, and the notice's message is never taken
+// for it.
+TEST_F(ModemDialogueTest, NoticesThatCarryAPduAreSkippedWithIt) {
+  const auto deliver = [](const std::string& sender, const std::string& text) {
+    return BuildDeliverPdu({sender, text, {2026, 3, 12, 14, 5, 23, 12}});
+  };
+  const std::string one = deliver("+79161234567", "Your code is 1111");
+  const std::string two = deliver("+79161234567", "Your code is 2222");
+  const std::string three = deliver("+79161234567", "Your code is 3333");
+  const std::string direct = deliver("+79167770000", "Your code is 9999");  // as long as the others
+  const std::string report(kSimStatusReport);
+  const auto line = [](const std::string& text) { return "\r\n" + text + "\r\n"; };
+  const auto header = [&](int index, const std::string& pdu) {
+    return line("+CMGL: " + std::to_string(index) + ",0,," + std::to_string(TpduLength(pdu)));
+  };
+  const std::string cmt = line("+CMT: ," + std::to_string(TpduLength(direct))) + line(direct);
+  const std::string cds = line("+CDS: " + std::to_string(TpduLength(report))) + line(report);
 
+  StopAtEnd stop{state, dialogue};
+  testing::internal::CaptureStderr();
+  auto read = std::async(std::launch::async, [&] { dialogue.ReadStoredMessages("\"SM\""); });
+  Answer("AT+CPMS=\"SM\"\r", line("OK"));
+  Answer("AT+CMGF=0\r", line("OK"));
+  Answer("AT+CMGL=4\r", header(1, one) + cmt + line(one) + header(2, two) + line(two) + cds + cmt +
+                            header(3, three) + line(three) + line("OK"));
+  Answer("AT+CMGD=3\r", line("OK"));
+  Answer("AT+CMGD=2\r", line("OK"));
+  ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
+  const std::string said = CapturedStderr();
+  EXPECT_NE(said.find("message 1 stays on the SIM: a notice came between"), std::string::npos) << said;
   std::vector<std::string> queued;
-  for (const QueuedPacket& p : state.OutgoingQueue) queued.emplace_back(p->text());
-  EXPECT_EQ(queued, (std::vector<std::string>{"first", "second"}));
+  for (const QueuedPacket& p : state.IncomingQueue) queued.emplace_back(p->text());
+  EXPECT_EQ(queued, (std::vector<std::string>{"Your code is 2222", "Your code is 3333"}));
+
+  // Around a confirmation, too.
+  auto sent = std::async(std::launch::async, [&] { return dialogue.SendPdu(kHi); });
+  Answer("AT+CMGS=13\r", "\r\n> ");
+  Answer(kHi + "\x1A", cmt + line("+CMGS: 4") + cds + line("OK"));
+  ASSERT_EQ(sent.wait_for(20s), std::future_status::ready);
+  EXPECT_TRUE(sent.get());
+}
+
+// A SIM that renumbers after a delete (the message at 3 becomes 2 once 2 is
+// deleted): deletes go highest index first, so none moves one still to be
+// deleted; a message whose delete was refused, or not answered, is deleted at
+// the next look under the index it has then, and reaches the clients once.
+TEST_F(ModemDialogueTest, DeletesGoHighestFirstAndAMessageLeftUndeletedIsNotTakenTwice) {
+  const auto deliver = [](const std::string& text) {
+    return BuildDeliverPdu({"+79161234567", text, {2026, 3, 12, 14, 5, 23, 12}});
+  };
+  const std::string pdus[] = {deliver("first"), deliver("second"), deliver("third"), deliver("fourth")};
+  const auto listing = [&](const std::vector<int>& which) {
+    std::string out;
+    for (std::size_t i = 0; i < which.size(); ++i) {
+      const std::string& pdu = pdus[which[i]];
+      out += "\r\n+CMGL: " + std::to_string(i + 1) + ",1,," + std::to_string(TpduLength(pdu)) + "\r\n" + pdu + "\r\n";
+    }
+    return out + "\r\nOK\r\n";
+  };
+  ModemDialogue shortDialogue(port, state, ShortLimits());
+  StopAtEnd stop{state, shortDialogue};
+  const auto look = [&](const std::vector<int>& listed, const std::vector<std::pair<int, std::string>>& deletes) {
+    if (!port.Open()) port.SetOpen(true);  // as the next check does
+    auto read = std::async(std::launch::async, [&] { shortDialogue.ReadStoredMessages("\"SM\""); });
+    Answer("AT+CPMS=\"SM\"\r", "\r\nOK\r\n");
+    Answer("AT+CMGF=0\r", "\r\nOK\r\n");
+    Answer("AT+CMGL=4\r", listing(listed));
+    for (const auto& [index, answer] : deletes) Answer("AT+CMGD=" + std::to_string(index) + "\r", answer);
+    ASSERT_EQ(read.wait_for(20s), std::future_status::ready);
+  };
+  // "third" refused; the others deleted, and "third" moves down to 1.
+  look({0, 1, 2}, {{3, "\r\n+CMS ERROR: 321\r\n"}, {2, "\r\nOK\r\n"}, {1, "\r\nOK\r\n"}});
+  // "third" again, now at 1, beside "fourth" at 2, whose delete is not answered.
+  look({2, 3}, {{2, ""}});
+  EXPECT_FALSE(port.Open());  // its late answer meets no later command
+  look({2, 3}, {{2, "\r\nOK\r\n"}, {1, "\r\nOK\r\n"}});
+  std::vector<std::string> queued;
+  for (const QueuedPacket& p : state.IncomingQueue) queued.emplace_back(p->text());
+  EXPECT_EQ(queued, (std::vector<std::string>{"first", "second", "third", "fourth"}));
+}
+
+// A modem that starts afresh after it took the PDU forgets the command: the
+// wait for the confirmation ends at once, the part not confirmed. A repeated
+// "^BOOT" status line is no such start.
+TEST_F(ModemDialogueTest, AModemThatStartsAfreshEndsTheWaitAtOnce) {
+  StopAtEnd stop{state, dialogue};
+  struct Case {
+    const char* name;
+    std::string answer;
+    bool confirmed;
+  };
+  for (const Case& c : {Case{"a status line", "\r\n^BOOT:20131123,0,0,0,6\r\n\r\n+CMGS: 3\r\n\r\nOK\r\n", true},
+                        Case{"started afresh", "\r\nRDY\r\n\r\n+CFUN: 1\r\n", false}}) {
+    auto sent = std::async(std::launch::async, [&] { return dialogue.SendPdu(kHi); });
+    Answer("AT+CMGS=13\r", "\r\n> ");
+    Answer(kHi + "\x1A", c.answer);  // the confirmation's limit is 3 minutes
+    ASSERT_EQ(sent.wait_for(20s), std::future_status::ready) << c.name;
+    EXPECT_EQ(sent.get(), c.confirmed) << c.name;
+  }
 }
 
 }  // namespace

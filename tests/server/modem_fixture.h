@@ -15,14 +15,14 @@
 #include "tests/support/fake_device_tree.h"
 #include "tools/modem_sim/modem_sim.h"
 
-// registry.reg with the modem's USB device named COM5, COM5 being `devicePath`,
-// and the reference counter of concatenated messages at 7.
-inline std::string ModemRegistry(const std::string& devicePath) {
+// registry.reg with the modem's USB device named `portName`, that port being
+// `devicePath`, and the reference counter of concatenated messages at 7.
+inline std::string ModemRegistry(const std::string& devicePath, const std::string& portName = "COM5") {
   return "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Trelm\\SMSConfig]\n\"MessageRef\"=dword:00000007\n"
          "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_c251&Pid_b6e4\\SIM0\\Device Parameters]\n"
-         "\"PortName\"=\"COM5\"\n"
+         "\"PortName\"=\"" + portName + "\"\n"
          "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n\"" +
-         devicePath + "\"=\"COM5\"\n";
+         devicePath + "\"=\"" + portName + "\"\n";
 }
 
 // A received PDU with `digits` in place of its own, `offset` digits after the
@@ -43,9 +43,10 @@ class ModemFixture : public ServerFixture {
     SetComRegistryFile("");
   }
 
-  void DeclareModem(const std::string& devicePath) {
-    ASSERT_TRUE(WriteFileAtomically(dir.File(kRegistryFile), ModemRegistry(devicePath)));
-    ASSERT_TRUE(WriteFileAtomically(dir.File(kConfigFile), "[DEVICEMAP]\nCOM5=1\n"));
+  // The modem plugged in as `portName`, a port Config.ini allows as it does COM5.
+  void DeclareModem(const std::string& devicePath, const std::string& portName = "COM5") {
+    ASSERT_TRUE(WriteFileAtomically(dir.File(kRegistryFile), ModemRegistry(devicePath, portName)));
+    ASSERT_TRUE(WriteFileAtomically(dir.File(kConfigFile), "[DEVICEMAP]\nCOM5=1\nCOM6=1\n"));
   }
 
   void StartServer(bool checkMail) {

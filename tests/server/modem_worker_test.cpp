@@ -20,8 +20,10 @@
 #include "server/modem/modem_worker.h"
 #include "server/store/queue_file.h"
 #include "server/modem/send_message.h"
+#include "server/modem_search.h"
 #include "sms/tsms.h"
 #include "tests/server/modem_fixture.h"
+#include "tests/support/captured_stderr.h"
 
 namespace {
 
@@ -102,7 +104,7 @@ TEST_F(ModemWorkerTest, CheckMailReadsTheSimIntoTheIncomingQueueDeletesWhatItToo
   ASSERT_TRUE(WaitUntil([&] { return Incoming() == 3; }));
   EXPECT_EQ(sim.Stored().at(0).index, 3);  // no PDU came for it: it stays
 
-  // Each message deleted once its PDU line was read, one after the other.
+  // Each message deleted once its PDU line was read, highest index first.
   std::vector<std::string> commands;
   for (const std::string& line : sim.Log())
     if (line.starts_with("< AT+C")) commands.push_back(line.substr(2));
@@ -110,7 +112,7 @@ TEST_F(ModemWorkerTest, CheckMailReadsTheSimIntoTheIncomingQueueDeletesWhatItToo
   ASSERT_NE(listed, commands.end());
   EXPECT_NE(std::find(commands.begin(), listed, "AT+CPMS=\"SM\""), listed);
   EXPECT_EQ(std::vector<std::string>(listed + 1, commands.end()),
-            (std::vector<std::string>{"AT+CMGD=1", "AT+CMGD=2", "AT+CMGD=4"}));
+            (std::vector<std::string>{"AT+CMGD=4", "AT+CMGD=2", "AT+CMGD=1"}));
 
   LoopbackClient client(port);
   packet fetch = TypedPacket(kPacketFetch);
@@ -131,6 +133,24 @@ TEST_F(ModemWorkerTest, CheckMailReadsTheSimIntoTheIncomingQueueDeletesWhatItToo
         << AnsiToUtf8(w.text);
   }
   EXPECT_EQ(Incoming(), 0u);
+}
+
+// Each answer 3 s after the one before, within the 5.5 s a reply may take: the
+// message goes and the SIM is read as with a fast modem, only slower.
+TEST_F(ModemWorkerTest, AModemThatAnswersThreeSecondsLateSendsAndReads) {
+  sim.SetAnswerDelay(std::chrono::seconds(3));
+  ASSERT_EQ(sim.Store({kNumber, "See you at 10", {2026, 3, 12, 14, 5, 23, 12}}), 1);
+  StartServer(true);
+  HandIn({MessagePacket(kNumber, "Slow but sure")});
+  FindModem();
+  ASSERT_TRUE(WaitUntil([&] { return Incoming() == 1; }, 180s));
+  ASSERT_TRUE(sim.WaitFor([](const ModemSimView& v) { return v.sim.Used() == 0; }));
+  const std::vector<SimSend> sends = sim.Sends();
+  ASSERT_EQ(sends.size(), 1u);
+  EXPECT_EQ(sends[0].decoded.text, "Slow but sure");
+  EXPECT_EQ(Outgoing(), 0u);
+  std::lock_guard guard(core->state().QueueLock);
+  EXPECT_EQ(core->state().IncomingQueue.front()->text(), "See you at 10");
 }
 
 TEST_F(ModemWorkerTest, AnIdleWorkerWithoutCheckMailSaysNothingToTheModem) {
@@ -222,6 +242,59 @@ TEST_F(ModemWorkerTest, AnUnpluggedModemIsShownOnceAndWhatWaitsGoesOnceItIsBack)
   EXPECT_EQ(sends[0].decoded.text, "while unplugged");
   EXPECT_EQ(sends[1].decoded.text, "after the box");
   EXPECT_EQ(boxes.Asked().size(), 1u);  // not again at every attempt
+}
+
+// No modem at the first look: it is looked for again, and used once its
+// device appears; the port it is on is said once.
+TEST_F(ModemWorkerTest, AModemPluggedInAfterTheStartIsFoundAndUsed) {
+  StartServer(false);
+  HandIn({MessagePacket(kNumber, "waiting")});
+  ModemSearch search(*core);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(search.Look());
+  EXPECT_EQ(core->ModemPortCount(), 0u);
+  DeclareModem(sim.DevicePath());
+  EXPECT_FALSE(search.Look());
+  EXPECT_FALSE(search.Look());
+  const std::string said = CapturedStderr();
+  ASSERT_EQ(core->ModemPortCount(), 1u);
+  EXPECT_EQ(Sends(1).at(0).decoded.text, "waiting");
+  const std::string line = "trelmsrv: the modem is on COM5 (" + sim.DevicePath() + ")\n";
+  EXPECT_NE(said.find(line), std::string::npos) << said;
+  EXPECT_EQ(said.find(line), said.rfind(line)) << said;
+}
+
+// A modem unplugged and plugged in again as another device under another port
+// name that Config.ini allows: once its old port has failed to open for a
+// while, it is found by its ids and the worker uses its new port. A port that
+// cannot be opened is shown once, however often it is tried.
+TEST_F(ModemWorkerTest, AModemBackUnderAnotherNameIsUsedThere) {
+  auto unplugged = std::make_unique<ModemSim>();
+  unplugged->Start();
+  StartServer(false);
+  FindModem(*unplugged);
+  ModemSearch search(*core, 0ms);
+  testing::internal::CaptureStderr();
+  search.Look();
+  ModemWorker& worker = *core->Modem();
+
+  DeclareModem(sim.DevicePath(), "COM6");  // COM5 is no more ...
+  unplugged.reset();                       // ... and its line hangs up
+  HandIn({MessagePacket(kNumber, "while unplugged")});
+  ASSERT_TRUE(WaitUntil([&] { return worker.PortFailingSince().has_value(); }));
+  EXPECT_FALSE(search.Look());
+  EXPECT_EQ(worker.PortNumber(), 6);
+  EXPECT_EQ(Sends(1).at(0).decoded.text, "while unplugged");
+  EXPECT_FALSE(worker.PortFailingSince());
+  const std::string said = CapturedStderr();
+  EXPECT_NE(said.find("trelmsrv: the modem is on COM6 (" + sim.DevicePath() + ")\n"), std::string::npos) << said;
+
+  // Allowed but no port to open: the same failure is given once.
+  ASSERT_TRUE(WriteFileAtomically(dir.File(kRegistryFile), ModemRegistry(dir.File("gone"), "COM6")));
+  ServerCore bare(dir.path());
+  ModemSearch without(bare);
+  EXPECT_TRUE(without.Look());
+  EXPECT_FALSE(without.Look());
 }
 
 TEST_F(ModemWorkerTest, TheCloseLetsGoAWorkerWhoseBoxWaitsForTheMainThread) {

@@ -110,14 +110,35 @@ TEST(SendMessageText, HeadersOfLongMessages) {
   EXPECT_NE(ucs2.pdus.back().find("0500032A1111"), std::string::npos);
 }
 
-TEST(SendMessageText, HighBytesBelowCyrillicStayInSevenBits) {
-  RecordingModem modem;
-  EXPECT_TRUE(modem.Send(Message("1", std::string(160, '\xB9') + "\x80\xBF")));
-  ASSERT_EQ(modem.pdus.size(), 2u);
-  for (const auto& pdu : modem.pdus) {
-    TSMS sms;
-    sms.ParsePdu(pdu);
-    EXPECT_EQ(sms.coding, 0);
+// The recipient reads what was handed in: the extension table's characters go
+// with the escape before them, and a text with any character the 7-bit
+// alphabet lacks goes in UCS2, not only one with a Cyrillic letter.
+TEST(SendMessageText, TheRecipientReadsTheTextAsHandedIn) {
+  struct Case {
+    std::string text;
+    int coding;
+    int udl;  // septets in 7-bit, octets in UCS2
+  };
+  const Case cases[] = {
+      {"a[b]c{d}e~f^g\\h|i", 0, 17 + 8},
+      {"\xA8\xA8\xA8 \xB9" "5 \xABok\xBB", 2, 2 * 11},  // "ЁЁЁ №5 «ok»"
+      {std::string(160, '\xB9') + "\x80\xBF", 2, -1},
+  };
+  for (const auto& c : cases) {
+    RecordingModem modem;
+    EXPECT_TRUE(modem.Send(Message("1", c.text)));
+    std::string read;
+    for (const auto& pdu : modem.pdus) {
+      TSMS sms;
+      sms.ParsePdu(pdu);
+      EXPECT_EQ(sms.coding, c.coding) << c.text;
+      const std::string part = sms.GetText();
+      if (c.udl >= 0) {
+        EXPECT_EQ(sms.udl, c.udl) << c.text;
+      }
+      read += part;
+    }
+    EXPECT_EQ(read, c.text);
   }
 }
 

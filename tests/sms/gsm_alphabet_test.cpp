@@ -15,7 +15,7 @@ TEST(GsmCharMap, MapsBytesToCodes) {
   const Case cases[] = {
       {0x40, 0},  {'$', 2},   {'_', 17},  {0x60, 63}, {0x00, 27}, {'\n', 10}, {'\r', 13},
       {' ', 32},  {'#', 35},  {'?', 63},  {'A', 65},  {'z', 122},
-      // Look-alikes written as one code, with no escape before them.
+      // The extension table's own codes, which the escape precedes.
       {'[', 60},  {'\\', 47}, {']', 62},  {'^', 20},  {'{', 40},  {'|', 64},  {'}', 41},
       {'~', 61},  {0x0C, 10},
       {0x01, 63}, {0x7F, 63},
@@ -28,8 +28,21 @@ TEST(GsmCharMap, EveryHighByteBecomesQuestionMark) {
   for (unsigned b = 0x80; b <= 0xFF; ++b) EXPECT_EQ(GsmCharMap(static_cast<std::uint8_t>(b)), 63u) << b;
 }
 
-TEST(GsmConvert, EncodesEveryByte) {
-  EXPECT_EQ(GsmConvert(std::string("@$[\xE9", 4), true), std::string("\x00\x02\x3C\x3F", 4));
+TEST(GsmConvert, EncodesEveryByteAndEscapesTheExtensionTable) {
+  EXPECT_EQ(GsmConvert(std::string("@$[\xE9", 4), true), std::string("\x00\x02\x1B\x3C\x3F", 5));
+  EXPECT_EQ(GsmConvert("\f[\\]^{|}~", true), "\x1B\x0A\x1B\x3C\x1B\x2F\x1B\x3E\x1B\x14\x1B\x28\x1B\x40\x1B\x29\x1B\x3D");
+}
+
+// A byte has a place when it comes back as itself; those of the extension table
+// take the escape and so two septets.
+TEST(GsmHasPlace, EveryByteThatComesBackAsItself) {
+  const std::string escaped = "\f[\\]^{|}~";
+  for (unsigned b = 0; b <= 0xFF; ++b) {
+    const auto byte = static_cast<std::uint8_t>(b);
+    const bool placed = (b >= 0x20 && b < 0x7F && b != '`') || b == '\r' || b == '\n' || b == '\f';
+    EXPECT_EQ(GsmHasPlace(byte), placed) << b;
+    EXPECT_EQ(GsmEscaped(byte), escaped.find(static_cast<char>(b)) != std::string::npos && b != 0) << b;
+  }
 }
 
 TEST(GsmConvert, DecodesCodesAndExtensionPairs) {

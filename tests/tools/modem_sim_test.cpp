@@ -295,6 +295,48 @@ TEST_F(ModemSimTest, HasTheHabitsOfRealModemsWhenTold) {
   EXPECT_NE(std::find(log.begin(), log.end(), "< AT   (asleep: not heard)"), log.end());
 }
 
+TEST_F(ModemSimTest, HasTheHabitsOfOtherMakersWhenTold) {
+  Expect("ATE0\r", "ATE0\r\r\nOK\r\n");
+
+  // The same answers, each after the one before.
+  sim.SetAnswerDelay(5ms);
+  Expect("AT\rAT\r", "\r\nOK\r\n\r\nOK\r\n");
+  sim.SetAnswerDelay(0ms);
+
+  sim.SetNotSupportWord(true);
+  Expect("AT+CMEE=1\r", "\r\nCOMMAND NOT SUPPORT\r\n");
+  Expect("AT+CMGF=1\r", "\r\n+CMS ERROR: 303\r\n");
+  Expect("ATX\r", "\r\nCOMMAND NOT SUPPORT\r\n");
+  sim.SetNotSupportWord(false);
+
+  // Straight deliveries around a send's answer and among listed messages; the
+  // first listing parts a header from its PDU by one, as long as that PDU.
+  sim.SetDirectDelivery(true);
+  Expect("AT+CMGS=13\r", "\r\n> ");
+  const std::string sent = term.Say(kHi + "\x1A", "OK\r\n");
+  EXPECT_EQ(sent.find("\r\n+CMT: ,"), 0u) << VisibleText(sent);
+  ASSERT_EQ(sim.Store({"+79161234567", "See you at 10", {2026, 3, 12, 14, 5, 23, 12}}), 1);
+  ASSERT_EQ(sim.Store({"+79161234567", "See you at 11", {2026, 3, 12, 14, 5, 23, 12}}), 2);
+  const std::vector<StoredSms> stored = sim.Stored();
+  const std::string length = std::to_string(TpduLength(stored[0].pdu));
+  std::string listing = term.Say("AT+CMGL=4\r", "OK\r\n");
+  EXPECT_EQ(listing.find("\r\n+CMGL: 1,0,," + length + "\r\n+CMT: ," + length + "\r\n"), 0u)
+      << VisibleText(listing);
+  EXPECT_NE(listing.find(stored[0].pdu + "\r\n+CDS: "), std::string::npos) << VisibleText(listing);
+  EXPECT_NE(listing.find(stored[1].pdu + "\r\n+CMT: ,"), std::string::npos) << VisibleText(listing);
+  listing = term.Say("AT+CMGL=4\r", "OK\r\n");
+  EXPECT_EQ(listing.find("\r\n+CMGL: 1,1,," + length + "\r\n" + stored[0].pdu + "\r\n+CDS: "), 0u)
+      << VisibleText(listing);
+  sim.SetDirectDelivery(false);
+
+  // Renumbered: what was at 2 is at 1 once 1 is deleted.
+  sim.SetRenumbering(true);
+  Expect("AT+CMGD=1\r", "\r\nOK\r\n");
+  ASSERT_EQ(sim.Stored().size(), 1u);
+  EXPECT_EQ(sim.Stored()[0].index, 1);
+  EXPECT_EQ(sim.Stored()[0].pdu, stored[1].pdu);
+}
+
 TEST_F(ModemSimTest, ASilentModemAnswersNothing) {
   sim.SetSilent(true);
   term.Say("AT\r", "", 0);

@@ -3,6 +3,9 @@
 #include <cctype>
 #include <cstdio>
 #include <optional>
+#include <utility>
+
+#include "tools/modem_sim/deliver_pdu.h"
 
 namespace {
 
@@ -101,12 +104,6 @@ std::vector<SimOutput> AtModem::Receive(std::string_view bytes) {
   return output;
 }
 
-void AtModem::Late(std::string& out, std::chrono::milliseconds after, std::string answer) {
-  if (!out.empty()) held_.push_back({std::chrono::milliseconds(0), std::move(out)});
-  out.clear();
-  held_.push_back({after, std::move(answer)});
-}
-
 void AtModem::CommandByte(char c, std::string& out) {
   // Control characters out of PDU input (an ESC, line noise) are no part of a command.
   if (static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n' && c != kBackspace) return;
@@ -143,8 +140,27 @@ void AtModem::CommandByte(char c, std::string& out) {
     return;
   }
   log_("< " + VisibleText(line));
-  if (tooLong) Answer(out, {}, "ERROR");
-  else Execute(line, out);
+  std::string answer;
+  if (tooLong) Answer(answer, {}, "ERROR");
+  else Execute(line, answer);
+  Respond(out, std::move(answer));
+}
+
+void AtModem::Respond(std::string& out, std::string answer) {
+  std::chrono::milliseconds late = std::exchange(late_, std::chrono::milliseconds(0));
+  if (answer.empty()) return;
+  if (late.count() == 0 && faults_.answerDelay.count() != 0) {
+    late = faults_.answerDelay;
+    log_("  (its answer comes " + std::to_string(late.count()) + " ms after the one before)");
+  }
+  if (late.count() == 0) {
+    out += answer;
+    return;
+  }
+  // What came before it goes now; what follows it goes after it.
+  if (!out.empty()) held_.push_back({std::chrono::milliseconds(0), std::move(out)});
+  out.clear();
+  held_.push_back({late, std::move(answer)});
 }
 
 void AtModem::Execute(const std::string& rawLine, std::string& out) {
@@ -156,6 +172,7 @@ void AtModem::Execute(const std::string& rawLine, std::string& out) {
     return Answer(out, {}, "OK");
   }
   if (StartsWith(body, "+CMEE=")) {
+    if (faults_.notSupportWord) return Answer(out, {}, "ERROR");
     const auto mode = Decimal(body.substr(6));
     return Answer(out, {}, mode && *mode <= 2 ? "OK" : "ERROR");
   }
@@ -196,40 +213,69 @@ void AtModem::Execute(const std::string& rawLine, std::string& out) {
     if (!index) return Answer(out, {}, "ERROR");
     if (!SimCard::ValidIndex(*index)) return Answer(out, {}, CmsError(kInvalidIndex));
     sim_.Delete(*index);
-    if (faults_.lateDeletes.count() == 0) return Answer(out, {}, "OK");
-    log_("  (its answer comes " + std::to_string(faults_.lateDeletes.count()) + " ms late)");
-    std::string answer;
-    Answer(answer, {}, "OK");
-    return Late(out, faults_.lateDeletes, std::move(answer));
+    if (faults_.lateDeletes.count() != 0) {
+      log_("  (its answer comes " + std::to_string(faults_.lateDeletes.count()) + " ms late)");
+      late_ = faults_.lateDeletes;
+    }
+    return Answer(out, {}, "OK");
   }
   Answer(out, {}, "ERROR");
 }
 
 void AtModem::List(int stat, std::string& out) {
   std::vector<std::string> lines;
+  const auto notice = [&] {
+    auto [line, pdu] = NextPduNotice();
+    lines.push_back(std::move(line));
+    lines.push_back(std::move(pdu));
+  };
   for (const StoredSms& sms : sim_.List(stat)) {
     lines.push_back("+CMGL: " + std::to_string(sms.index) + "," + std::to_string(sms.stat) + ",," +
                     std::to_string(TpduLength(sms.pdu)));
     if (faults_.unsolicited) lines.push_back("+CMTI: \"SM\"," + std::to_string(sim_.LastStored()));
+    if (faults_.directDelivery && !listedWithNotice_) {
+      // A message as long as the listed one: taken for it, it would pass for whole.
+      auto [line, pdu] = DirectMessage(TpduLength(sms.pdu));
+      lines.push_back(std::move(line));
+      lines.push_back(std::move(pdu));
+      listedWithNotice_ = true;
+    }
     std::string pdu = sms.pdu;
     if (faults_.lowercaseListing)
       for (char& c : pdu) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     lines.push_back(std::move(pdu));
+    if (faults_.directDelivery) notice();
   }
   Answer(out, lines, "OK");
 }
 
+std::pair<std::string, std::string> AtModem::NextPduNotice() {
+  if (std::exchange(cmtNext_, !cmtNext_)) return DirectMessage(0);
+  std::string pdu(kSimStatusReport);
+  return {"+CDS: " + std::to_string(TpduLength(pdu)), std::move(pdu)};
+}
+
+std::pair<std::string, std::string> AtModem::DirectMessage(int length) {
+  const SmsTime time{2026, 3, 12, 9, 0, 0, 12};
+  std::string pdu = BuildDeliverPdu({"+79167770000", "Delivered straight", time});
+  // Every length a listed message has is that of some run of 7-bit letters.
+  for (std::size_t n = 1; n <= 160 && length != 0 && TpduLength(pdu) != length; ++n)
+    pdu = BuildDeliverPdu({"+79167770000", std::string(n, 'x'), time});
+  return {"+CMT: ," + std::to_string(TpduLength(pdu)), std::move(pdu)};
+}
+
 void AtModem::PduByte(char c, std::string& out) {
   if (c != kCtrlZ && c != kEsc && echo_ && !faults_.silent) out += c;
-  if (c == kCtrlZ) {
+  if (c == kCtrlZ || c == kEsc) {
     inPdu_ = false;
-    return FinishPdu(out);
-  }
-  if (c == kEsc) {
-    inPdu_ = false;
-    log_("< " + VisibleText(pdu_) + "<ESC>   (cancelled)");
-    if (!faults_.silent) Answer(out, {}, "OK");
-    return;
+    std::string answer;
+    if (c == kCtrlZ) {
+      FinishPdu(answer);
+    } else {
+      log_("< " + VisibleText(pdu_) + "<ESC>   (cancelled)");
+      if (!faults_.silent) Answer(answer, {}, "OK");
+    }
+    return Respond(out, std::move(answer));
   }
   if (c == '\r' || c == '\n') return;
   if (pdu_.size() < kMaxPduDigits) pdu_ += c;
@@ -252,6 +298,12 @@ void AtModem::FinishPdu(std::string& out) {
     send.result = CmsError(kInvalidPdu);
   } else {
     log_("  " + Describe(send.decoded));
+    if (faults_.directDelivery) {
+      const auto [notice, pdu] = NextPduNotice();
+      out += "\r\n" + notice + "\r\n" + pdu + "\r\n";
+      log_("> " + notice);
+      log_("> " + pdu);
+    }
     if (Take(faults_.noticeSends)) {
       const std::string notice = "+CMTI: \"SM\"," + std::to_string(sim_.LastStored());
       out += "\r\n" + notice + "\r\n";
@@ -270,7 +322,9 @@ void AtModem::FinishPdu(std::string& out) {
   else Answer(out, {}, send.result);
 }
 
-void AtModem::Answer(std::string& out, const std::vector<std::string>& lines, const std::string& result) {
+void AtModem::Answer(std::string& out, const std::vector<std::string>& lines, const std::string& givenResult) {
+  // A maker's word in place of ERROR, when the modem is given to it.
+  const std::string result = givenResult == "ERROR" && faults_.notSupportWord ? "COMMAND NOT SUPPORT" : givenResult;
   if (!lines.empty()) {
     out += "\r\n";
     for (const auto& line : lines) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tools/modem_sim/sim_card.h"
@@ -40,6 +41,18 @@ struct SimFaults {
   std::chrono::milliseconds lateDeletes{0};
   // Listed PDUs in lowercase hexadecimal.
   bool lowercaseListing = false;
+  // Every answer (the prompt, a final result with the lines before it) comes
+  // this long after the answer before it, as from a modem that takes its time
+  // over each command.
+  std::chrono::milliseconds answerDelay{0};
+  // "COMMAND NOT SUPPORT", a maker's word, in place of every ERROR, and for
+  // AT+CMEE, which this modem does not have.
+  bool notSupportWord = false;
+  // Messages delivered straight to the computer (another program set the modem
+  // so): a "+CMT" notice with its PDU line, by turns a "+CDS" status report with
+  // its own, before every send's answer and after each listed message's PDU,
+  // and, in the first listing, between the first message's header and its PDU.
+  bool directDelivery = false;
 };
 
 // Bytes the modem writes, `after` the bytes before them have gone.
@@ -78,12 +91,19 @@ class AtModem {
   void NoticeBeforeOk(std::string& out);
   // A vendor's status line, when the modem is given to them.
   void VendorLine(std::string& out);
+  // A notice and its PDU line, "+CMT" and "+CDS" by turns, for a modem that
+  // delivers messages straight to the computer.
+  std::pair<std::string, std::string> NextPduNotice();
+  // A "+CMT" notice and its message's PDU, `length` octets after the service
+  // centre's part when that is not 0.
+  std::pair<std::string, std::string> DirectMessage(int length);
+  // What a command line or a PDU brought: now, or late (a late delete, the
+  // answer delay), with what follows it after it.
+  void Respond(std::string& out, std::string answer);
   // A line of an answer as written: framed by CR LF, a noise byte before it
   // when the modem is given to them.
   void Line(std::string& out, const std::string& line, bool final);
   void List(int stat, std::string& out);
-  // What is in `out` goes now; `answer` goes `after` later, and `out` goes on after it.
-  void Late(std::string& out, std::chrono::milliseconds after, std::string answer);
 
   LogFn log_;
   SimCard sim_;
@@ -100,6 +120,9 @@ class AtModem {
   bool pduTooLong_ = false;
   int nextReference_ = 1;
   int vendorNext_ = 0;      // of the vendor lines
+  bool cmtNext_ = true;     // of the notices with a PDU
+  bool listedWithNotice_ = false;  // a listing had a notice between a header and its PDU
   bool noiseNul_ = true;    // of the noise bytes
   std::vector<SimOutput> held_;  // Receive's output before the part in progress
+  std::chrono::milliseconds late_{0};  // the command just done is answered this late
 };

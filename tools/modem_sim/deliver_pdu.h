@@ -19,6 +19,10 @@ struct ReceivedSms {
 // The service centre the simulated network names in every message it delivers.
 inline constexpr std::string_view kSimServiceCentre = "+79990000000";
 
+// A status report for the message with reference 0x2A to +79161234567: delivered.
+inline constexpr std::string_view kSimStatusReport =
+    "07919799000000F0" "06" "2A" "0B919761214365F7" "62203121400521" "62203121400521" "00";
+
 // 7-bit when every character is in the GSM alphabet (at most 160 septets), else
 // UCS2 (at most 70 UTF-16 units). Throws std::invalid_argument for a text that
 // does not fit one SMS, a sender that is neither a number nor a name of up to

@@ -45,7 +45,12 @@ constexpr const char* kUsage =
     "  --stray-ok MS        an OK of no command after MS milliseconds with nothing heard\n"
     "  --late-delete MS     answer AT+CMGD MS milliseconds late\n"
     "  --lowercase          list PDUs in lowercase hexadecimal\n"
-    "  --not-received       store two outgoing messages and a status report on the SIM\n";
+    "  --not-received       store two outgoing messages and a status report on the SIM\n"
+    "  --answer-delay MS    give every answer MS milliseconds after the one before\n"
+    "  --not-support        COMMAND NOT SUPPORT in place of ERROR, and no AT+CMEE\n"
+    "  --direct-delivery    +CMT and +CDS notices with their PDUs before send answers\n"
+    "                       and among listed messages\n"
+    "  --renumber           move the messages above a deleted one down a slot\n";
 
 struct Options {
   std::string link;
@@ -66,6 +71,10 @@ struct Options {
   int lateDelete = 0;
   bool lowercase = false;
   bool notReceived = false;
+  int answerDelay = 0;
+  bool notSupport = false;
+  bool directDelivery = false;
+  bool renumber = false;
 };
 
 int PositiveNumber(const std::string& text, const char* option) {
@@ -104,6 +113,10 @@ Options ParseOptions(int argc, char** argv) {
     else if (arg == "--late-delete") o.lateDelete = PositiveNumber(value(), "--late-delete");
     else if (arg == "--lowercase") o.lowercase = true;
     else if (arg == "--not-received") o.notReceived = true;
+    else if (arg == "--answer-delay") o.answerDelay = PositiveNumber(value(), "--answer-delay");
+    else if (arg == "--not-support") o.notSupport = true;
+    else if (arg == "--direct-delivery") o.directDelivery = true;
+    else if (arg == "--renumber") o.renumber = true;
     else throw std::invalid_argument("unknown option " + arg);
   }
   if (o.link.empty()) throw std::invalid_argument("--link is required");
@@ -196,6 +209,10 @@ int main(int argc, char** argv) {
     sim.SetLateDeletes(std::chrono::milliseconds(options.lateDelete));
     sim.SetLowercaseListing(options.lowercase);
     if (options.notReceived) sim.StoreNotReceived();
+    sim.SetAnswerDelay(std::chrono::milliseconds(options.answerDelay));
+    sim.SetNotSupportWord(options.notSupport);
+    sim.SetDirectDelivery(options.directDelivery);
+    sim.SetRenumbering(options.renumber);
 
     MakeLink(sim.DevicePath(), options.link);
     std::cout << Clock() << " modem on " << sim.DevicePath() << ", linked as " << options.link << std::endl;

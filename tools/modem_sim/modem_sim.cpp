@@ -31,10 +31,6 @@ std::string SubmitPdu(const std::string& number, const std::string& text) {
   return sms.BuildSubmitPdu();
 }
 
-// A status report for the message with reference 0x2A to +79161234567: delivered.
-constexpr const char* kStatusReport =
-    "07919799000000F0" "06" "2A" "0B919761214365F7" "62203121400521" "62203121400521" "00";
-
 }  // namespace
 
 ModemSim::ModemSim() : modem_([this](std::string line) { AddLog(std::move(line)); }) {
@@ -114,7 +110,7 @@ int ModemSim::StoreRawPdu(std::string hex, int stat) {
 
 std::vector<int> ModemSim::StoreNotReceived() {
   return {StoreRawPdu(SubmitPdu("+79161234567", "Not sent yet"), 2),
-          StoreRawPdu(SubmitPdu("+79161234567", "Sent already"), 3), StoreRawPdu(kStatusReport, 0)};
+          StoreRawPdu(SubmitPdu("+79161234567", "Sent already"), 3), StoreRawPdu(std::string(kSimStatusReport), 0)};
 }
 
 void ModemSim::Say(std::string bytes) {
@@ -180,6 +176,26 @@ void ModemSim::SetLowercaseListing(bool on) {
   modem_.Faults().lowercaseListing = on;
 }
 
+void ModemSim::SetAnswerDelay(std::chrono::milliseconds delay) {
+  std::lock_guard guard(lock_);
+  modem_.Faults().answerDelay = delay;
+}
+
+void ModemSim::SetNotSupportWord(bool on) {
+  std::lock_guard guard(lock_);
+  modem_.Faults().notSupportWord = on;
+}
+
+void ModemSim::SetDirectDelivery(bool on) {
+  std::lock_guard guard(lock_);
+  modem_.Faults().directDelivery = on;
+}
+
+void ModemSim::SetRenumbering(bool on) {
+  std::lock_guard guard(lock_);
+  modem_.Sim().SetRenumbering(on);
+}
+
 void ModemSim::SetChatter(std::chrono::milliseconds every) {
   std::lock_guard guard(lock_);
   chatter_ = every;
@@ -215,9 +231,9 @@ bool ModemSim::WaitFor(const std::function<bool(const ModemSimView&)>& done, std
 
 void ModemSim::Queue(std::string bytes, std::chrono::milliseconds after) {
   if (bytes.empty()) return;
-  Clock::time_point due = Clock::now() + after;
+  Clock::time_point due = Clock::now();
   if (!pending_.empty() && pending_.back().due > due) due = pending_.back().due;
-  pending_.push_back({due, std::move(bytes)});
+  pending_.push_back({due + after, std::move(bytes)});
 }
 
 void ModemSim::SayOfItsOwnAccord(Clock::time_point now) {

@@ -82,6 +82,15 @@ class ModemSim {
   void SetLateDeletes(std::chrono::milliseconds late);
   // listings in lowercase hexadecimal;
   void SetLowercaseListing(bool on);
+  // every answer `delay` after the answer before it;
+  void SetAnswerDelay(std::chrono::milliseconds delay);
+  // "COMMAND NOT SUPPORT" for every ERROR, and no AT+CMEE;
+  void SetNotSupportWord(bool on);
+  // "+CMT" and "+CDS" notices with their PDU lines before send answers and
+  // among listed messages, one of them between a header and its PDU;
+  void SetDirectDelivery(bool on);
+  // the messages above a deleted one move down a slot;
+  void SetRenumbering(bool on);
   // a signal report ("^RSSI:n") every `every`, whatever else goes on;
   void SetChatter(std::chrono::milliseconds every);
   // an "OK" of nobody's command once `after` passed with nothing heard.
@@ -100,7 +109,8 @@ class ModemSim {
   using Clock = std::chrono::steady_clock;
   void Run();
   void AddLog(std::string line);  // lock held
-  // Queues bytes to go `after` those queued before them have gone (lock held).
+  // Queues bytes to go `after` those queued before them have gone, or after
+  // now when none wait (lock held).
   void Queue(std::string bytes, std::chrono::milliseconds after = {});
   // The chatter and the stray OK, when their time has come (lock held).
   void SayOfItsOwnAccord(Clock::time_point now);

@@ -12,7 +12,15 @@ int SimCard::Store(std::string pdu, int stat) {
   return 0;
 }
 
-void SimCard::Delete(int index) { slots_.erase(index); }
+void SimCard::Delete(int index) {
+  if (slots_.erase(index) == 0 || !renumbering_) return;
+  std::map<int, StoredSms> moved;
+  for (auto& [at, sms] : slots_) {
+    sms.index = at > index ? at - 1 : at;
+    moved.emplace(sms.index, std::move(sms));
+  }
+  slots_ = std::move(moved);
+}
 
 std::vector<StoredSms> SimCard::List(int stat) {
   std::vector<StoredSms> out;

@@ -17,7 +17,9 @@ class SimCard {
 
   // Takes the lowest free slot; 0 when the SIM is full.
   int Store(std::string pdu, int stat = 0);
+  // Empties a slot; on a renumbering SIM the messages above it move down one.
   void Delete(int index);
+  void SetRenumbering(bool on) { renumbering_ = on; }
   static bool ValidIndex(int index) { return index >= 1 && index <= kCapacity; }
 
   // The messages of one status (4: all) in slot order. Listing marks the unread
@@ -31,6 +33,7 @@ class SimCard {
  private:
   std::map<int, StoredSms> slots_;
   int lastStored_ = 1;
+  bool renumbering_ = false;
 };
 
 // The octets after the service-centre part, as a listing gives a PDU's length

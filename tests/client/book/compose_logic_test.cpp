@@ -104,7 +104,7 @@ TEST(CodePageWarning, NamesTheCharactersByCodeAndSaysWhy) {
 
 TEST(PartCounterText, CountsPartsByTheSharedCodingRule) {
   const std::string cyr = Ansi("ж");
-  const std::string yo = Ansi("ё");  // 0xB8: outside the bytes that switch to UCS2
+  const std::string yo = Ansi("ё");  // 0xB8: no place in the 7-bit alphabet either
   struct Case { std::string text; const char* shown; };
   const Case cases[] = {
       {"", "Сообщений: 1  Знаков: 0"},
@@ -116,7 +116,9 @@ TEST(PartCounterText, CountsPartsByTheSharedCodingRule) {
       {cyr + std::string(70, 'a'), "Сообщений: 2  Знаков: 71"},
       {cyr + std::string(125, 'a'), "Сообщений: 2  Знаков: 126"},
       {cyr + std::string(126, 'a'), "Сообщений: 3  Знаков: 127"},
-      {yo + std::string(159, 'a'), "Сообщений: 1  Знаков: 160"},
+      {yo + std::string(159, 'a'), "Сообщений: 3  Знаков: 160"},
+      {std::string(80, '['), "Сообщений: 1  Знаков: 80"},  // two septets each
+      {std::string(81, '['), "Сообщений: 2  Знаков: 81"},
       {"a\r\nb", "Сообщений: 1  Знаков: 4"},
   };
   for (const auto& c : cases) EXPECT_EQ(AnsiToUtf8(PartCounterText(c.text)), c.shown) << c.text.size();
